@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh
+
+build=${POSBENCH_TEST_BUILD:-build/sanitize}
+jobs=$(nproc)
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPOSBENCH_SANITIZE=ON
+cmake --build "$build" -j "$jobs"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$build" --output-on-failure -j "$jobs"

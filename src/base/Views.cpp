@@ -1,0 +1,36 @@
+#include "base/Views.h"
+
+#include <cstdio>
+
+namespace posbench {
+namespace {
+IStatusList* gStatusList = nullptr;
+IVKDisplay* gVKDisplay = nullptr;
+IMessageBox* gMessageBox = nullptr;
+IPortList* gPortList = nullptr;
+}  // namespace
+
+void SetStatusList(IStatusList* list) { gStatusList = list; }
+IStatusList* StatusList() { return gStatusList; }
+void SetVKDisplay(IVKDisplay* display) { gVKDisplay = display; }
+IVKDisplay* VKDisplay() { return gVKDisplay; }
+void SetMessageBox(IMessageBox* box) { gMessageBox = box; }
+void SetPortList(IPortList* list) { gPortList = list; }
+
+MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, const std::string& title) {
+    if (gMessageBox) return gMessageBox->Show(text, buttons, title);
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    switch (buttons) {
+    case MsgButtons::Ok:
+    case MsgButtons::OkCancel: return MsgAnswer::Ok;
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel: return MsgAnswer::Yes;
+    }
+    return MsgAnswer::Ok;
+}
+
+void RefreshPortList() {
+    if (gPortList) gPortList->UpdatePortDisp();
+}
+
+}  // namespace posbench

@@ -1,0 +1,58 @@
+#pragma once
+// The small interfaces through which the engine reaches whatever window is showing it. The GUI,
+// the headless runner and the tests each register their own implementation at start; with none
+// registered, output goes nowhere and questions get their default answer.
+#include <string>
+
+namespace posbench {
+
+// The status list (the main window's lstStatus).
+class IStatusList {
+public:
+    virtual ~IStatusList() = default;
+    virtual void AddItem(const std::string& line) = 0;
+    virtual long ListCount() const = 0;
+    virtual void RemoveItem(long index) = 0;  // 0-based
+    // Select the line at a 0-based index (scrolling it into view); -1 clears the selection.
+    virtual void SetListIndex(long index) = 0;
+    virtual void Refresh() = 0;
+};
+
+// The VK utility window's own status display, which takes over while gbVKDisplay is set.
+class IVKDisplay {
+public:
+    virtual ~IVKDisplay() = default;
+    virtual void DisplayVKLine(const std::string& text) = 0;
+};
+
+// Message boxes. Buttons and answers use the classic codes so that callers can compare them.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+class IMessageBox {
+public:
+    virtual ~IMessageBox() = default;
+    virtual MsgAnswer Show(const std::string& text, MsgButtons buttons, const std::string& title) = 0;
+};
+
+// The main window's port list, refreshed whenever an entry changes state.
+class IPortList {
+public:
+    virtual ~IPortList() = default;
+    virtual void UpdatePortDisp() = 0;
+};
+
+void SetStatusList(IStatusList* list);
+IStatusList* StatusList();
+void SetVKDisplay(IVKDisplay* display);
+IVKDisplay* VKDisplay();
+void SetMessageBox(IMessageBox* box);
+void SetPortList(IPortList* list);
+
+// With no message box registered the text is written to standard error and the first button's
+// answer is returned.
+MsgAnswer MsgBox(const std::string& text, MsgButtons buttons = MsgButtons::Ok,
+                 const std::string& title = "posbench");
+void RefreshPortList();
+
+}  // namespace posbench

@@ -1,0 +1,23 @@
+#include "support/TestSupport.h"
+
+#include "base/Display.h"
+#include "base/Events.h"
+#include "base/Tick.h"
+#include "base/Views.h"
+#include "comm/CommGlobals.h"
+
+namespace posbench::test {
+
+void ResetAllGlobals() {
+    DiscardNotices();
+    SetWindowPump(nullptr);
+    SetClockHook(nullptr);
+    SetStatusList(nullptr);
+    SetVKDisplay(nullptr);
+    SetMessageBox(nullptr);
+    SetPortList(nullptr);
+    gbVKDisplay = false;
+    ResetCommGlobals();
+}
+
+}  // namespace posbench::test
