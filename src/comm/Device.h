@@ -1,0 +1,66 @@
+#pragma once
+// The contract every printer connection keeps, whatever the medium. Callers reach a device only
+// through these members and never know its class; the port table alone creates and releases
+// devices. Property reads are the member without arguments, property writes the same name with
+// one argument, so that callers read as the contract is written (ReadCount(), ReadCount(10)).
+#include <cstdint>
+#include <string>
+
+namespace posbench {
+
+class clsDCB;
+
+// Stop reasons a read is started or shut down with.
+inline constexpr int32_t STOP_R = 1;        // stop after the first read step that returns
+inline constexpr int32_t STOP_R_NUM = 2;    // read until the wait count is reached
+inline constexpr int32_t STOP_R_WAIT = 3;   // read until the wait count (per-medium details)
+inline constexpr int32_t STOP_R_FORCE = 4;  // forced stop at the next step
+
+class Device {
+public:
+    virtual ~Device() = default;
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    virtual bool OpenComm(const std::string& CommDeviceName) = 0;
+    virtual bool CloseComm() = 0;
+    virtual bool WriteComm(const std::string& sLine) = 0;
+    virtual bool WriteIsComplete() = 0;
+    virtual bool ReadComm(int32_t lReadFlg) = 0;
+    virtual bool ReadIsComplete() = 0;
+    virtual bool BlockIsComplete() = 0;
+    virtual std::string GetReadData() = 0;
+    virtual bool ReadShutdown(int32_t lType) = 0;
+    virtual bool PollDev() { return ReadComm(STOP_R); }
+
+    virtual bool ReadStopped() { return mbReadStopped; }
+    virtual void ReadStopped(bool value) { mbReadStopped = value; }
+    virtual int32_t StopRead() { return mlStopRead; }
+    virtual void StopRead(int32_t value) { mlStopRead = value; }
+    virtual bool DataAvailable() { return mbDataAvailable; }
+    virtual int32_t ReadCount() { return mlReadCount; }
+    virtual void ReadCount(int32_t value) { mlReadCount = value; }
+    virtual void BlockCount(int32_t value) {
+        mlBlockCount = value;
+        mlRcvCount = 0;
+    }
+    const std::string& LastError() const { return mstrLastError; }
+
+    // Serial and parallel devices carry port settings; the others have none (nullptr / false).
+    virtual clsDCB* DCB() { return nullptr; }
+    virtual bool ConfigureComm() { return false; }
+
+protected:
+    Device() = default;
+
+    std::string mstrLastError;
+    int32_t mlReadCount = 0;    // wait count: bytes the current read waits for
+    int32_t mlBlockCount = 0;   // block size: most bytes one read step may ask for
+    int32_t mlRcvCount = 0;     // bytes delivered since the read began
+    std::string msBuffer;       // received and not yet fetched, one character per byte
+    bool mbDataAvailable = false;
+    int32_t mlStopRead = 0;
+    bool mbReadStopped = true;
+};
+
+}  // namespace posbench
