@@ -8,6 +8,8 @@ IStatusList* gStatusList = nullptr;
 IVKDisplay* gVKDisplay = nullptr;
 IMessageBox* gMessageBox = nullptr;
 IPortList* gPortList = nullptr;
+IResponseBox* gResponseBox = nullptr;
+IEngineHost* gEngineHost = nullptr;
 }  // namespace
 
 void SetStatusList(IStatusList* list) { gStatusList = list; }
@@ -16,6 +18,10 @@ void SetVKDisplay(IVKDisplay* display) { gVKDisplay = display; }
 IVKDisplay* VKDisplay() { return gVKDisplay; }
 void SetMessageBox(IMessageBox* box) { gMessageBox = box; }
 void SetPortList(IPortList* list) { gPortList = list; }
+void SetResponseBox(IResponseBox* box) { gResponseBox = box; }
+IResponseBox* ResponseBox() { return gResponseBox; }
+void SetEngineHost(IEngineHost* host) { gEngineHost = host; }
+IEngineHost* EngineHost() { return gEngineHost; }
 
 MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, const std::string& title) {
     if (gMessageBox) return gMessageBox->Show(text, buttons, title);

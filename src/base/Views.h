@@ -2,6 +2,7 @@
 // The small interfaces through which the engine reaches whatever window is showing it. The GUI,
 // the headless runner and the tests each register their own implementation at start; with none
 // registered, output goes nowhere and questions get their default answer.
+#include <cstdint>
 #include <string>
 
 namespace posbench {
@@ -16,6 +17,18 @@ public:
     // Select the line at a 0-based index (scrolling it into view); -1 clears the selection.
     virtual void SetListIndex(long index) = 0;
     virtual void Refresh() = 0;
+    virtual std::string Item(long index) const = 0;  // 0-based
+    virtual void Clear() {
+        while (ListCount() > 0) RemoveItem(0);
+    }
+};
+
+// The response box (txtResponse): the text received on the port being shown.
+class IResponseBox {
+public:
+    virtual ~IResponseBox() = default;
+    virtual void SetText(const std::string& text) = 0;
+    virtual std::string Text() const = 0;
 };
 
 // The VK utility window's own status display, which takes over while gbVKDisplay is set.
@@ -42,12 +55,27 @@ public:
     virtual void UpdatePortDisp() = 0;
 };
 
+// What the engine asks of the program around it: the main window's choice of the TCP port for a
+// secondary channel, and the link recovery that reopens a port after a reset or a failed write.
+class IEngineHost {
+public:
+    virtual ~IEngineHost() = default;
+    // The number of the first TCP port in the port table (0 when there is none).
+    virtual int16_t GetSetIndex(bool enable) = 0;
+    // Arm the port's reconnection timer: close and reopen the port ms milliseconds from now.
+    virtual void InitializeTimeout(int16_t port, long ms) = 0;
+};
+
 void SetStatusList(IStatusList* list);
 IStatusList* StatusList();
 void SetVKDisplay(IVKDisplay* display);
 IVKDisplay* VKDisplay();
 void SetMessageBox(IMessageBox* box);
 void SetPortList(IPortList* list);
+void SetResponseBox(IResponseBox* box);
+IResponseBox* ResponseBox();
+void SetEngineHost(IEngineHost* host);
+IEngineHost* EngineHost();
 
 // With no message box registered the text is written to standard error and the first button's
 // answer is returned.

@@ -16,6 +16,8 @@ void ResetAllGlobals() {
     SetVKDisplay(nullptr);
     SetMessageBox(nullptr);
     SetPortList(nullptr);
+    SetResponseBox(nullptr);
+    SetEngineHost(nullptr);
     gbVKDisplay = false;
     ResetCommGlobals();
 }

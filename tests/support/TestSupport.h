@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Views.h"
@@ -21,11 +22,30 @@ public:
     void RemoveItem(long index) override { lines.erase(lines.begin() + index); }
     void SetListIndex(long index) override { selected = index; ++selections; }
     void Refresh() override { ++refreshes; }
+    std::string Item(long index) const override { return lines.at(static_cast<std::size_t>(index)); }
 
     std::vector<std::string> lines;
     long selected = -1;
     int selections = 0;
     int refreshes = 0;
+};
+
+// A response box that keeps its text.
+class RecordingResponseBox : public IResponseBox {
+public:
+    void SetText(const std::string& value) override { text = value; ++updates; }
+    std::string Text() const override { return text; }
+    std::string text;
+    int updates = 0;
+};
+
+// An engine host that records the reconnection timers it is asked to arm.
+class RecordingEngineHost : public IEngineHost {
+public:
+    int16_t GetSetIndex(bool) override { return tcpPort; }
+    void InitializeTimeout(int16_t port, long ms) override { timeouts.emplace_back(port, ms); }
+    int16_t tcpPort = 0;
+    std::vector<std::pair<int16_t, long>> timeouts;
 };
 
 // A message box that records what it was shown and answers as told.
