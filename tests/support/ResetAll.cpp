@@ -2,9 +2,11 @@
 
 #include "base/Display.h"
 #include "base/Events.h"
+#include "base/Text.h"
 #include "base/Tick.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
+#include "script/ScriptState.h"
 
 namespace posbench::test {
 
@@ -20,6 +22,8 @@ void ResetAllGlobals() {
     SetEngineHost(nullptr);
     gbVKDisplay = false;
     ResetCommGlobals();
+    ResetScriptState();
+    ResetTextGlobals();
 }
 
 }  // namespace posbench::test
