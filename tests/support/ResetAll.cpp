@@ -6,6 +6,7 @@
 #include "base/Tick.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
 #include "script/ScriptState.h"
 
 namespace posbench::test {
@@ -22,6 +23,7 @@ void ResetAllGlobals() {
     SetEngineHost(nullptr);
     gbVKDisplay = false;
     ResetCommGlobals();
+    ResetPortRequests();
     ResetScriptState();
     ResetTextGlobals();
 }
