@@ -1,0 +1,311 @@
+#include "base/Ini.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "base/Numbers.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::ScratchDir;
+
+std::string Get(const std::string& section, const std::string& key, const std::string& file) {
+    return GetPrivateProfileString(section, key, "NONE", file);
+}
+
+int FilesIn(const std::filesystem::path& dir) {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
+    return n;
+}
+
+TEST(IniRead, NamesMatchWithoutCaseAndValuesAreTrimmedAndUnquoted) {
+    ScratchDir dir;
+    std::string f = dir.Write("a.ini",
+                              "[Communication]\n"
+                              "  com1 =  115200, DTR, OFF  \n"
+                              "\tLPT1\t=\tON\t\n"
+                              "Q1=\"  padded  \"\n"
+                              "Q2='single'\n"
+                              "Q3=\"mismatched'\n"
+                              "Q4=\"\n"
+                              "Q5=a\"b\"\n"
+                              "[ other ]\n"
+                              "MaxPorts=2\n");
+    EXPECT_EQ(Get("COMMUNICATION", "COM1", f), "115200, DTR, OFF");
+    EXPECT_EQ(Get("communication", "lpt1", f), "ON");
+    EXPECT_EQ(Get(" Communication ", " LPT1 ", f), "ON");
+    EXPECT_EQ(Get("Communication", "Q1", f), "  padded  ");
+    EXPECT_EQ(Get("Communication", "Q2", f), "single");
+    EXPECT_EQ(Get("Communication", "Q3", f), "\"mismatched'");
+    EXPECT_EQ(Get("Communication", "Q4", f), "\"");
+    EXPECT_EQ(Get("Communication", "Q5", f), "a\"b\"");
+    EXPECT_EQ(Get("OTHER", "MAXPORTS", f), "2");
+}
+
+TEST(IniRead, MissingFileSectionOrKeyGivesTheDefault) {
+    ScratchDir dir;
+    std::string f = dir.Write("a.ini", "[A]\nk=v\nempty=\n");
+    EXPECT_EQ(Get("A", "k", dir / "nothere.ini"), "NONE");
+    EXPECT_EQ(Get("B", "k", f), "NONE");
+    EXPECT_EQ(Get("A", "x", f), "NONE");
+    EXPECT_EQ(Get("A", "empty", f), "");  // present but empty is not missing
+    EXPECT_EQ(GetPrivateProfileString("A", "x", "", f), "");
+    EXPECT_EQ(Get("A", "k", dir.path().string()), "NONE");  // a directory is no INI file
+}
+
+TEST(IniRead, FirstMatchingSectionAndKeyWin) {
+    ScratchDir dir;
+    std::string f = dir.Write("a.ini", "[A]\nk=1\nK=2\n[a]\nk=3\nother=4\n");
+    EXPECT_EQ(Get("A", "k", f), "1");
+    EXPECT_EQ(Get("A", "other", f), "NONE");  // only the first section of the name is read
+}
+
+TEST(IniRead, ValuesAreCutAt149CharactersAndAtNul) {
+    ScratchDir dir;
+    std::string longValue(300, 'x');
+    longValue[148] = 'L';
+    longValue[149] = 'M';
+    std::string f = dir.Write("a.ini", "[A]\nlong=" + longValue + "\nnul=ab" + std::string(1, '\0') +
+                                           "cd\nexact=" + std::string(149, 'y') + "\n");
+    std::string v = Get("A", "long", f);
+    ASSERT_EQ(v.size(), 149u);
+    EXPECT_EQ(v.back(), 'L');
+    EXPECT_EQ(Get("A", "exact", f), std::string(149, 'y'));
+    EXPECT_EQ(Get("A", "nul", f), "ab");
+    EXPECT_EQ(GetPrivateProfileString("A", "x", std::string(200, 'd'), f).size(), 149u);
+}
+
+TEST(IniRead, GarbageLinesAreIgnoredWithoutHarm) {
+    ScratchDir dir;
+    std::string binary;
+    for (int c = 0; c < 256; ++c)
+        if (c != '=') binary += static_cast<char>(c);  // every other byte, NUL and line ends too
+    std::string f = dir.Write("a.ini", "[A]\n" + binary + "\nno equals sign here\n=novalue\n" +
+                                           std::string(100000, 'z') + "\n; k=commented\n"
+                                           "k=real\n[Broken\nafter=broken\n[B]\nb=1");
+    EXPECT_EQ(Get("A", "k", f), "real");
+    EXPECT_EQ(Get("A", "no equals sign here", f), "NONE");
+    EXPECT_EQ(Get("A", "; k", f), "NONE");
+    // A header without its "]" ends the section above it; its keys belong to no section.
+    EXPECT_EQ(Get("A", "after", f), "NONE");
+    EXPECT_EQ(Get("Broken", "after", f), "NONE");
+    EXPECT_EQ(Get("B", "b", f), "1");  // last line without a line end
+    std::vector<std::string> keys = GetPrivateProfileKeys("A", f);
+    EXPECT_EQ(keys, (std::vector<std::string>{"k"}));
+}
+
+TEST(IniRead, CrlfFilesReadLikeLfFiles) {
+    ScratchDir dir;
+    std::string f = dir.Write("a.ini", "[A]\r\nk = v \r\nq=\"x\"\r\n");
+    EXPECT_EQ(Get("A", "k", f), "v");
+    EXPECT_EQ(Get("A", "q", f), "x");
+}
+
+TEST(IniRead, FileNameIsMatchedWithoutCase) {
+    ScratchDir dir;
+    dir.Write("Conf/SuPrinters.ini", "[A]\nk=v\n");
+    EXPECT_EQ(Get("A", "k", dir / "conf/SUPrinters.INI"), "v");
+    EXPECT_EQ(Get("A", "k", dir.path().string() + "\\CONF\\suprinters.ini"), "v");
+}
+
+TEST(IniRead, KeysOfASectionInFileOrder) {
+    ScratchDir dir;
+    std::string f = dir.Write("a.ini", "[x]\n[Devices]\nCOM1=/dev/a\n;c\nusb=/w,/r\n[y]\nz=1\n");
+    EXPECT_EQ(GetPrivateProfileKeys("DEVICES", f), (std::vector<std::string>{"COM1", "usb"}));
+    EXPECT_TRUE(GetPrivateProfileKeys("none", f).empty());
+    EXPECT_TRUE(GetPrivateProfileKeys("x", dir / "missing.ini").empty());
+}
+
+TEST(IniRead, AHundredKeysKeyByKeyIsFast) {
+    ScratchDir dir;
+    std::string text = "; table\n";
+    for (int s = 0; s < 3; ++s) {
+        text += "[S" + CStr(static_cast<int64_t>(s)) + "]\n";
+        for (int k = 0; k < 100; ++k)
+            text += "Key" + CStr(static_cast<int64_t>(k)) + "=value number " + CStr(static_cast<int64_t>(k)) + "\n";
+    }
+    std::string f = dir.Write("big.ini", text);
+    auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < 100; ++k)
+        ASSERT_EQ(Get("s2", "key" + CStr(static_cast<int64_t>(k)), f),
+                  "value number " + CStr(static_cast<int64_t>(k)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(IniWrite, CreatesFileAndSectionWithLfLineEnds) {
+    ScratchDir dir;
+    std::string f = dir / "new.ini";
+    ASSERT_TRUE(WritePrivateProfileString("Communication", "COM1", " 115200, DTR, OFF", f));
+    ASSERT_TRUE(WritePrivateProfileString("OTHER", "MAXPORTS", "2", f));
+    ASSERT_TRUE(WritePrivateProfileString("communication", "LPT1", " ON", f));
+    EXPECT_EQ(dir.Read("new.ini"),
+              "[Communication]\nCOM1= 115200, DTR, OFF\nLPT1= ON\n[OTHER]\nMAXPORTS=2\n");
+}
+
+TEST(IniWrite, ReplacesAndDeletesKeysKeepingEverythingElse) {
+    ScratchDir dir;
+    const std::string before = "; top comment\r\n[A]\r\n  Key = old \r\n# odd line\r\nother=1\r\n\r\n"
+                               "[B]\r\nkey=b\r\n";
+    std::string f = dir.Write("a.ini", before);
+    ASSERT_TRUE(WritePrivateProfileString("a", "KEY", "new", f));
+    EXPECT_EQ(dir.Read("a.ini"),
+              "; top comment\r\n[A]\r\nKEY=new\r\n# odd line\r\nother=1\r\n\r\n[B]\r\nkey=b\r\n");
+    ASSERT_TRUE(WritePrivateProfileString("A", "added", "x", f));
+    EXPECT_EQ(dir.Read("a.ini"), "; top comment\r\n[A]\r\nKEY=new\r\n# odd line\r\nother=1\r\n"
+                                 "added=x\r\n\r\n[B]\r\nkey=b\r\n");
+    ASSERT_TRUE(WritePrivateProfileString("A", "key", std::nullopt, f));
+    ASSERT_TRUE(WritePrivateProfileString("A", "added", std::nullopt, f));
+    EXPECT_EQ(dir.Read("a.ini"), "; top comment\r\n[A]\r\n# odd line\r\nother=1\r\n\r\n[B]\r\nkey=b\r\n");
+    EXPECT_EQ(Get("B", "key", f), "b");
+    // Deleting what is not there changes nothing and creates nothing.
+    ASSERT_TRUE(WritePrivateProfileString("A", "gone", std::nullopt, f));
+    ASSERT_TRUE(WritePrivateProfileString("Z", "gone", std::nullopt, f));
+    ASSERT_TRUE(WritePrivateProfileString("Z", "gone", std::nullopt, dir / "none.ini"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
+    EXPECT_EQ(dir.Read("a.ini"), "; top comment\r\n[A]\r\n# odd line\r\nother=1\r\n\r\n[B]\r\nkey=b\r\n");
+}
+
+TEST(IniWrite, LastLineWithoutLineEndGetsOneBeforeNewLines) {
+    ScratchDir dir;
+    std::string f = dir.Write("a.ini", "[A]\r\nk=1");
+    ASSERT_TRUE(WritePrivateProfileString("A", "j", "2", f));
+    ASSERT_TRUE(WritePrivateProfileString("B", "m", "3", f));
+    EXPECT_EQ(dir.Read("a.ini"), "[A]\r\nk=1\r\nj=2\r\n[B]\r\nm=3\r\n");
+}
+
+TEST(IniWrite, SectionRewriteKeepsTheRestByteForByte) {
+    ScratchDir dir;
+    const std::string head = "; Startup\r\n\r\n";
+    const std::string tail = "\r\n[OTHER]\r\nMAXPORTS=2\r\n[Devices]\r\nCOM1=/dev/ttyUSB0\r\n";
+    std::string f = dir.Write("s.ini", head + "[communication]\r\n; ports\r\nCOM1= 9600, DTR, OFF\r\n"
+                                              "LPT1= ON\r\n" + tail);
+    ASSERT_TRUE(WritePrivateProfileSection("Communication", {"USB= NATIVE, OFF", "TCP= 10.0.0.2, ON"}, f));
+    EXPECT_EQ(dir.Read("s.ini"), head + "[communication]\r\n; ports\r\nUSB= NATIVE, OFF\r\n"
+                                        "TCP= 10.0.0.2, ON\r\n" + tail);
+    ASSERT_TRUE(WritePrivateProfileSection("COMMUNICATION", {}, f));
+    EXPECT_EQ(dir.Read("s.ini"), head + "[communication]\r\n; ports\r\n" + tail);
+    ASSERT_TRUE(WritePrivateProfileSection("Communication", {"COM2= 19200, XON, ON"}, f));
+    EXPECT_EQ(dir.Read("s.ini"), head + "[communication]\r\n; ports\r\nCOM2= 19200, XON, ON\r\n" + tail);
+    EXPECT_EQ(Get("Communication", "COM2", f), "19200, XON, ON");
+    EXPECT_EQ(Get("Communication", "COM1", f), "NONE");
+}
+
+TEST(IniWrite, SectionWriteCreatesFileOrSection) {
+    ScratchDir dir;
+    std::string f = dir / "n.ini";
+    ASSERT_TRUE(WritePrivateProfileSection("Communication", {}, f));
+    EXPECT_EQ(dir.Read("n.ini"), "[Communication]\n");
+    ASSERT_TRUE(WritePrivateProfileSection("X", {"a=1", "b=2"}, f));
+    EXPECT_EQ(dir.Read("n.ini"), "[Communication]\n[X]\na=1\nb=2\n");
+}
+
+TEST(IniWrite, RefusesNamesAndValuesThatWouldBreakTheFile) {
+    ScratchDir dir;
+    const std::string before = "[A]\nk=v\n";
+    std::string f = dir.Write("a.ini", before);
+    EXPECT_FALSE(WritePrivateProfileString("A", "k", "two\nlines", f));
+    EXPECT_FALSE(WritePrivateProfileString("A", "k", std::string("nul\0", 4), f));
+    EXPECT_FALSE(WritePrivateProfileString("A", "k=j", "x", f));
+    EXPECT_FALSE(WritePrivateProfileString("A", "  ", "x", f));
+    EXPECT_FALSE(WritePrivateProfileString("A", "[B]", "x", f));
+    EXPECT_FALSE(WritePrivateProfileString("A]", "k", "x", f));
+    EXPECT_FALSE(WritePrivateProfileString("", "k", "x", f));
+    EXPECT_FALSE(WritePrivateProfileSection("A", {"noequals"}, f));
+    EXPECT_FALSE(WritePrivateProfileSection("A", {"a=1\r\n[B]"}, f));
+    EXPECT_EQ(dir.Read("a.ini"), before);
+}
+
+TEST(IniWrite, WritesReachTheFileFoundWithoutCase) {
+    ScratchDir dir;
+    dir.Write("Sub/Startup.ini", "[A]\nk=1\n");
+    ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", dir / "SUB/STARTUP.INI"));
+    EXPECT_EQ(dir.Read("Sub/Startup.ini"), "[A]\nk=2\n");
+    ASSERT_TRUE(WritePrivateProfileString("A", "k", "3", dir / "sub/New.ini"));
+    EXPECT_EQ(dir.Read("Sub/New.ini"), "[A]\nk=3\n");
+    EXPECT_EQ(FilesIn(dir.path() / "Sub"), 2);
+}
+
+TEST(IniWrite, ReplacementKeepsPermissionsAndLeavesNoTemporaryFiles) {
+    ScratchDir dir;
+    std::string f = dir.Write("a.ini", "[A]\nk=1\n");
+    ASSERT_EQ(::chmod(f.c_str(), 0640), 0);
+    int original = ::open(f.c_str(), O_RDONLY);  // holds the old file's inode
+    ASSERT_GE(original, 0);
+    ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", f));
+    ASSERT_TRUE(WritePrivateProfileSection("A", {"x=1"}, f));
+    struct stat before{}, after{};
+    ASSERT_EQ(::fstat(original, &before), 0);
+    ASSERT_EQ(::stat(f.c_str(), &after), 0);
+    ::close(original);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_NE(after.st_ino, before.st_ino);  // a new file renamed into place, not rewritten
+    EXPECT_EQ(before.st_size, 8);            // and the old one never touched
+    EXPECT_EQ(dir.Read("a.ini"), "[A]\nx=1\n");
+    EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+TEST(IniWrite, WriteThroughSymlinkReplacesItsTarget) {
+    ScratchDir dir;
+    std::string real = dir.Write("real.ini", "[A]\nk=1\n");
+    std::filesystem::create_symlink(real, dir / "link.ini");
+    ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", dir / "link.ini"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(dir.Read("real.ini"), "[A]\nk=2\n");
+}
+
+// The temporary file cannot be written in full (file size limit): the write fails, the old file
+// stays as it was and the temporary file is gone. Works for any user, root included.
+TEST(IniWrite, FailedWriteLeavesTheOldFileIntact) {
+    ScratchDir dir;
+    const std::string before = "[A]\nk=1\n";
+    std::string f = dir.Write("a.ini", before);
+    struct rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct sigaction ignore{}, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool written = WritePrivateProfileString("A", "k", std::string(100, 'v'), f);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(dir.Read("a.ini"), before);
+    EXPECT_EQ(FilesIn(dir.path()), 1);
+}
+
+TEST(IniWrite, ReadOnlyDirectoryFailsAndLeavesTheOldFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "directory permissions do not bind root";
+    ScratchDir dir;
+    const std::string before = "[A]\nk=1\n";
+    std::string f = dir.Write("ro/a.ini", before);
+    ASSERT_EQ(::chmod((dir / "ro").c_str(), 0555), 0);
+    bool written = WritePrivateProfileString("A", "k", "2", f);
+    ::chmod((dir / "ro").c_str(), 0755);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(dir.Read("ro/a.ini"), before);
+    EXPECT_EQ(FilesIn(dir.path() / "ro"), 1);
+}
+
+TEST(IniWrite, UnreadableTargetIsNeverReplaced) {
+    ScratchDir dir;
+    std::filesystem::create_directory(dir / "adir.ini");
+    EXPECT_FALSE(WritePrivateProfileString("A", "k", "1", dir / "adir.ini"));
+    EXPECT_FALSE(WritePrivateProfileSection("A", {}, dir / "adir.ini"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "adir.ini"));
+    EXPECT_FALSE(WritePrivateProfileString("A", "k", "1", dir / "nodir/a.ini"));
+}
+
+}  // namespace
+}  // namespace posbench

@@ -1,0 +1,73 @@
+#include "base/PathCase.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::ScratchDir;
+
+TEST(PathCase, ExactNameComesBackUnchanged) {
+    ScratchDir dir;
+    std::string f = dir.Write("Startup.ini", "x");
+    EXPECT_EQ(ResolvePathNoCase(f), f);
+    EXPECT_EQ(ResolvePathNoCase(""), "");
+}
+
+TEST(PathCase, EachComponentIsMatchedWithoutCase) {
+    ScratchDir dir;
+    dir.Write("Tables/Q310Con.ini", "x");
+    const std::string root = dir.path().string();
+    EXPECT_EQ(ResolvePathNoCase(root + "/TABLES/q310con.INI"), root + "/Tables/Q310Con.ini");
+    EXPECT_EQ(ResolvePathNoCase(root + "//tables/./Q310CON.ini"), root + "/Tables/./Q310Con.ini");
+    // Names written with the other separator still find the file.
+    EXPECT_EQ(ResolvePathNoCase(root + "\\tables\\q310con.ini"), root + "/Tables/Q310Con.ini");
+}
+
+TEST(PathCase, ExactComponentIsPreferredAndTheChoiceIsStable) {
+    ScratchDir dir;
+    dir.Write("a/File.ini", "1");
+    dir.Write("a/FILE.ini", "2");
+    dir.Write("a/file.INI", "3");
+    const std::string root = dir.path().string();
+    EXPECT_EQ(ResolvePathNoCase(root + "/a/FILE.ini"), root + "/a/FILE.ini");
+    EXPECT_EQ(ResolvePathNoCase(root + "/A/file.ini"), root + "/a/FILE.ini");  // smallest name
+}
+
+TEST(PathCase, NoMatchGivesTheNameAsWritten) {
+    ScratchDir dir;
+    dir.Write("a/b.ini", "x");
+    const std::string root = dir.path().string();
+    EXPECT_EQ(ResolvePathNoCase(root + "/A/missing.ini"), root + "/A/missing.ini");
+    EXPECT_EQ(ResolvePathNoCase(root + "/x/b.ini"), root + "/x/b.ini");
+    EXPECT_EQ(ResolvePathNoCase(root + "/a/B.INI/deeper"), root + "/a/B.INI/deeper");
+}
+
+TEST(PathCase, RelativeNamesStartAtTheCurrentDirectory) {
+    ScratchDir dir;
+    dir.Write("Sub/Demo.ini", "x");
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    std::string found = ResolvePathNoCase("SUB/demo.ini");
+    std::string parent = ResolveParentNoCase("sub/New.ini");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(found, "Sub/Demo.ini");
+    EXPECT_EQ(parent, "Sub/New.ini");
+}
+
+TEST(PathCase, ParentResolutionForFilesNotYetCreated) {
+    ScratchDir dir;
+    dir.Write("Conf/Existing.ini", "x");
+    const std::string root = dir.path().string();
+    EXPECT_EQ(ResolveParentNoCase(root + "/CONF/New.ini"), root + "/Conf/New.ini");
+    EXPECT_EQ(ResolveParentNoCase(root + "/conf/EXISTING.ini"), root + "/Conf/Existing.ini");
+    EXPECT_EQ(ResolveParentNoCase(root + "/nodir/New.ini"), root + "/nodir/New.ini");
+}
+
+}  // namespace
+}  // namespace posbench
