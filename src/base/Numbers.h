@@ -20,6 +20,10 @@ std::string Str(double n);
 // Conversion without the blank: CStr(2) == "2".
 std::string CStr(int64_t n);
 std::string CStr(double n);
+// Plain int (and the 16-bit Integer, which promotes to it) would be ambiguous between the
+// 64-bit and the double overloads.
+inline std::string Str(int n) { return Str(static_cast<int64_t>(n)); }
+inline std::string CStr(int n) { return CStr(static_cast<int64_t>(n)); }
 
 // Upper-case hexadecimal without leading zeros (Hex(255) == "FF"); negative values show their
 // 32-bit two's complement.
