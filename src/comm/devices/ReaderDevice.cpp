@@ -1,0 +1,64 @@
+#include "comm/devices/ReaderDevice.h"
+
+#include <chrono>
+
+#include "base/Events.h"
+#include "base/RuntimeError.h"
+#include "base/Tick.h"
+
+namespace posbench {
+
+void ReaderDevice::ReadTh_oRead(int32_t NumRcvd, const std::string& data) {
+    try {
+        mstrLastError.clear();
+        if (NumRcvd != 0) {
+            mbDataAvailable = true;
+            mlRcvCount += NumRcvd;
+            msBuffer += data;
+        }
+    } catch (...) {
+        mstrLastError = ErrorLine(ReadEventErrorPrefix(), CurrentRuntimeError());
+    }
+}
+
+bool ReaderDevice::ReadIsComplete() { return mlRcvCount >= mlReadCount; }
+
+bool ReaderDevice::BlockIsComplete() { return mbDataAvailable; }
+
+std::string ReaderDevice::GetReadData() {
+    try {
+        std::string data = std::move(msBuffer);
+        msBuffer.clear();
+        mbDataAvailable = false;
+        if (mlRcvCount >= mlReadCount) {
+            mlReadCount = 0;
+            mlBlockCount = 0;
+            mlRcvCount = 0;
+        }
+        return data;
+    } catch (...) {
+        mstrLastError = ErrorLine(GetReadDataErrorPrefix(), CurrentRuntimeError());
+        return {};
+    }
+}
+
+void ReaderDevice::ResetReadState() {
+    mlStopRead = STOP_R;
+    mlReadCount = 1;
+    mlBlockCount = 1;
+    mlRcvCount = 0;
+    msBuffer.clear();
+    mbDataAvailable = false;
+    mbReadStopped = true;
+}
+
+bool ReaderDevice::WaitReadStopped(uint32_t maxMs) {
+    const uint32_t deadline = TickCount() + maxMs;
+    while (!ReadStopped()) {
+        if (TickReached(TickCount(), deadline)) return false;
+        WaitEvents(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+}  // namespace posbench
