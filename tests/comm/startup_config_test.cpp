@@ -1,0 +1,210 @@
+#include "comm/StartupConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "comm/CommGlobals.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::ScratchDir;
+
+class StartupConfigTest : public testing::Test {
+protected:
+    void SetUp() override { gsProgramDir = dir.path().string(); }
+
+    void WriteStartup(const std::string& text) { dir.Write("Startup.ini", text); }
+
+    static std::vector<std::string> Table() {
+        std::vector<std::string> t;
+        for (long i = 1; i <= gsPortTable.size(); ++i) t.push_back(gsPortTable(i));
+        EXPECT_EQ(giNumPorts, gsPortTable.size());
+        return t;
+    }
+
+    static void SetTable(const std::vector<std::string>& entries) {
+        gsPortTable.clear();
+        for (const std::string& e : entries) gsPortTable.push_back(e);
+        giNumPorts = static_cast<int16_t>(entries.size());
+    }
+
+    ScratchDir dir;
+};
+
+TEST_F(StartupConfigTest, FieldsAreAcceptedOrTakeTheirDefaults) {
+    WriteStartup("[Communication]\n"
+                 "COM3=9600,xon,on\n"
+                 "COM4=4800\n"
+                 "COM6= 57600 , Xon, On\n"
+                 "LPT1= on\n"
+                 "LPT3=off\n"
+                 "USB=printer class, ON\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(Table(), (std::vector<std::string>{"COM3, 9600, XON, ON", "COM4, 115200, DTR, OFF",
+                                                 "COM6, 115200, XON, ON", "LPT1, ON", "LPT3, OFF",
+                                                 "USB, printer class, ON"}));
+    EXPECT_EQ(gComSettings(2).Baud, "9600");
+    EXPECT_EQ(gComSettings(2).Flow, "XON");
+    EXPECT_EQ(gComSettings(2).State, "ON");
+    EXPECT_EQ(gComSettings(3).Baud, "115200");
+    EXPECT_EQ(gComSettings(0).Baud, "");  // undefined ports keep an empty baud
+    EXPECT_EQ(gsLPTState(0), "ON");
+    EXPECT_EQ(gsLPTState(1), "");
+    EXPECT_EQ(gsUSBMode, "printer class");  // stored as written
+    EXPECT_EQ(gsUSBState, "ON");
+}
+
+TEST_F(StartupConfigTest, NoneOrEmptyValuesDefineNothing) {
+    WriteStartup("[communication]\nCOM2=none\nCOM1=NONE\nLPT2=\nUSB=  \nTCP=None\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_TRUE(Table().empty());
+    EXPECT_EQ(gsUSBMode, "");
+    EXPECT_EQ(gsTCPAddress, "");
+}
+
+TEST_F(StartupConfigTest, PortsFollowTheFixedOrderWhateverTheFileOrder) {
+    WriteStartup("[Communication]\nTCP=10.0.0.5:9100, on\nUSB=junk\nCOM5=19200\nLPT2=ON\nCOM1=38400,DTR,OFF\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(Table(), (std::vector<std::string>{"COM1, 38400, DTR, OFF", "COM5, 19200, DTR, OFF",
+                                                 "LPT2, ON", "USB, NATIVE, OFF",
+                                                 "TCP, 10.0.0.5:9100, ON"}));
+    EXPECT_EQ(gsTCPAddress, "10.0.0.5:9100");
+    EXPECT_EQ(gsTCPState, "ON");
+}
+
+TEST_F(StartupConfigTest, Com5AndTcpArePortsOneAndTwo) {
+    WriteStartup("[Communication]\nCOM5=115200\nTCP=192.168.1.20\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(Table(), (std::vector<std::string>{"COM5, 115200, DTR, OFF", "TCP, 192.168.1.20, OFF"}));
+}
+
+TEST_F(StartupConfigTest, OtherOptions) {
+    WriteStartup("[OTHER]\nMAXPORTS=9\nUSBADAPTOR1= com3, extra\nUSBADAPTOR2=none\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(giMaxPorts, 6);
+    EXPECT_EQ(gsUSBAdaptor1, "COM3");
+    EXPECT_EQ(gsUSBAdaptor2, "");
+
+    WriteStartup("[OTHER]\nMAXPORTS=abc\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(giMaxPorts, 0);
+    WriteStartup("[OTHER]\nMAXPORTS= 3 ports, 5\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(giMaxPorts, 3);
+    EXPECT_EQ(gsUSBAdaptor1, "");  // re-read: the old value does not linger
+    WriteStartup("[OTHER]\nMAXPORTS=NONE\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(giMaxPorts, 1);
+}
+
+TEST_F(StartupConfigTest, NumberTooLargeForTheOptionIsReported) {
+    WriteStartup("[Communication]\nCOM1=9600\n[OTHER]\nMAXPORTS=-99999\n");
+    EXPECT_TRUE(Startup());
+    EXPECT_EQ(gsStartupErr, "modConfig, Startup Com Error: 6 Overflow");
+    EXPECT_EQ(Table(), (std::vector<std::string>{"COM1, 9600, DTR, OFF"}));
+}
+
+TEST_F(StartupConfigTest, MissingFileDefinesNoPortsAndKeepsDefaults) {
+    ASSERT_TRUE(Startup());
+    EXPECT_TRUE(Table().empty());
+    EXPECT_EQ(giMaxPorts, 1);
+    EXPECT_TRUE(gsDevicePaths.empty());
+    EXPECT_EQ(gsStartupErr, "");
+}
+
+TEST_F(StartupConfigTest, ReadingAgainReplacesTheTable) {
+    WriteStartup("[Communication]\nCOM1=9600\nLPT1=ON\n");
+    ASSERT_TRUE(Startup());
+    WriteStartup("[Communication]\nLPT1=OFF\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(Table(), (std::vector<std::string>{"LPT1, OFF"}));
+    EXPECT_EQ(gComSettings(0).Baud, "");
+}
+
+TEST_F(StartupConfigTest, FileNameIsFoundWithoutCase) {
+    dir.Write("STARTUP.INI", "[COMMUNICATION]\nlpt1=on\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(Table(), (std::vector<std::string>{"LPT1, ON"}));
+}
+
+TEST_F(StartupConfigTest, DevicesSectionMapsMediaToPaths) {
+    WriteStartup("[Communication]\nCOM1=9600\n"
+                 "[devices]\ncom1=/dev/ttyUSB0\nLPT1=/dev/lp0\nusb= /tmp/w, /tmp/r \nUSBID=0dd4:0195\n"
+                 "LPT2=none\nCOM9=/dev/ignored\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(DevicePath("COM1"), "/dev/ttyUSB0");
+    EXPECT_EQ(DevicePath("lpt1"), "/dev/lp0");
+    EXPECT_EQ(DevicePath("USB"), "/tmp/w, /tmp/r");
+    EXPECT_EQ(DevicePath("USBID"), "0dd4:0195");
+    EXPECT_EQ(DevicePath("LPT2"), "");
+    EXPECT_EQ(gsDevicePaths.size(), 4u);
+}
+
+TEST_F(StartupConfigTest, SaveAndReadBackGiveTheSameTableAndKeepOtherSections) {
+    const std::string other = "[OTHER]\r\nMAXPORTS=4\r\n; hand-written\r\n[Devices]\r\nCOM2=/dev/ttyACM0\r\n";
+    WriteStartup("[Communication]\r\nCOM1= 115200, DTR, OFF\r\nLPT1= ON\r\n" + other);
+    ASSERT_TRUE(Startup());
+    SetTable({"COM2, 19200, XON, ON", "USB, PRINTER CLASS, OFF", "TCP, SERVER, ON"});
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "");
+    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\r\nCOM2= 19200, XON, ON\r\n"
+                                       "USB= PRINTER CLASS, OFF\r\nTCP= SERVER, ON\r\n" + other);
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(Table(), (std::vector<std::string>{"COM2, 19200, XON, ON", "USB, PRINTER CLASS, OFF",
+                                                 "TCP, SERVER, ON"}));
+    EXPECT_EQ(giMaxPorts, 4);
+    EXPECT_EQ(DevicePath("COM2"), "/dev/ttyACM0");
+}
+
+TEST_F(StartupConfigTest, SavingAnEmptyTableLeavesAnEmptySection) {
+    WriteStartup("[Communication]\nCOM1= 9600, DTR, OFF\nTCP= 1.2.3.4, OFF\n[OTHER]\nMAXPORTS=2\n");
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "");
+    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\n[OTHER]\nMAXPORTS=2\n");
+}
+
+TEST_F(StartupConfigTest, SaveCreatesTheFileWhenMissing) {
+    SetTable({"LPT1, ON"});
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "");
+    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\nLPT1= ON\n");
+}
+
+TEST_F(StartupConfigTest, SaveFailures) {
+    WriteStartup("[Communication]\nCOM1= 9600, DTR, OFF\n");
+    SetTable({"LPT1, ON", "LPT2 ON", "COM1, 9600, DTR, OFF"});
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "Internal Err.  Missing parameter");
+    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\nLPT1= ON\n");  // only keys before it
+
+    SetTable({"LPT1, ON", ""});
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "Internal Err. Missing Port");
+
+    SetTable({"LPT1, ON", "CO=M1, 9600"});  // a key the file cannot hold
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "Error saving comm configuration");
+    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\nLPT1= ON\n");
+
+    SetTable({"LPT1, ON"});
+    giNumPorts = 2;  // count and table out of step
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "modConfig, SaveCommConfiguration Error: 9 Subscript out of range");
+
+    SetTable({"LPT1, ON"});
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "");  // cleared by a good save
+}
+
+TEST_F(StartupConfigTest, UnwritableFileIsAConfigurationFileError) {
+    gsProgramDir = (dir.path() / "no such dir").string();
+    SetTable({"LPT1, ON"});
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "Configuration File Error");
+}
+
+}  // namespace
+}  // namespace posbench
