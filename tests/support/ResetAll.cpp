@@ -2,6 +2,7 @@
 
 #include "base/Display.h"
 #include "base/Events.h"
+#include "base/File.h"
 #include "base/Text.h"
 #include "base/Tick.h"
 #include "base/Views.h"
@@ -26,6 +27,7 @@ void ResetAllGlobals() {
     ResetPortRequests();
     ResetScriptState();
     ResetTextGlobals();
+    ResetFileGlobals();
 }
 
 }  // namespace posbench::test
