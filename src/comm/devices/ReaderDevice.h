@@ -18,7 +18,7 @@ inline const std::string kReadReleaseCommand{"\x1D\x04\x01", 3};
 class ReaderDevice : public Device {
 public:
     // The oRead event of the device's reader: one per read step.
-    void ReadTh_oRead(int32_t NumRcvd, const std::string& data);
+    virtual void ReadTh_oRead(int32_t NumRcvd, const std::string& data);
 
     bool ReadIsComplete() override;
     bool BlockIsComplete() override;
