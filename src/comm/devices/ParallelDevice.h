@@ -37,6 +37,10 @@ protected:
     bool EmptyImmediateReadFails() const override { return true; }
 
 private:
+    // One collection step shared by ReadIsComplete and DataAvailable: true when the read is
+    // complete; appended tells whether bytes came in.
+    bool Step(bool& appended);
+
     bool mbReadIdle = true;
 };
 

@@ -24,6 +24,11 @@ public:
     // Apply DCB to the open line ("Set CommState Error: " plus the code on failure).
     bool ConfigureComm() override;
     bool WriteIsComplete() override;
+    // True when data has arrived since the last fetch (collects the running read first).
+    bool BlockIsComplete() override;
+    // Return and clear the receive buffer; after a completed read the counters start afresh
+    // (received 0, wait count and block size 1).
+    std::string GetReadData() override;
 
     // Start a read of n bytes (at least 1, at most the 1024-byte read area).
     bool StartInput(int32_t n);
@@ -57,7 +62,10 @@ protected:
     explicit PortDevice(std::string className);
 
     // "clsRS232, WriteComm Error: " style prefixes of this class.
-    std::string Prefix(const char* member) const;
+    std::string Prefix(const char* member, bool comma = true) const;
+    // The whole number after the medium's letters ("COM", "LPT"; any case) when it lies in
+    // 1..maxNumber, else 0.
+    static int16_t NumberAfter(const std::string& name, const char* letters, int maxNumber);
     // The size of the next read step: the block size, or what is still missing when the block
     // size is below 2 or larger than that; at least 1.
     int32_t NextReadSize() const;
@@ -66,6 +74,8 @@ protected:
     bool CollectRead(bool& bytesAppended);
     // Opens the path and resets the contract state; false with "Invalid Handle: " + errno.
     bool OpenPath(const std::string& path, bool requireTerminal);
+    // Closes the line (0 or errno) and ends any comm-event watch.
+    int ClosePath();
     // Whether a read that ends at once without a byte is an error for this medium.
     virtual bool EmptyImmediateReadFails() const = 0;
 

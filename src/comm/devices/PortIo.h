@@ -58,8 +58,8 @@ public:
     void Timeouts(const CommTimeouts& timeouts) { timeouts_ = timeouts; }
     const CommTimeouts& Timeouts() const { return timeouts_; }
 
-    // Hands the bytes to the driver; what it does not take at once stays pending. Any pending
-    // tail of an earlier write is dropped. Returns 0 or errno.
+    // Hands the bytes to the driver; what it does not take at once stays pending, after the
+    // pending tail of an earlier write (FlushOutput drops that tail). Returns 0 or errno.
     int StartWrite(const std::string& bytes);
     // Zero-wait: passes more of the pending tail on; true when nothing is pending any more.
     // WriteErrno tells whether the last write ended by an error or timeout (ETIMEDOUT).
@@ -73,6 +73,8 @@ public:
     // Zero-wait: moves a started read on; true once it has ended (ReadErrno tells how).
     bool ReadDone();
     bool ReadStarted() const { return readState_ != ReadState::Idle; }
+    bool ReadEnded() const { return readState_ == ReadState::Ended; }
+    size_t ReadBytes() const { return readGot_; }
     int ReadErrno() const { return readErrno_; }
     // The bytes of the ended read, one character per byte; the read becomes idle.
     std::string TakeRead();
@@ -81,6 +83,7 @@ public:
 private:
     enum class ReadState { Idle, Running, Ended };
     void AdvanceRead();
+    void PushWrite();
     void EndRead(int error);
 
     int fd_ = -1;

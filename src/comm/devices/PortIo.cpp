@@ -1,0 +1,247 @@
+#include "comm/devices/PortIo.h"
+
+// The kernel's termios, so that a line with a free baud rate is restored exactly.
+#include <asm/termbits.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "base/Tick.h"
+
+namespace posbench {
+
+namespace {
+
+bool Readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
+bool Writable(int fd) {
+    pollfd p{fd, POLLOUT, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & (POLLOUT | POLLHUP | POLLERR)) != 0;
+}
+
+uint32_t Total(uint32_t multiplier, size_t count, uint32_t constant) {
+    uint64_t total = static_cast<uint64_t>(multiplier) * count + constant;
+    return static_cast<uint32_t>(std::min<uint64_t>(total, 0x7FFFFFFFu));
+}
+
+}  // namespace
+
+PortIo::PortIo() = default;
+
+PortIo::~PortIo() { Close(); }
+
+int PortIo::Open(const std::string& path, bool requireTerminal) {
+    Close();
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat st {};
+    bool terminal = isatty(fd) != 0;
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || (requireTerminal && !terminal)) {
+        ::close(fd);
+        return ENOTTY;
+    }
+    // Exclusive like a COM port: a second opener must not write into a transfer. The lock
+    // holds even against privileged openers, whom TIOCEXCL lets through.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int error = errno;
+        ::close(fd);
+        return error;
+    }
+    if (terminal) {
+        auto saved = std::make_unique<termios2>();
+        if (ioctl(fd, TCGETS2, saved.get()) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+            int error = errno;
+            ::close(fd);
+            return error;
+        }
+        saved_ = std::move(saved);
+        exclusive_ = true;
+    }
+    fd_ = fd;
+    terminal_ = terminal;
+    writeTail_.clear();
+    writeErrno_ = 0;
+    readState_ = ReadState::Idle;
+    readErrno_ = 0;
+    return 0;
+}
+
+int PortIo::Close() {
+    if (fd_ < 0) return 0;
+    writeTail_.clear();
+    readState_ = ReadState::Idle;
+    if (saved_) ioctl(fd_, TCSETS2, saved_.get());
+    if (exclusive_) ioctl(fd_, TIOCNXCL);
+    saved_.reset();
+    exclusive_ = false;
+    terminal_ = false;
+    int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? 0 : errno;  // closing also releases the lock
+}
+
+int PortIo::MakeRaw() {
+    if (fd_ < 0) return EBADF;
+    if (!terminal_) return 0;
+    termios2 tio{};
+    if (ioctl(fd_, TCGETS2, &tio) != 0) return errno;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                          ICRNL | IXON);
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return ioctl(fd_, TCSETS2, &tio) == 0 ? 0 : errno;
+}
+
+int PortIo::FlushOutput() {
+    if (fd_ < 0) return EBADF;
+    writeTail_.clear();
+    if (!terminal_) return 0;
+    return ioctl(fd_, TCFLSH, TCOFLUSH) == 0 ? 0 : errno;
+}
+
+int PortIo::FlushInput() {
+    if (fd_ < 0) return EBADF;
+    if (!terminal_) return 0;
+    return ioctl(fd_, TCFLSH, TCIFLUSH) == 0 ? 0 : errno;
+}
+
+int PortIo::ModemLines(int& lines) const {
+    lines = 0;
+    if (fd_ < 0) return EBADF;
+    return ioctl(fd_, TIOCMGET, &lines) == 0 ? 0 : errno;
+}
+
+bool PortIo::InputWaiting() const { return fd_ >= 0 && Readable(fd_); }
+
+int PortIo::StartWrite(const std::string& bytes) {
+    if (fd_ < 0) return EBADF;
+    if (writeTail_.empty()) writeErrno_ = 0;
+    writeTail_ += bytes;
+    uint32_t total = Total(timeouts_.WriteTotalTimeoutMultiplier, writeTail_.size(),
+                           timeouts_.WriteTotalTimeoutConstant);
+    writeHasDeadline_ = total != 0;
+    writeDeadline_ = TickCount() + total;
+    PushWrite();
+    if (writeErrno_ != 0 && writeErrno_ != ETIMEDOUT) {
+        int error = writeErrno_;
+        writeErrno_ = 0;
+        return error;
+    }
+    return 0;
+}
+
+void PortIo::PushWrite() {
+    while (!writeTail_.empty()) {
+        ssize_t n = ::write(fd_, writeTail_.data(), writeTail_.size());
+        if (n > 0) {
+            writeTail_.erase(0, static_cast<size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            writeErrno_ = errno;
+            writeTail_.clear();
+        } else {
+            break;  // the driver takes no more for now
+        }
+    }
+}
+
+bool PortIo::WriteDone() {
+    if (writeTail_.empty()) return true;
+    if (fd_ < 0) {
+        writeTail_.clear();
+        writeErrno_ = EBADF;
+        return true;
+    }
+    if (Writable(fd_)) PushWrite();
+    if (!writeTail_.empty() && writeHasDeadline_ && TickReached(TickCount(), writeDeadline_)) {
+        writeErrno_ = ETIMEDOUT;  // what the printer did not take in time is dropped
+        writeTail_.clear();
+    }
+    return writeTail_.empty();
+}
+
+int PortIo::StartRead(size_t n) {
+    if (fd_ < 0) return EBADF;
+    readWant_ = std::clamp<size_t>(n, 1, kReadBufferSize);
+    readGot_ = 0;
+    readErrno_ = 0;
+    readState_ = ReadState::Running;
+    readStarted_ = TickCount();
+    lastByteAt_ = readStarted_;
+    AdvanceRead();
+    if (readState_ == ReadState::Ended && readErrno_ != 0 && readGot_ == 0) {
+        int error = readErrno_;
+        readState_ = ReadState::Idle;
+        return error;
+    }
+    return 0;
+}
+
+void PortIo::EndRead(int error) {
+    readErrno_ = error;
+    readState_ = ReadState::Ended;
+}
+
+void PortIo::AdvanceRead() {
+    if (readState_ != ReadState::Running) return;
+    if (fd_ < 0) return EndRead(EBADF);
+    while (readGot_ < readWant_ && Readable(fd_)) {
+        ssize_t n = ::read(fd_, readBuffer_.data() + readGot_, readWant_ - readGot_);
+        if (n > 0) {
+            readGot_ += static_cast<size_t>(n);
+            lastByteAt_ = TickCount();
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return EndRead(errno);
+        } else {
+            break;  // nothing more (or end of input) for now
+        }
+    }
+    const CommTimeouts& t = timeouts_;
+    uint32_t now = TickCount();
+    uint32_t total = Total(t.ReadTotalTimeoutMultiplier, readWant_, t.ReadTotalTimeoutConstant);
+    bool totalPassed = total != 0 && TickReached(now, readStarted_ + total);
+    if (readGot_ >= readWant_) return EndRead(0);
+    if (t.ReadIntervalTimeout == CommTimeouts::kNoInterval) {
+        // Return with what is there; with no total at all even with nothing.
+        if (readGot_ > 0 || total == 0 || totalPassed) EndRead(0);
+        return;
+    }
+    if (totalPassed) return EndRead(0);
+    if (t.ReadIntervalTimeout != 0 && readGot_ > 0 &&
+        TickReached(now, lastByteAt_ + t.ReadIntervalTimeout))
+        EndRead(0);
+}
+
+bool PortIo::ReadDone() {
+    AdvanceRead();
+    return readState_ == ReadState::Ended;
+}
+
+std::string PortIo::TakeRead() {
+    std::string data(readBuffer_.data(), readState_ == ReadState::Ended ? readGot_ : 0);
+    readState_ = ReadState::Idle;
+    readGot_ = 0;
+    return data;
+}
+
+void PortIo::CancelRead() {
+    readState_ = ReadState::Idle;
+    readGot_ = 0;
+}
+
+}  // namespace posbench

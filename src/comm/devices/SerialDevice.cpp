@@ -1,0 +1,199 @@
+#include "comm/devices/SerialDevice.h"
+
+#include <sys/ioctl.h>
+
+#include "base/Display.h"
+#include "base/RuntimeError.h"
+#include "comm/CommGlobals.h"
+
+namespace posbench {
+
+namespace {
+
+constexpr int32_t kQueueSize = 1024;
+
+std::string WithCode(const char* text, int code) { return text + std::to_string(code); }
+
+}  // namespace
+
+clsRS232::clsRS232() : PortDevice("clsRS232") {}
+
+clsRS232::~clsRS232() { ClosePath(); }
+
+int16_t clsRS232::GetNumFromDevname(const std::string& name) {
+    try {
+        return NumberAfter(name, "COM", 16);
+    } catch (...) {
+        mstrLastError = ErrorLine(Prefix("GetNumFromDevname"), CurrentRuntimeError());
+        return 0;
+    }
+}
+
+bool clsRS232::OpenComm(const std::string& CommDeviceName) {
+    try {
+        std::string name = CommDeviceName;
+        mbAdaptor = !name.empty() && name.back() == 'x';
+        if (mbAdaptor) name.pop_back();
+        int16_t number = GetNumFromDevname(name);
+        if (number == 0) {
+            mstrLastError = "Invalid Com parameter";
+            return false;
+        }
+        std::string medium = "COM" + std::to_string(number);
+        std::string path = DevicePath(medium);
+        if (path.empty()) path = "/dev/ttyS" + std::to_string(number - 1);
+        if (!OpenPath(path, true)) return false;
+
+        // The line driver sizes its own queues; the request is only remembered.
+        mlInQueue = kQueueSize;
+        mlOutQueue = kQueueSize;
+
+        std::string failure;
+        if (!mDCB.GetCommState(mPort.Fd())) {
+            failure = WithCode("Get CommState Error: ", mDCB.LastErrno());
+        } else {
+            mDCB.SetDefaults();
+            if (!mDCB.SetCommState(mPort.Fd()))
+                failure = WithCode("Set CommState Error: ", mDCB.LastErrno());
+        }
+        if (!failure.empty()) {
+            CloseComm();
+            mstrLastError = failure;
+            return false;
+        }
+        ReadIntervalTimeout(-1);
+        ReadTotalTimeoutMultiplier(mbAdaptor ? 0 : 1);
+        ReadTotalTimeoutConstant(mbAdaptor ? 10 : 3000);
+        WriteTotalTimeoutMultiplier(100);
+        WriteTotalTimeoutConstant(3000);
+        SetCommTimeouts();
+        StartInput(1);
+        return true;
+    } catch (...) {
+        std::string failure = ErrorLine(Prefix("OpenComm"), CurrentRuntimeError());
+        ClosePath();
+        mstrLastError = failure;
+        return false;
+    }
+}
+
+bool clsRS232::CloseComm() {
+    try {
+        if (int error = ClosePath(); error != 0) {
+            mstrLastError = WithCode("Error Closing RS232 Comm ", error);
+            return false;
+        }
+        return true;
+    } catch (...) {
+        mstrLastError = ErrorLine(Prefix("CloseComm"), CurrentRuntimeError());
+        return false;
+    }
+}
+
+bool clsRS232::WriteComm(const std::string& sLine) {
+    try {
+        // Each write starts clean: bytes of an earlier write still queued are dropped.
+        if (int error = mPort.FlushOutput(); error != 0) {
+            mstrLastError = WithCode("Purge Write Buffer Error: ", error);
+            return false;
+        }
+        if (int error = mPort.StartWrite(sLine); error != 0) {
+            mstrLastError = WithCode("Start Write Error: ", error);
+            return false;
+        }
+        return true;
+    } catch (...) {
+        mstrLastError = ErrorLine(Prefix("WriteComm"), CurrentRuntimeError());
+        return false;
+    }
+}
+
+bool clsRS232::ReadComm(int32_t) {
+    try {
+        if (!mbDataAvailable || mlRcvCount < mlReadCount) {
+            if (!mbDataAvailable) msBuffer.clear();
+            mlStopRead = 3;  // read requested
+        }
+        return true;
+    } catch (...) {
+        mstrLastError = ErrorLine(Prefix("ReadComm"), CurrentRuntimeError());
+        return false;
+    }
+}
+
+bool clsRS232::ReadIsComplete() {
+    try {
+        mstrLastError.clear();
+        bool appended = false;
+        if (!CollectRead(appended)) return mlStopRead == 1;
+        if (mlRcvCount >= mlReadCount) {
+            // Keep one byte's read outstanding so that the next answer is noticed.
+            if (!StartInput(1)) return false;
+            mlStopRead = 1;
+            return true;
+        }
+        StartInput(NextReadSize());
+        return false;
+    } catch (...) {
+        mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
+        return false;
+    }
+}
+
+bool clsRS232::DataAvailable() {
+    try {
+        mstrLastError.clear();
+        bool appended = false;
+        if (!CollectRead(appended)) return false;
+        bool restarted = StartInput(NextReadSize());
+        return appended && restarted;
+    } catch (...) {
+        mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
+        return false;
+    }
+}
+
+bool clsRS232::BlockIsComplete() { return PortDevice::BlockIsComplete(); }
+
+std::string clsRS232::GetReadData() { return PortDevice::GetReadData(); }
+
+bool clsRS232::ReadShutdown(int32_t) { return true; }
+
+bool clsRS232::PollDev() { return true; }
+
+bool clsRS232::PurgeComm() {
+    try {
+        if (int error = mPort.FlushOutput(); error != 0) {
+            mstrLastError = WithCode("Purge Write Buffer Error: ", error);
+            return false;
+        }
+        if (int error = mPort.FlushInput(); error != 0) {
+            mstrLastError = WithCode("Purge Read Buffer Error: ", error);
+            return false;
+        }
+        return true;
+    } catch (...) {
+        mstrLastError = ErrorLine(Prefix("PurgeComm"), CurrentRuntimeError());
+        return false;
+    }
+}
+
+bool clsRS232::ModemBit(int bit) {
+    if (!mPort.IsOpen()) {
+        Display("Device not open");
+        return false;
+    }
+    int lines = 0;
+    if (mPort.ModemLines(lines) != 0) {
+        Display("Modem Status Error");
+        return false;
+    }
+    return (lines & bit) != 0;
+}
+
+bool clsRS232::CTS_ON() { return ModemBit(TIOCM_CTS); }
+bool clsRS232::DSR_ON() { return ModemBit(TIOCM_DSR); }
+bool clsRS232::RING_ON() { return ModemBit(TIOCM_RI); }
+bool clsRS232::RLSD_ON() { return ModemBit(TIOCM_CD); }
+
+}  // namespace posbench
