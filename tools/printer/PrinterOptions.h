@@ -1,0 +1,35 @@
+#pragma once
+// Command line of posbench-printer, its help text, and the built-in NVRAM dump.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "PrinterProtocol.h"
+
+namespace posbench::sim {
+
+enum class MediumKind { Listen, Connect, Pty, Fifo };
+
+struct PrinterOptions {
+    MediumKind medium = MediumKind::Listen;
+    std::string where = "127.0.0.1:9001";  // HOST:PORT, or the pty link path, or the FIFO dir
+    ProtocolSettings protocol;
+    long resetMs = 2000;
+    long dropAfter = -1;      // received bytes after which the link drops once (-1: never)
+    long silentAfter = -1;    // received bytes after which nothing is answered (-1: never)
+    long delayMs = 0;         // every answer leaves this much later
+    std::string flashFile, storeDir, imageFile, nvramFile;
+    std::string paperFile, captureFile, logFile, readyFile;
+    bool help = false;
+};
+
+// Parses argv[1..]; on a mistake returns nothing and leaves a one-line reason in error.
+std::optional<PrinterOptions> ParsePrinterOptions(const std::vector<std::string>& args,
+                                                  std::string& error);
+
+std::string PrinterHelpText();
+
+// 522 bytes: a 3-byte header, bank 0 (256), 5 spare bytes, bank 1 (256), 2 spare bytes.
+Bytes BuiltInNvram(const std::string& model, const std::string& version, uint8_t topSector);
+
+}  // namespace posbench::sim
