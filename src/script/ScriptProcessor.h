@@ -51,7 +51,11 @@ bool ProcessTextFile(int16_t port, const std::string& fileName);
 void PutFileNumber(int16_t port, int16_t fileNum);
 int16_t GetFileNumber(int16_t port);
 
-// The system beep sounded by every line of a [BEE] section (the terminal bell by default).
+// The system beep sounded by every line of a [BEE] section (the terminal bell by default);
+// nullptr restores the default.
 void SetBeepHook(void (*beep)());
+
+// Restores the default beep.
+void ResetScriptProcessorGlobals();
 
 }  // namespace posbench

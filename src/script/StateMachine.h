@@ -49,6 +49,9 @@ bool ProcessDelay(int16_t port, const std::string& line);
 // Queues the printer reset (1D FF) and arms the link recovery's 800 ms timer.
 void SendReset(int16_t port);
 
+// The pass counter and the end request back to their start values.
+void ResetStateMachineGlobals();
+
 // The operator's cancel: every port 1..6 stopped and its receive state idle, capture files
 // closed, running download waits aborted.
 void Cancel();
