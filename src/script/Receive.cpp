@@ -118,15 +118,21 @@ void ProcessSrvi(int16_t port) {
     glWaitReadMode = 2;
 }
 
+void AppendHex2(std::string& text, unsigned char byte) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+}
+
 void AppendResponse(std::string& response, unsigned char byte, bool hex) {
     if (hex) {
-        response += Hex2(byte);
+        AppendHex2(response, byte);
         response += ' ';
     } else if (byte >= 32 && byte <= 127) {
         response += static_cast<char>(byte);
     } else {
         response += " (";
-        response += Hex2(byte);
+        AppendHex2(response, byte);
         response += ") ";
     }
 }
