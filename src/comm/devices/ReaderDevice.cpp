@@ -42,6 +42,20 @@ std::string ReaderDevice::GetReadData() {
     }
 }
 
+bool ReaderDevice::ReadShutdown(int32_t lType) {
+    try {
+        mstrLastError.clear();
+        StopRead(lType);
+        if (!ReadStopped() && lType == STOP_R_FORCE) SendReleaseCommand();
+        if (WaitReadStopped(kReadShutdownWaitMs)) return true;
+        mstrLastError = ShutdownTimeoutText();
+        return false;
+    } catch (...) {
+        mstrLastError = ErrorLine(ReadShutdownErrorPrefix(), CurrentRuntimeError());
+        return false;
+    }
+}
+
 void ReaderDevice::ResetReadState() {
     mlStopRead = STOP_R;
     mlReadCount = 1;

@@ -23,11 +23,18 @@ public:
     bool ReadIsComplete() override;
     bool BlockIsComplete() override;
     std::string GetReadData() override;
+    // Stops the running read; under a forced stop the printer is asked to answer first, so
+    // that a read blocked on it returns.
+    bool ReadShutdown(int32_t lType) override;
 
 protected:
     ReaderDevice() = default;
     virtual std::string_view ReadEventErrorPrefix() const = 0;
     virtual std::string_view GetReadDataErrorPrefix() const = 0;
+    virtual std::string_view ReadShutdownErrorPrefix() const = 0;
+    virtual std::string_view ShutdownTimeoutText() const = 0;
+    // Sends kReadReleaseCommand to the printer on the medium the read is waiting on.
+    virtual void SendReleaseCommand() = 0;
 
     // Empties the buffer and the flags a freshly opened device has.
     void ResetReadState();

@@ -242,22 +242,9 @@ bool clsTCP::ReadComm(int32_t lReadFlg) {
     }
 }
 
-bool clsTCP::ReadShutdown(int32_t lType) {
-    try {
-        mstrLastError.clear();
-        mlStopRead = lType;
-        if (!mbReadStopped && lType == STOP_R_FORCE) {
-            const int fd = mReader.DataSocket();
-            int code = 0;
-            if (fd >= 0) SendAll(fd, kReadReleaseCommand, code);
-        }
-        if (WaitReadStopped(kReadShutdownWaitMs)) return true;
-        mstrLastError = "TCP ShutDown Error";
-        return false;
-    } catch (...) {
-        mstrLastError = ErrorLine("clsTCP, ReadShutdown Error: ", CurrentRuntimeError());
-        return false;
-    }
+void clsTCP::SendReleaseCommand() {
+    int code = 0;
+    if (mReader.DataSocket() >= 0) SendAll(mReader.DataSocket(), kReadReleaseCommand, code);
 }
 
 bool clsTCP::PollDev() {

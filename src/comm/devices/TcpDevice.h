@@ -28,7 +28,6 @@ public:
     bool WriteIsComplete() override;
     bool WaitWriteComplete() { return WriteIsComplete(); }
     bool ReadComm(int32_t lReadFlg) override;
-    bool ReadShutdown(int32_t lType) override;
     bool PollDev() override;
     bool ServerMode() const { return mbServerMode; }
     void WaitTimeTCP(int16_t iTime);
@@ -41,6 +40,11 @@ protected:
     std::string_view GetReadDataErrorPrefix() const override {
         return "clsTCP, GetReadData Error: ";
     }
+    std::string_view ReadShutdownErrorPrefix() const override {
+        return "clsTCP, ReadShutdown Error: ";
+    }
+    std::string_view ShutdownTimeoutText() const override { return "TCP ShutDown Error"; }
+    void SendReleaseCommand() override;
 
 private:
     bool FinishOpen();

@@ -1,0 +1,321 @@
+#include "comm/devices/UsbLink.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+#include <fcntl.h>
+#include <libusb.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "base/Numbers.h"
+#include "base/StringOps.h"
+#include "comm/CommGlobals.h"
+
+namespace posbench {
+namespace {
+
+bool WriteAll(int fd, const std::string& bytes, int& code) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            code = errno;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Byte streams on descriptors: a usblp printer (one descriptor for both pipes) or the pair
+// named in [Devices] (FIFOs of the simulated printer and of tests).
+class FdLink : public UsbLink {
+public:
+    FdLink(int writeFd, int readFd) : writeFd_(writeFd), readFd_(readFd) {}
+    ~FdLink() override { Close(); }
+
+    bool Write(const std::string& bytes, int& code) override { return WriteAll(writeFd_, bytes, code); }
+
+    long Read(char* area, size_t n, int timeoutMs, const StopSignal& stop, int& code) override {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            switch (WaitReadable(readFd_, stop, timeoutMs)) {
+                case WaitResult::Stopped:
+                case WaitResult::TimedOut:
+                    return 0;
+                case WaitResult::Failed:
+                    code = errno;
+                    return -1;
+                case WaitResult::Ready:
+                    break;
+            }
+            ssize_t got = read(readFd_, area, n);
+            if (got > 0) return got;
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && errno != EAGAIN) {
+                code = errno;
+                return -1;
+            }
+            // End of stream or nothing after all: a driver would have waited its time-out
+            // before returning empty, and a reader looping on instant empty reads would spin.
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p{stop.fd(), POLLIN, 0};
+            if (left.count() > 0) poll(&p, 1, static_cast<int>(left.count()));
+            return 0;
+        }
+    }
+
+    std::string Close() override {
+        std::string error;
+        if (readFd_ >= 0 && readFd_ != writeFd_ && close(readFd_) != 0)
+            error = "Close Read Error: " + CStr(errno);
+        readFd_ = -1;
+        if (writeFd_ >= 0 && close(writeFd_) != 0) error = "Close Write: " + CStr(errno);
+        writeFd_ = -1;
+        return error;
+    }
+
+private:
+    int writeFd_;
+    int readFd_;
+};
+
+// A native printer through libusb: the bulk OUT and bulk IN endpoints of its vendor-specific
+// interface.
+class LibusbLink : public UsbLink {
+public:
+    static constexpr unsigned kWriteTimeoutMs = 5000;
+    // Reads are cut into short transfers so that a stop is noticed between them.
+    static constexpr int kReadSliceMs = 100;
+
+    LibusbLink(libusb_context* context, libusb_device_handle* handle, int interfaceNumber,
+               unsigned char out, unsigned char in)
+        : context_(context), handle_(handle), interface_(interfaceNumber), out_(out), in_(in) {}
+    ~LibusbLink() override { Close(); }
+
+    bool Write(const std::string& bytes, int& code) override {
+        size_t done = 0;
+        std::vector<unsigned char> data(bytes.begin(), bytes.end());
+        while (done < data.size()) {
+            int sent = 0;
+            int rc = libusb_bulk_transfer(handle_, out_, data.data() + done,
+                                          static_cast<int>(data.size() - done), &sent, kWriteTimeoutMs);
+            done += static_cast<size_t>(std::max(sent, 0));
+            if (rc != 0) {
+                code = rc;
+                return false;
+            }
+        }
+        return true;
+    }
+
+    long Read(char* area, size_t n, int timeoutMs, const StopSignal& stop, int& code) override {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        // A bulk IN transfer must take whole packets; what the caller did not ask for waits
+        // here for the next read.
+        while (pending_.empty() && !stop.requested() && std::chrono::steady_clock::now() < deadline) {
+            unsigned char packet[1024];
+            int got = 0;
+            int rc = libusb_bulk_transfer(handle_, in_, packet, sizeof packet, &got, kReadSliceMs);
+            if (got > 0) pending_.insert(pending_.end(), packet, packet + got);
+            if (rc != 0 && rc != LIBUSB_ERROR_TIMEOUT) {
+                if (!pending_.empty()) break;
+                code = rc;
+                return -1;
+            }
+        }
+        const size_t take = std::min(n, pending_.size());
+        std::copy_n(pending_.begin(), take, area);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(take));
+        return static_cast<long>(take);
+    }
+
+    std::string Close() override {
+        if (handle_) {
+            libusb_release_interface(handle_, interface_);
+            libusb_close(handle_);
+            handle_ = nullptr;
+        }
+        if (context_) libusb_exit(context_);
+        context_ = nullptr;
+        return {};
+    }
+
+private:
+    libusb_context* context_;
+    libusb_device_handle* handle_;
+    int interface_;
+    unsigned char out_;
+    unsigned char in_;
+    std::vector<char> pending_;
+};
+
+std::unique_ptr<UsbLink> OpenPair(const std::string& pair, std::string& error) {
+    const long comma = InStr(pair, ",");
+    const std::string writePath = Trim(comma > 0 ? Left(pair, comma - 1) : pair);
+    const std::string readPath = comma > 0 ? Trim(Mid(pair, comma + 1)) : writePath;
+    // Read and write access: a FIFO opens at once whether or not the printer is there yet.
+    int writeFd = open(writePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (writeFd < 0) {
+        error = "Invalid Write Handle Error: " + CStr(errno);
+        return nullptr;
+    }
+    int readFd = open(readPath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (readFd < 0) {
+        error = "Invalid Read Handle Error: " + CStr(errno);
+        close(writeFd);
+        return nullptr;
+    }
+    return std::make_unique<FdLink>(writeFd, readFd);
+}
+
+std::unique_ptr<UsbLink> OpenPrinterClass(std::string& error) {
+    std::vector<std::string> printers;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/sys/class/usbmisc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (Left(name, 2) == "lp") printers.push_back(name);
+    }
+    if (printers.empty()) {
+        error = "EnumDevError: " + CStr(ENODEV);
+        return nullptr;
+    }
+    std::sort(printers.begin(), printers.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    const std::string path = "/dev/usb/" + printers.front();
+    int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = "Invalid Write Handle Error: " + CStr(errno);
+        return nullptr;
+    }
+    // One program at a time: interleaved jobs would garble both.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = "Invalid Write Handle Error: " + CStr(errno);
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<FdLink>(fd, fd);
+}
+
+// "vvvv:pppp" in hex; false when the text is not of that form.
+bool ParseUsbId(const std::string& text, int& vendor, int& product) {
+    const long colon = InStr(text, ":");
+    if (colon != 5 || text.size() != 9) return false;
+    try {
+        size_t used = 0;
+        vendor = std::stoi(text.substr(0, 4), &used, 16);
+        if (used != 4) return false;
+        product = std::stoi(text.substr(5, 4), &used, 16);
+        return used == 4;
+    } catch (...) {
+        return false;
+    }
+}
+
+struct NativeInterface {
+    int number = -1;
+    int altSetting = 0;
+    unsigned char out = 0;
+    unsigned char in = 0;
+};
+
+bool FindVendorInterface(libusb_device* device, NativeInterface& found) {
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != 0 &&
+        libusb_get_config_descriptor(device, 0, &config) != 0)
+        return false;
+    bool ok = false;
+    for (int i = 0; i < config->bNumInterfaces && !ok; ++i) {
+        const libusb_interface& intf = config->interface[i];
+        for (int a = 0; a < intf.num_altsetting && !ok; ++a) {
+            const libusb_interface_descriptor& d = intf.altsetting[a];
+            if (d.bInterfaceClass != LIBUSB_CLASS_VENDOR_SPEC) continue;
+            NativeInterface candidate{d.bInterfaceNumber, d.bAlternateSetting, 0, 0};
+            for (int e = 0; e < d.bNumEndpoints; ++e) {
+                const libusb_endpoint_descriptor& ep = d.endpoint[e];
+                if ((ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK) continue;
+                if (ep.bEndpointAddress & LIBUSB_ENDPOINT_IN) {
+                    if (!candidate.in) candidate.in = ep.bEndpointAddress;
+                } else if (!candidate.out) {
+                    candidate.out = ep.bEndpointAddress;
+                }
+            }
+            if (candidate.in && candidate.out) {
+                found = candidate;
+                ok = true;
+            }
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return ok;
+}
+
+std::unique_ptr<UsbLink> OpenNative(std::string& error) {
+    int vendor = -1;
+    int product = -1;
+    const std::string id = Trim(DevicePath("USBID"));
+    if (!id.empty() && !ParseUsbId(id, vendor, product)) {
+        error = "EnumDevError: " + CStr(LIBUSB_ERROR_INVALID_PARAM);
+        return nullptr;
+    }
+    libusb_context* context = nullptr;
+    int rc = libusb_init(&context);
+    if (rc != 0) {
+        error = "EnumDevError: " + CStr(rc);
+        return nullptr;
+    }
+    libusb_device** list = nullptr;
+    ssize_t count = libusb_get_device_list(context, &list);
+    if (count < 0) {
+        error = "EnumDevError: " + CStr(static_cast<int64_t>(count));
+        libusb_exit(context);
+        return nullptr;
+    }
+    libusb_device* chosen = nullptr;
+    NativeInterface intf;
+    for (ssize_t i = 0; i < count && !chosen; ++i) {
+        libusb_device_descriptor desc{};
+        if (libusb_get_device_descriptor(list[i], &desc) != 0) continue;
+        if (vendor >= 0 && (desc.idVendor != vendor || desc.idProduct != product)) continue;
+        if (FindVendorInterface(list[i], intf)) chosen = list[i];
+    }
+    libusb_device_handle* handle = nullptr;
+    rc = chosen ? libusb_open(chosen, &handle) : LIBUSB_ERROR_NO_DEVICE;
+    libusb_free_device_list(list, 1);
+    if (!chosen) {
+        error = "EnumDevError: " + CStr(rc);
+        libusb_exit(context);
+        return nullptr;
+    }
+    if (rc == 0) {
+        libusb_set_auto_detach_kernel_driver(handle, 1);
+        rc = libusb_claim_interface(handle, intf.number);
+        if (rc == 0 && intf.altSetting != 0)
+            rc = libusb_set_interface_alt_setting(handle, intf.number, intf.altSetting);
+        if (rc != 0) libusb_close(handle);
+    }
+    if (rc != 0) {
+        error = "Invalid Write Handle Error: " + CStr(rc);
+        libusb_exit(context);
+        return nullptr;
+    }
+    return std::make_unique<LibusbLink>(context, handle, intf.number, intf.out, intf.in);
+}
+
+}  // namespace
+
+std::unique_ptr<UsbLink> OpenUsbLink(bool printerClass, std::string& error) {
+    const std::string pair = Trim(DevicePath("USB"));
+    if (!pair.empty()) return OpenPair(pair, error);
+    return printerClass ? OpenPrinterClass(error) : OpenNative(error);
+}
+
+}  // namespace posbench
