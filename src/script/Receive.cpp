@@ -118,24 +118,26 @@ void ProcessSrvi(int16_t port) {
     glWaitReadMode = 2;
 }
 
-void AppendHex2(std::string& text, unsigned char byte) {
+// Writes the display form of one received byte at out and returns the position after it:
+// text mode shows 32..127 as the character and any other byte as " (xx) ", hex mode "xx ".
+char* PutResponseByte(char* out, unsigned char byte, bool hex) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 0x0F];
+    if (!hex && byte >= 32 && byte <= 127) {
+        *out++ = static_cast<char>(byte);
+        return out;
+    }
+    if (!hex) {
+        *out++ = ' ';
+        *out++ = '(';
+    }
+    *out++ = kDigits[byte >> 4];
+    *out++ = kDigits[byte & 0x0F];
+    if (!hex) *out++ = ')';
+    *out++ = ' ';
+    return out;
 }
 
-void AppendResponse(std::string& response, unsigned char byte, bool hex) {
-    if (hex) {
-        AppendHex2(response, byte);
-        response += ' ';
-    } else if (byte >= 32 && byte <= 127) {
-        response += static_cast<char>(byte);
-    } else {
-        response += " (";
-        AppendHex2(response, byte);
-        response += ") ";
-    }
-}
+constexpr std::size_t kMaxResponseBytesPerByte = 6;  // " (xx) "
 
 // The common part of taking in received bytes, as one piece (a captured block) or byte by byte.
 // Byte by byte (no capture file) the result is that of one ProcessRCVData call per byte, with
@@ -172,8 +174,12 @@ void TakeBytes(int16_t port, const std::string& data, bool asOnePiece) {
     }
 
     const bool hex = gbHexDisplay(port);
-    ps.Response.reserve(ps.Response.size() + data.size() * (hex ? 3 : 1));
-    for (char c : data) AppendResponse(ps.Response, static_cast<unsigned char>(c), hex);
+    const std::size_t before = ps.Response.size();
+    ps.Response.resize(before + data.size() * kMaxResponseBytesPerByte);
+    char* const first = ps.Response.data() + before;
+    char* out = first;
+    for (char c : data) out = PutResponseByte(out, static_cast<unsigned char>(c), hex);
+    ps.Response.resize(before + static_cast<std::size_t>(out - first));
     if (IResponseBox* box = ResponseBox()) box->SetText(ps.Response);
 }
 
