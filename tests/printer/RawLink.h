@@ -1,0 +1,179 @@
+#pragma once
+// A plain client for the simulated printer: raw sockets, the pty slave, the FIFOs. It shares
+// nothing with the engine's devices, so a test failure points at the printer alone.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace posbench::test {
+
+class RawLink {
+public:
+    RawLink() = default;
+    RawLink(int readFd, int writeFd) : rd_(readFd), wr_(writeFd) {}
+    ~RawLink() { Close(); }
+    RawLink(RawLink&& o) noexcept : rd_(o.rd_), wr_(o.wr_) { o.rd_ = o.wr_ = -1; }
+    RawLink& operator=(RawLink&& o) noexcept {
+        Close();
+        rd_ = o.rd_;
+        wr_ = o.wr_;
+        o.rd_ = o.wr_ = -1;
+        return *this;
+    }
+
+    // Connects to 127.0.0.1:port, retrying until the timeout; an invalid link when it fails.
+    static RawLink Tcp(int port, int timeoutMs = 3000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        do {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(static_cast<uint16_t>(port));
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return {fd, fd};
+            ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        } while (std::chrono::steady_clock::now() < end);
+        return {};
+    }
+    // Opens the pty slave through its link, raw, as a serial device would be opened.
+    static RawLink Pty(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return {};
+        termios tio{};
+        ::tcgetattr(fd, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+        return {fd, fd};
+    }
+    static RawLink Fifo(const std::string& dir) {
+        const int rd = ::open((dir + "/from-printer").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const int wr = ::open((dir + "/to-printer").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        return {rd, wr};
+    }
+
+    bool Valid() const { return rd_ >= 0 && wr_ >= 0; }
+
+    bool Write(const std::string& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(wr_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EAGAIN) {
+                pollfd p{wr_, POLLOUT, 0};
+                ::poll(&p, 1, 1000);
+                continue;
+            }
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    // Reads until n bytes have arrived, the link ends, or timeoutMs passes.
+    std::string Read(std::size_t n, int timeoutMs = 3000) {
+        std::string got;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (got.size() < n) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now()).count();
+            if (left <= 0) break;
+            pollfd p{rd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+            char buf[8192];
+            const ssize_t r = ::read(rd_, buf, std::min(sizeof buf, n - got.size()));
+            if (r > 0) got.append(buf, static_cast<std::size_t>(r));
+            else if (r == 0 || errno != EAGAIN) { ended_ = true; break; }
+        }
+        return got;
+    }
+
+    // True when the peer hangs up (end of file, hang-up or I/O error) within the timeout.
+    bool WaitEnded(int timeoutMs) {
+        Read(1u << 20, timeoutMs);
+        return ended_;
+    }
+
+    void Close() {
+        if (rd_ >= 0) ::close(rd_);
+        if (wr_ >= 0 && wr_ != rd_) ::close(wr_);
+        rd_ = wr_ = -1;
+    }
+
+private:
+    int rd_ = -1;
+    int wr_ = -1;
+    bool ended_ = false;
+};
+
+inline std::string Hex(const char* pairs) {
+    std::string out;
+    unsigned v = 0;
+    int digits = 0;
+    for (const char* p = pairs; *p; ++p) {
+        const char c = *p;
+        if (c == ' ') continue;
+        v = v * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+        if (++digits == 2) {
+            out += static_cast<char>(v);
+            v = 0;
+            digits = 0;
+        }
+    }
+    return out;
+}
+
+// The text the tool shows for a reply: bytes outside 32..127 as " (xx) ".
+inline std::string ResponseText(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned char c : bytes) {
+        if (c >= 32 && c <= 127) {
+            text += static_cast<char>(c);
+        } else {
+            text += " (";
+            text += digits[c >> 4];
+            text += digits[c & 15];
+            text += ") ";
+        }
+    }
+    return text;
+}
+
+// Writes image to flash the way the tool does: download mode, top sector, erase, then each
+// sector's 256-byte blocks (padded with FF past the end of image). Returns "" when every
+// answer was good, else which step failed and what came back.
+inline std::string FlashOver(RawLink& link, const std::string& image, int sectors) {
+    link.Write(Hex("1B 5B 7D"));
+    link.Write(Hex("1D 01"));
+    if (link.Read(1) != Hex("0F")) return "top sector";
+    link.Write(Hex("1D 0E"));
+    if (link.Read(1) != Hex("06")) return "erase";
+    long block = 0;
+    for (int s = 0; s < sectors; ++s) {
+        link.Write(Hex("1D 02") + static_cast<char>(s));
+        if (link.Read(1) != Hex("06")) return "select " + std::to_string(s);
+        for (unsigned off = 0; off < 65536; off += 256) {
+            const std::size_t at = static_cast<std::size_t>(s) * 65536 + off;
+            std::string data = at < image.size() ? image.substr(at, 256) : std::string();
+            data.resize(256, '\xFF');
+            ++block;
+            link.Write(Hex("1D 11") + static_cast<char>(off & 255) + static_cast<char>(off >> 8) +
+                       Hex("00 01"));
+            link.Write(data);
+            const std::string answer = link.Read(1);
+            if (answer != Hex("06"))
+                return "block " + std::to_string(block) + " answered " + ResponseText(answer);
+        }
+    }
+    return "";
+}
+
+}  // namespace posbench::test

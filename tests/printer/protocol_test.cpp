@@ -1,0 +1,263 @@
+// The printer's interpreter on its own: answers, downloads and paper, fed in odd-sized pieces.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "PrinterOptions.h"
+#include "PrinterProtocol.h"
+#include "printer/RawLink.h"
+
+namespace posbench::sim {
+namespace {
+
+using test::Hex;
+using test::ResponseText;
+
+struct RecordingHost : PrinterHost {
+    void Send(const Bytes& a) override { sent += a; }
+    void Print(const std::string& t) override { paper += t; }
+    void Restart() override { ++restarts; }
+    void EraseFlash() override { flash.clear(); ++erases; }
+    void WriteFlash(uint8_t s, uint32_t o, const Bytes& d) override {
+        flash[s].resize(65536, '\xFF');
+        flash[s].replace(o, d.size(), d);
+    }
+    void Store(const std::string& n, const Bytes& d) override { stored[n] = d; }
+    Bytes ImageData() override { return image; }
+    Bytes NvramData() override { return "nv"; }
+    void Note(const std::string&) override {}
+
+    std::string Take() { return std::exchange(sent, {}); }
+
+    Bytes sent, paper, image;
+    std::map<int, Bytes> flash;
+    std::map<std::string, Bytes> stored;
+    int restarts = 0, erases = 0;
+};
+
+class ProtocolTest : public testing::Test {
+protected:
+    void Make(ProtocolSettings s = {}) { p = std::make_unique<PrinterProtocol>(s, host); }
+    void SetUp() override { Make(); }
+    void Feed(const std::string& bytes) { p->Feed(bytes, now); }
+    void Idle() {
+        now += 1000;
+        p->Tick(now);
+    }
+    RecordingHost host;
+    std::unique_ptr<PrinterProtocol> p;
+    int64_t now = 0;
+};
+
+TEST_F(ProtocolTest, IdentificationAndVersionAsTheToolReadsThem) {
+    ProtocolSettings s;
+    s.model = "Q330";
+    s.version = "1.22";
+    Make(s);
+    Feed(Hex("1D 49 40 27"));
+    const std::string id = host.Take();
+    EXPECT_EQ(id.size(), 17u);
+    EXPECT_NE(ResponseText(id).find("Q330"), std::string::npos);
+    Feed(Hex("1D 49 40 A3"));
+    const std::string version = host.Take();
+    ASSERT_EQ(version.size(), 6u);
+    EXPECT_EQ(ResponseText(version).substr(6, 4), "1.22");
+    EXPECT_EQ(RequiredVersion("q350"), "3.38");
+    EXPECT_EQ(RequiredVersion("X999"), "1.00");
+}
+
+TEST_F(ProtocolTest, CommandsSplitOrPackedAnswerTheSame) {
+    const std::string stream = Hex("1D 49 40 27 1D 04 01 10 04 02 1D 49 40 A3");
+    Feed(stream);
+    const std::string whole = host.Take();
+    EXPECT_EQ(whole, IdentificationReply("Q310") + Hex("12 12") + VersionReply("4.40"));
+    for (char c : stream) Feed(std::string(1, c));
+    EXPECT_EQ(host.Take(), whole);
+}
+
+TEST_F(ProtocolTest, PaperLeavesControlSequencesOut) {
+    Feed("Hello" + Hex("1B 21 30") + " Wo");
+    Feed("rld\r\n" + Hex("1D 56 42") + "Total" + Hex("1B 40 0A 0A"));
+    EXPECT_EQ(host.paper, "Hello World\nTotal\n\n");
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(ProtocolTest, FlashCommandsNeedDownloadModeAndCheckTheirArguments) {
+    Feed(Hex("1D 01 1D 0E"));
+    EXPECT_TRUE(host.Take().empty());
+    EXPECT_EQ(host.erases, 0);
+
+    Feed(Hex("1B 5B 7D 1D 01 1D 0E 1D 02 10"));
+    EXPECT_EQ(host.Take(), Hex("0F 06 15"));  // sector 16 is above the top sector 0F
+    Feed(Hex("1D 11 00 00 00 01") + std::string(256, 'x'));
+    EXPECT_EQ(host.Take(), Hex("15"));  // no sector selected
+    EXPECT_TRUE(host.flash.empty());
+
+    Feed(Hex("1D 02 01 1D 11 00 12 00 01"));
+    Feed(std::string(100, 'a'));
+    Feed(std::string(156, 'b'));
+    EXPECT_EQ(host.Take(), Hex("06 06"));
+    EXPECT_EQ(host.flash[1].substr(0x1200, 256), std::string(100, 'a') + std::string(156, 'b'));
+    EXPECT_EQ(host.flash[1][0x11FF], '\xFF');
+
+    Feed(Hex("1D 11 00 FF 00 02") + std::string(512, 'c'));  // runs past the sector's end
+    EXPECT_EQ(host.Take(), Hex("15"));
+}
+
+TEST_F(ProtocolTest, NakBlockFaultRefusesOnlyThatBlock) {
+    ProtocolSettings s;
+    s.nakBlock = 2;
+    Make(s);
+    Feed(Hex("1B 5B 7D 1D 0E 1D 02 00"));
+    host.Take();
+    for (int i = 0; i < 3; ++i)
+        Feed(Hex("1D 11") + static_cast<char>(0) + static_cast<char>(i) + Hex("00 01") +
+             std::string(256, static_cast<char>('0' + i)));
+    EXPECT_EQ(host.Take(), Hex("06 15 06"));
+    EXPECT_EQ(host.flash[0][0x100], '\xFF');
+    EXPECT_EQ(host.flash[0][0x200], '2');
+}
+
+TEST_F(ProtocolTest, ImageBankEndsAtIdleGap) {
+    Feed(Hex("1B 5B 7D 1D 16 02"));
+    EXPECT_EQ(host.Take(), Hex("06"));
+    Feed(std::string(256, 'B'));
+    Feed(std::string(44, 'C'));
+    EXPECT_EQ(p->Deadline(), now + 500);
+    EXPECT_TRUE(host.Take().empty());
+    Idle();
+    EXPECT_EQ(host.Take(), Hex("00"));
+    EXPECT_EQ(host.stored["bank-2.bin"], std::string(256, 'B') + std::string(44, 'C'));
+
+    Feed(Hex("1D 16 01") + "short");
+    Idle();
+    EXPECT_EQ(host.Take(), Hex("06 15"));
+    Feed(Hex("1D 16 03"));
+    EXPECT_EQ(host.Take(), Hex("15"));
+}
+
+TEST_F(ProtocolTest, LogosAndBitmapsAreStoredByIdAndMarker) {
+    Feed(Hex("1D 23 05") + "logo data");
+    Idle();
+    Feed(Hex("1D 23 A0 1B") + "BM bitmap");
+    Idle();
+    EXPECT_EQ(host.stored["logo-05.bin"], "logo data");
+    EXPECT_EQ(host.stored["bitmap-A0.bin"], "BM bitmap");
+    EXPECT_TRUE(host.paper.empty());
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(ProtocolTest, BootCodeIsKeptByItsLengthAndAbandonedWhenCutShort) {
+    const std::string body(300 - 8, 'k');
+    const std::string file = Hex("1B 5B 42 24 01 00 00 00") + body;
+    Feed(file.substr(0, 3));
+    Feed(file.substr(3, 5));
+    Feed(file.substr(8, 256));
+    Feed(file.substr(264) + "after");
+    EXPECT_EQ(host.stored["boot.bin"], body);
+    EXPECT_EQ(host.paper, "after");
+
+    host.stored.clear();
+    Feed(Hex("1B 5B 42 00 10 00 00 00") + "partial");
+    Idle();
+    Feed("printed");
+    EXPECT_TRUE(host.stored.empty());
+    EXPECT_EQ(host.paper, "afterprinted");
+}
+
+TEST_F(ProtocolTest, ImageRequestSendsHeaderAndWaitsForEachBlockAck) {
+    host.image = std::string(1000, 'i');
+    Feed(Hex("1D 69 49 00 00"));
+    EXPECT_EQ(host.Take(), ImageHeader(1000) + host.image);
+    EXPECT_EQ(ImageHeader(1000).substr(10), Hex("E8 03 00 00"));
+
+    Feed(Hex("1D 69 49 90 01"));  // blocks of 400
+    EXPECT_EQ(host.Take(), ImageHeader(1000) + std::string(400, 'i'));
+    EXPECT_FALSE(p->Deadline());  // waits for the tool, not for a clock
+    Feed(Hex("06"));
+    EXPECT_EQ(host.Take().size(), 400u);
+    Feed(Hex("06"));
+    EXPECT_EQ(host.Take().size(), 200u);
+    Feed(Hex("06 1D 04 01"));  // a late acknowledgement changes nothing
+    EXPECT_EQ(host.Take(), Hex("12"));
+
+    Feed(Hex("1D 69 49 90 01"));
+    host.Take();
+    Feed(Hex("1D 49 40 A3"));  // anything but 06 ends the transfer and is read as usual
+    EXPECT_EQ(host.Take(), VersionReply("4.40"));
+}
+
+TEST_F(ProtocolTest, ResetDropsTheRestOfTheChunkAndDownloadMode) {
+    Feed(Hex("1B 5B 7D 1D FF 1D 04 01") + "lost");
+    EXPECT_EQ(host.restarts, 1);
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_TRUE(host.paper.empty());
+    EXPECT_FALSE(p->InDownloadMode());
+    Feed(Hex("1D 01"));
+    EXPECT_TRUE(host.sent.empty());
+}
+
+TEST_F(ProtocolTest, PartialCommandIsDroppedAfterIdleGap) {
+    Feed(Hex("1D 49 40"));
+    Idle();
+    Feed(Hex("27") + "x");
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(host.paper, "'x");
+}
+
+TEST_F(ProtocolTest, HostileInputNeverBreaksTheInterpreter) {
+    std::mt19937 rng(1234);
+    ProtocolSettings s;
+    s.nakBlock = 3;
+    Make(s);
+    host.image = std::string(3000, 'z');
+    // Random bytes biased towards command starters, in random chunks, with random pauses.
+    const std::string starters = Hex("1B 1D 10 1F 06 5B 7D 16 23 11 49 40 69 FF");
+    for (int round = 0; round < 20000; ++round) {
+        std::string chunk;
+        const int len = static_cast<int>(rng() % 40);
+        for (int i = 0; i < len; ++i)
+            chunk += rng() % 3 == 0 ? starters[rng() % starters.size()]
+                                    : static_cast<char>(rng() % 256);
+        now += static_cast<int64_t>(rng() % 700);
+        p->Tick(now);
+        Feed(chunk);
+    }
+    p->NewSession();
+    host.sent.clear();
+    Feed(Hex("1D 49 40 27"));
+    EXPECT_EQ(host.Take(), IdentificationReply("Q310"));
+}
+
+TEST(PrinterOptionsTest, DefaultsFaultsAndMistakes) {
+    std::string error;
+    auto o = ParsePrinterOptions({"--model", "Q350", "--fault", "nak-block=7", "--fault",
+                                  "delay-ms=40", "--pty", "/tmp/x", "--top-sector", "0x1F"},
+                                 error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->protocol.version, "3.38");
+    EXPECT_EQ(o->protocol.nakBlock, 7);
+    EXPECT_EQ(o->delayMs, 40);
+    EXPECT_EQ(o->protocol.topSector, 0x1F);
+    EXPECT_EQ(o->medium, MediumKind::Pty);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--fault", "explode=1"}, {"--version", "12345"},
+          {"--top-sector", "256"}, {"--listen", "a:1", "--pty", "p"}, {"--model"},
+          {"--reset-ms", "-5"}}) {
+        error.clear();
+        EXPECT_FALSE(ParsePrinterOptions(bad, error)) << bad[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(PrinterOptionsTest, BuiltInNvramFollowsTheDumpLayout) {
+    const Bytes nv = BuiltInNvram("Q310", "4.40", 0x0F);
+    ASSERT_EQ(nv.size(), 522u);
+    EXPECT_EQ(nv.substr(3, 4), "Q310");
+    EXPECT_EQ(nv.substr(3 + 16, 4), "4.40");
+    EXPECT_EQ(nv[3 + 256 + 5 + 0x41], '\x41');  // bank 1 counts up
+}
+
+}  // namespace
+}  // namespace posbench::sim
