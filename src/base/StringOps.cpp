@@ -35,7 +35,8 @@ std::string Mid(std::string_view s, long start, long length) {
 
 long InStr(std::string_view haystack, std::string_view needle, long start) {
     if (start < 1) Raise(err::InvalidProcedureCall);
-    if (static_cast<std::size_t>(start) > haystack.size() + 1) return 0;
+    // An empty haystack or a start past its end finds nothing, not even an empty needle.
+    if (haystack.empty() || static_cast<std::size_t>(start) > haystack.size()) return 0;
     std::size_t pos = haystack.find(needle, static_cast<std::size_t>(start - 1));
     return pos == std::string_view::npos ? 0 : static_cast<long>(pos + 1);
 }

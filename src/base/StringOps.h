@@ -12,7 +12,8 @@ std::string Right(std::string_view s, long n);
 // Characters from 1-based position start; a start below 1 is "Invalid procedure call".
 std::string Mid(std::string_view s, long start);
 std::string Mid(std::string_view s, long start, long length);
-// 1-based position of needle in haystack at or after start, 0 when absent.
+// 1-based position of needle in haystack at or after start, 0 when absent. An empty needle is
+// found at start; nothing is found in an empty haystack or from a start past its end.
 long InStr(std::string_view haystack, std::string_view needle, long start = 1);
 // The same, without regard to ASCII case.
 long InStrNoCase(std::string_view haystack, std::string_view needle, long start = 1);

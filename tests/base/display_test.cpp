@@ -1,0 +1,115 @@
+#include "base/Display.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "base/RuntimeError.h"
+#include "base/Views.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+// Keeps the order of every selection so that "select last, then clear" can be checked.
+class SelectionList : public test::RecordingStatusList {
+public:
+    void SetListIndex(long index) override {
+        history.push_back(index);
+        RecordingStatusList::SetListIndex(index);
+    }
+    std::vector<long> history;
+};
+
+class VKRecorder : public IVKDisplay {
+public:
+    void DisplayVKLine(const std::string& text) override { lines.push_back(text); }
+    std::vector<std::string> lines;
+};
+
+class DisplayTest : public testing::Test {
+protected:
+    void SetUp() override { SetStatusList(&list); }
+    SelectionList list;
+};
+
+TEST_F(DisplayTest, TextIsCutInto55CharacterLines) {
+    Display("");
+    EXPECT_EQ(list.lines, (std::vector<std::string>{"  "}));
+    list.lines.clear();
+
+    Display(std::string(55, 'a'));
+    EXPECT_EQ(list.lines.size(), 1u);
+    list.lines.clear();
+
+    Display(std::string(55, 'a') + "b");
+    EXPECT_EQ(list.lines, (std::vector<std::string>{std::string(55, 'a'), "b"}));
+    list.lines.clear();
+
+    Display(std::string(110, 'c'));
+    EXPECT_EQ(list.lines.size(), 2u);
+    list.lines.clear();
+
+    std::string text;
+    for (int i = 0; i < 120; ++i) text += static_cast<char>('0' + i % 10);
+    Display(text);
+    ASSERT_EQ(list.lines.size(), 3u);
+    EXPECT_EQ(list.lines[0], text.substr(0, 55));
+    EXPECT_EQ(list.lines[1], text.substr(55, 55));
+    EXPECT_EQ(list.lines[2], text.substr(110));
+}
+
+TEST_F(DisplayTest, KeepsTheNewest149Lines) {
+    for (int i = 0; i < 200; ++i) Display("line " + std::to_string(i));
+    ASSERT_EQ(list.lines.size(), 149u);
+    EXPECT_EQ(list.lines.front(), "line 51");
+    EXPECT_EQ(list.lines.back(), "line 199");
+    // A long text at the bound still leaves 149 lines, the newest being its tail.
+    Display(std::string(55 * 4, 'x') + "tail");
+    EXPECT_EQ(list.lines.size(), 149u);
+    EXPECT_EQ(list.lines.back(), "tail");
+}
+
+TEST_F(DisplayTest, SelectsTheLastLineThenClearsAndRepaints) {
+    Display("one");
+    Display(std::string(60, 'x'));
+    EXPECT_EQ(list.history, (std::vector<long>{0, -1, 2, -1}));
+    EXPECT_EQ(list.refreshes, 2);
+}
+
+TEST_F(DisplayTest, VKDisplayTakesTheTextWhole) {
+    VKRecorder vk;
+    SetVKDisplay(&vk);
+    gbVKDisplay = true;
+    std::string text(300, 'v');
+    Display(text);
+    Display("");
+    EXPECT_EQ(vk.lines, (std::vector<std::string>{text, ""}));
+    EXPECT_TRUE(list.lines.empty());
+    EXPECT_EQ(list.refreshes, 0);
+
+    SetVKDisplay(nullptr);  // flag set but no window: the text goes nowhere
+    Display("lost");
+    EXPECT_TRUE(list.lines.empty());
+
+    gbVKDisplay = false;
+    Display("back");
+    EXPECT_EQ(list.lines, (std::vector<std::string>{"back"}));
+}
+
+class FailingList : public test::RecordingStatusList {
+public:
+    void AddItem(const std::string&) override { throw std::out_of_range("list gone"); }
+};
+
+TEST(DisplayFailure, AFailingListIsReportedInAMessageBox) {
+    FailingList list;
+    test::RecordingMessageBox box;
+    SetStatusList(&list);
+    SetMessageBox(&box);
+    Display("text");
+    EXPECT_EQ(box.shown, (std::vector<std::string>{"Display Error 9: Subscript out of range"}));
+}
+
+}  // namespace
+}  // namespace posbench
