@@ -3,6 +3,7 @@
 // 0..7, the port table 1..n). Any index outside is the "Subscript out of range" run-time error.
 #include <array>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "base/RuntimeError.h"
