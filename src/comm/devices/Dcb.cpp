@@ -135,6 +135,84 @@ std::array<uint8_t, clsDCB::kRecordLength> clsDCB::Record() const {
     return out;
 }
 
+namespace {
+
+LineSettings Extract(const termios2& tio) {
+    LineSettings line;
+    line.iflag = tio.c_iflag;
+    line.oflag = tio.c_oflag;
+    line.cflag = tio.c_cflag;
+    line.lflag = tio.c_lflag;
+    line.startChar = tio.c_cc[VSTART];
+    line.stopChar = tio.c_cc[VSTOP];
+    line.rate = tio.c_ospeed;
+    return line;
+}
+
+}  // namespace
+
+void clsDCB::FromLine(const LineSettings& line) {
+    // The record mirrors the line as it is, so values outside the settable ranges are kept.
+    rec_.BaudRate = RateOfCode(line.cflag & CBAUD, line.rate);
+    switch (line.cflag & CSIZE) {
+    case CS5: rec_.ByteSize = 5; break;
+    case CS6: rec_.ByteSize = 6; break;
+    case CS7: rec_.ByteSize = 7; break;
+    default: rec_.ByteSize = 8; break;
+    }
+    if ((line.cflag & PARENB) == 0) rec_.Parity = 0;
+    else if (line.cflag & CMSPAR) rec_.Parity = (line.cflag & PARODD) ? 3 : 4;
+    else rec_.Parity = (line.cflag & PARODD) ? 1 : 2;
+    fParity((line.cflag & PARENB) != 0);
+    rec_.StopBits = (line.cflag & CSTOPB) ? 2 : 0;
+    fBinary(true);
+    fOutX((line.iflag & IXON) != 0);
+    fInX((line.iflag & IXOFF) != 0);
+    rec_.XonChar = line.startChar;
+    rec_.XoffChar = line.stopChar;
+    bool hardware = (line.cflag & CRTSCTS) != 0;
+    fOutxCtsFlow(hardware);
+    SetField(12, hardware ? 2u : 1u);
+}
+
+bool clsDCB::ToLine(LineSettings& line) {
+    const BaudCode* baud = FindRate(rec_.BaudRate);
+    if (baud == nullptr || rec_.ByteSize < 5 || rec_.ByteSize > 8 || rec_.Parity > 4 ||
+        rec_.StopBits > 2) {
+        lastErrno_ = EINVAL;  // the line cannot carry this record (e.g. 4-bit bytes)
+        return false;
+    }
+    // Raw bytes both ways: no translation, no echo, no signals, reads return what is there.
+    line.iflag &= ~static_cast<uint32_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                         ICRNL | IXON | IXOFF | IXANY | INPCK);
+    line.oflag &= ~static_cast<uint32_t>(OPOST);
+    line.lflag &= ~static_cast<uint32_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    line.cflag &= ~static_cast<uint32_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS |
+                                         CBAUD | (CBAUD << IBSHIFT));
+    line.cflag |= CLOCAL | CREAD;
+    line.cflag |= baud->code | (baud->code << IBSHIFT);
+    line.rate = static_cast<uint32_t>(rec_.BaudRate);
+
+    static constexpr uint32_t kSizes[] = {CS5, CS6, CS7, CS8};
+    line.cflag |= kSizes[rec_.ByteSize - 5];
+    switch (rec_.Parity) {
+    case 1: line.cflag |= PARENB | PARODD; break;
+    case 2: line.cflag |= PARENB; break;
+    case 3: line.cflag |= PARENB | PARODD | CMSPAR; break;
+    case 4: line.cflag |= PARENB | CMSPAR; break;
+    default: break;
+    }
+    if (rec_.Parity != 0 && fParity()) line.iflag |= INPCK;
+    // One and a half stop bits do not exist here; the nearer safe choice is two.
+    if (rec_.StopBits != 0) line.cflag |= CSTOPB;
+    if (fOutX()) line.iflag |= IXON;
+    if (fInX()) line.iflag |= IXOFF;
+    line.startChar = rec_.XonChar;
+    line.stopChar = rec_.XoffChar;
+    if (fOutxCtsFlow() || fRtsControl() == 2) line.cflag |= CRTSCTS;
+    return true;
+}
+
 bool clsDCB::GetCommState(int fd) {
     lastErrno_ = 0;
     termios2 tio{};
@@ -142,27 +220,7 @@ bool clsDCB::GetCommState(int fd) {
         lastErrno_ = errno;
         return false;
     }
-    // The record mirrors the line as it is, so values outside the settable ranges are kept.
-    rec_.BaudRate = RateOfCode(tio.c_cflag & CBAUD, tio.c_ospeed);
-    switch (tio.c_cflag & CSIZE) {
-    case CS5: rec_.ByteSize = 5; break;
-    case CS6: rec_.ByteSize = 6; break;
-    case CS7: rec_.ByteSize = 7; break;
-    default: rec_.ByteSize = 8; break;
-    }
-    if ((tio.c_cflag & PARENB) == 0) rec_.Parity = 0;
-    else if (tio.c_cflag & CMSPAR) rec_.Parity = (tio.c_cflag & PARODD) ? 3 : 4;
-    else rec_.Parity = (tio.c_cflag & PARODD) ? 1 : 2;
-    fParity((tio.c_cflag & PARENB) != 0);
-    rec_.StopBits = (tio.c_cflag & CSTOPB) ? 2 : 0;
-    fBinary(true);
-    fOutX((tio.c_iflag & IXON) != 0);
-    fInX((tio.c_iflag & IXOFF) != 0);
-    rec_.XonChar = tio.c_cc[VSTART];
-    rec_.XoffChar = tio.c_cc[VSTOP];
-    bool hardware = (tio.c_cflag & CRTSCTS) != 0;
-    fOutxCtsFlow(hardware);
-    SetField(12, hardware ? 2u : 1u);
+    FromLine(Extract(tio));
     int lines = 0;
     if (ioctl(fd, TIOCMGET, &lines) == 0) SetField(4, (lines & TIOCM_DTR) ? 1u : 0u);
     return true;
@@ -170,50 +228,23 @@ bool clsDCB::GetCommState(int fd) {
 
 bool clsDCB::SetCommState(int fd) {
     lastErrno_ = 0;
-    const BaudCode* baud = FindRate(rec_.BaudRate);
-    if (baud == nullptr || rec_.ByteSize < 5 || rec_.ByteSize > 8 || rec_.Parity > 4 ||
-        rec_.StopBits > 2) {
-        lastErrno_ = EINVAL;  // the line cannot carry this record (e.g. 4-bit bytes)
-        return false;
-    }
     termios2 tio{};
     if (ioctl(fd, TCGETS2, &tio) != 0) {
         lastErrno_ = errno;
         return false;
     }
-    // Raw bytes both ways: no translation, no echo, no signals, reads return what is there.
-    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON | IXOFF | IXANY | INPCK);
-    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS |
-                                          CBAUD | (CBAUD << IBSHIFT));
-    tio.c_cflag |= CLOCAL | CREAD;
+    LineSettings line = Extract(tio);
+    if (!ToLine(line)) return false;
+    tio.c_iflag = line.iflag;
+    tio.c_oflag = line.oflag;
+    tio.c_cflag = line.cflag;
+    tio.c_lflag = line.lflag;
+    tio.c_cc[VSTART] = line.startChar;
+    tio.c_cc[VSTOP] = line.stopChar;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-
-    tio.c_cflag |= baud->code | (baud->code << IBSHIFT);
-    tio.c_ospeed = static_cast<speed_t>(rec_.BaudRate);
-    tio.c_ispeed = static_cast<speed_t>(rec_.BaudRate);
-
-    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-    tio.c_cflag |= kSizes[rec_.ByteSize - 5];
-    switch (rec_.Parity) {
-    case 1: tio.c_cflag |= PARENB | PARODD; break;
-    case 2: tio.c_cflag |= PARENB; break;
-    case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case 4: tio.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
-    }
-    if (rec_.Parity != 0 && fParity()) tio.c_iflag |= INPCK;
-    // One and a half stop bits do not exist here; the nearer safe choice is two.
-    if (rec_.StopBits != 0) tio.c_cflag |= CSTOPB;
-    if (fOutX()) tio.c_iflag |= IXON;
-    if (fInX()) tio.c_iflag |= IXOFF;
-    tio.c_cc[VSTART] = rec_.XonChar;
-    tio.c_cc[VSTOP] = rec_.XoffChar;
-    if (fOutxCtsFlow() || fRtsControl() == 2) tio.c_cflag |= CRTSCTS;
-
+    tio.c_ospeed = line.rate;
+    tio.c_ispeed = line.rate;
     if (ioctl(fd, TCSETS2, &tio) != 0) {
         lastErrno_ = errno;
         return false;

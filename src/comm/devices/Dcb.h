@@ -8,6 +8,18 @@
 
 namespace posbench {
 
+// The part of a line's termios that the record decides: mode words, flow characters and the
+// rate (rateCode is the fixed speed code, or the free-rate code with the rate in rate).
+struct LineSettings {
+    uint32_t iflag = 0;
+    uint32_t oflag = 0;
+    uint32_t cflag = 0;
+    uint32_t lflag = 0;
+    uint8_t startChar = 0;
+    uint8_t stopChar = 0;
+    uint32_t rate = 0;
+};
+
 class clsDCB {
 public:
     // The object-error base plus 31000, as a signed 32-bit error number.
@@ -79,6 +91,10 @@ public:
     // False with the system's error number in LastErrno() when the line refuses.
     bool GetCommState(int fd);
     bool SetCommState(int fd);
+    // The mapping itself, apart from any line: raw bytes with this record's rate, size, parity,
+    // stop bits and flow control. ToLine is false (EINVAL) for a record no line can carry.
+    bool ToLine(LineSettings& line);
+    void FromLine(const LineSettings& line);
     int LastErrno() const { return lastErrno_; }
 
 private:

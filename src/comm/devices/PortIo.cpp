@@ -205,10 +205,14 @@ void PortIo::AdvanceRead() {
             lastByteAt_ = TickCount();
         } else if (n < 0 && errno == EINTR) {
             continue;
-        } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        } else if (n == 0) {
+            // Polled readable yet nothing to read: the line has hung up (a non-blocking
+            // terminal without data says EAGAIN instead).
+            return EndRead(EIO);
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
             return EndRead(errno);
         } else {
-            break;  // nothing more (or end of input) for now
+            break;  // nothing more for now
         }
     }
     const CommTimeouts& t = timeouts_;

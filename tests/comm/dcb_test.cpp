@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <functional>
+#include <unistd.h>
+
+#include "base/RuntimeError.h"
+#include "comm/devices/Dcb.h"
+#include "comm/PtyPrinter.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+TEST(DcbRecord, DefaultsFillTheRecordInItsStandardLayout) {
+    clsDCB dcb;
+    EXPECT_EQ(dcb.DCBlength(), 28);
+    dcb.SetDefaults();
+    auto r = dcb.Record();
+    auto u32 = [&](size_t at) {
+        return uint32_t(r[at]) | uint32_t(r[at + 1]) << 8 | uint32_t(r[at + 2]) << 16 |
+               uint32_t(r[at + 3]) << 24;
+    };
+    EXPECT_EQ(u32(0), 28u);
+    EXPECT_EQ(u32(4), 115200u);
+    // binary, CTS and DSR flow, DTR handshake (2 in bits 4-5), RTS handshake (2 in bits 12-13)
+    EXPECT_EQ(u32(8), 0x1u | 0x4u | 0x8u | (2u << 4) | (2u << 12));
+    EXPECT_EQ(r[14] | r[15] << 8, 256);  // XonLim
+    EXPECT_EQ(r[16] | r[17] << 8, 256);  // XoffLim
+    EXPECT_EQ(r[18], 8);                 // ByteSize
+    EXPECT_EQ(r[19], 0);                 // Parity
+    EXPECT_EQ(r[20], 0);                 // StopBits
+    EXPECT_EQ(r[21], 17);
+    EXPECT_EQ(r[22], 19);
+    EXPECT_EQ(r[23], '?');
+    EXPECT_EQ(r[24], 26);
+    EXPECT_EQ(r[25], 0);
+}
+
+TEST(DcbRecord, FlagPropertiesOwnTheirBitsOnly) {
+    clsDCB dcb;
+    dcb.fOutX(true);
+    dcb.fRtsControl(3);
+    dcb.fDtrControl(1);
+    dcb.fAbortOnError(true);
+    auto flags = [&] { auto r = dcb.Record(); return uint32_t(r[8]) | uint32_t(r[9]) << 8; };
+    EXPECT_EQ(flags(), (1u << 8) | (3u << 12) | (1u << 4) | (1u << 14));
+    dcb.fRtsControl(0);
+    dcb.fDtrControl(2);
+    EXPECT_EQ(flags(), (1u << 8) | (2u << 4) | (1u << 14));
+    EXPECT_TRUE(dcb.fOutX());
+    EXPECT_FALSE(dcb.fInX());
+    EXPECT_EQ(dcb.fDtrControl(), 2);
+}
+
+TEST(DcbRecord, InvalidValuesRaiseAndKeepTheStoredValue) {
+    clsDCB dcb;
+    dcb.SetDefaults();
+    struct Case {
+        std::function<void()> set;
+        std::function<int()> get;
+        int kept;
+        const char* message;
+    };
+    const Case cases[] = {
+        {[&] { dcb.BaudRate(4000); }, [&] { return dcb.BaudRate(); }, 115200, "Invalid baud rate"},
+        {[&] { dcb.fDtrControl(3); }, [&] { return int(dcb.fDtrControl()); }, 2,
+         "Invalid fDtrControl setting"},
+        {[&] { dcb.fRtsControl(-1); }, [&] { return int(dcb.fRtsControl()); }, 2,
+         "Invalid fRtsControl setting"},
+        {[&] { dcb.ByteSize(9); }, [&] { return int(dcb.ByteSize()); }, 8,
+         "Invalid Byte size setting"},
+        {[&] { dcb.ByteSize(3); }, [&] { return int(dcb.ByteSize()); }, 8,
+         "Invalid Byte size setting"},
+        {[&] { dcb.Parity(5); }, [&] { return int(dcb.Parity()); }, 0, "Invalid Parity setting"},
+        {[&] { dcb.StopBits(3); }, [&] { return int(dcb.StopBits()); }, 0, "Invalid Stop bits"},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.set();
+            ADD_FAILURE() << "no error for " << c.message;
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), static_cast<int32_t>(0x80047918u));
+            EXPECT_EQ(e.source(), "clsDCB");
+            EXPECT_EQ(e.description(), c.message);
+        }
+        EXPECT_EQ(c.get(), c.kept) << c.message;
+    }
+    dcb.BaudRate(256000);
+    dcb.ByteSize(4);
+    EXPECT_EQ(dcb.BaudRate(), 256000);
+    EXPECT_EQ(dcb.ByteSize(), 4);
+}
+
+class DcbLine : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(printer.ok());
+        dcb.SetDefaults();
+    }
+    test::PtyPrinter printer;
+    clsDCB dcb;
+};
+
+TEST_F(DcbLine, SettingsReachTheLine) {
+    dcb.BaudRate(9600);
+    dcb.ByteSize(7);
+    dcb.Parity(2);
+    dcb.StopBits(1);  // one and a half: two on this line
+    dcb.fOutX(true);
+    dcb.fInX(true);
+    dcb.XonChar(0x05);
+    dcb.XoffChar(0x06);
+    ASSERT_TRUE(dcb.SetCommState(printer.slave()));
+    termios t = printer.Settings();
+    // (a pseudo-terminal always reports 8 bits without parity; those are checked on ToLine)
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_TRUE(t.c_iflag & IXON);
+    EXPECT_TRUE(t.c_iflag & IXOFF);
+    EXPECT_EQ(t.c_cc[VSTART], 0x05);
+    EXPECT_EQ(t.c_cc[VSTOP], 0x06);
+    EXPECT_TRUE(t.c_cflag & CRTSCTS);  // defaults: CTS flow and RTS handshake
+    // raw bytes: no line editing, echo, signals or translation
+    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
+    EXPECT_FALSE(t.c_iflag & (ICRNL | ISTRIP));
+    EXPECT_FALSE(t.c_oflag & OPOST);
+    EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
+}
+
+TEST_F(DcbLine, ByteSizeParityAndHandshakeMapping) {
+    struct Case { uint8_t parity; tcflag_t bits; };
+    for (Case c : {Case{0, 0}, Case{1, PARENB | PARODD}, Case{2, PARENB},
+                   Case{3, PARENB | PARODD | CMSPAR}, Case{4, PARENB | CMSPAR}}) {
+        for (uint8_t size : {uint8_t{5}, uint8_t{6}, uint8_t{7}, uint8_t{8}}) {
+            dcb.Parity(c.parity);
+            dcb.ByteSize(size);
+            LineSettings line;
+            line.cflag = PARODD | CS8;  // leftovers of an earlier setting must go
+            ASSERT_TRUE(dcb.ToLine(line));
+            EXPECT_EQ(line.cflag & (PARENB | PARODD | CMSPAR), c.bits) << int(c.parity);
+            static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+            EXPECT_EQ(line.cflag & CSIZE, kSizes[size - 5]);
+            clsDCB back;
+            back.FromLine(line);
+            EXPECT_EQ(back.Parity(), c.parity);
+            EXPECT_EQ(back.ByteSize(), size);
+        }
+    }
+    dcb.fOutxCtsFlow(false);
+    dcb.fRtsControl(1);
+    ASSERT_TRUE(dcb.SetCommState(printer.slave()));
+    EXPECT_FALSE(printer.Settings().c_cflag & CRTSCTS);
+    dcb.fRtsControl(2);  // RTS handshake alone still asks for hardware flow
+    ASSERT_TRUE(dcb.SetCommState(printer.slave()));
+    EXPECT_TRUE(printer.Settings().c_cflag & CRTSCTS);
+    clsDCB back;
+    ASSERT_TRUE(back.GetCommState(printer.slave()));
+    EXPECT_TRUE(back.fOutxCtsFlow());
+    EXPECT_EQ(back.fRtsControl(), 2);
+}
+
+TEST_F(DcbLine, RatesWithoutAFixedCodeUseTheFreeRate) {
+    for (int32_t rate : {14400, 56000, 128000, 256000, 57600}) {
+        dcb.BaudRate(rate);
+        ASSERT_TRUE(dcb.SetCommState(printer.slave())) << rate;
+        clsDCB back;
+        ASSERT_TRUE(back.GetCommState(printer.slave()));
+        EXPECT_EQ(back.BaudRate(), rate);
+    }
+}
+
+TEST_F(DcbLine, LineRefusalsCarryTheSystemErrorNumber) {
+    dcb.ByteSize(4);  // a valid record value the line cannot carry
+    EXPECT_FALSE(dcb.SetCommState(printer.slave()));
+    EXPECT_EQ(dcb.LastErrno(), EINVAL);
+
+    test::ScratchDir dir;
+    int fd = open(dir.Write("plain", "x").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    dcb.ByteSize(8);
+    EXPECT_FALSE(dcb.SetCommState(fd));
+    EXPECT_EQ(dcb.LastErrno(), ENOTTY);
+    EXPECT_FALSE(dcb.GetCommState(fd));
+    EXPECT_EQ(dcb.LastErrno(), ENOTTY);
+    close(fd);
+}
+
+}  // namespace
+}  // namespace posbench
