@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -45,6 +46,12 @@ public:
 class NoLeakTest : public testing::Test {
 protected:
     void SetUp() override {
+        // Sanitizer runtimes start a helper thread with the first thread of the process.
+        static const bool warmedUp = [] {
+            std::thread([] {}).join();
+            return true;
+        }();
+        (void)warmedUp;
         fds_ = CountEntries("/proc/self/fd");
         threads_ = CountEntries("/proc/self/task");
     }
