@@ -197,11 +197,11 @@ void PrinterRunner::FeedCounted(const Bytes& chunk) {
         }
         if (!silent_ && options_.silentAfter >= 0 && received_ >= options_.silentAfter) {
             silent_ = true;
-            out_.clear();
             Note("fault: silent from now on");
         }
         if (!dropped_ && options_.dropAfter >= 0 && received_ >= options_.dropAfter) {
             dropped_ = true;
+            FlushDue();  // what was answered before the cut still goes out
             Note("fault: link dropped");
             medium_->Drop(now_);
             protocol_.NewSession();

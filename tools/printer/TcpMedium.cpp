@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,6 +26,14 @@ std::string Describe(const sockaddr_in& a) {
     return std::string(host) + ":" + std::to_string(ntohs(a.sin_port));
 }
 
+// Answers leave at once and every received piece is acknowledged at once, so a peer that
+// writes a command header and its data separately is not held up by delayed acknowledgements.
+void TuneForSmallExchanges(int fd) {
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+}
+
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -36,6 +45,7 @@ Received ReadChunk(int& fd) {
     const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
     if (n > 0) {
         r.data.assign(buf, static_cast<std::size_t>(n));
+        TuneForSmallExchanges(fd);  // the kernel clears quick acknowledgement again
     } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
         CloseFd(fd);
         r.sessionChanged = true;
@@ -66,6 +76,7 @@ public:
         if (conn_ >= 0) return ReadChunk(conn_);
         if (listener_ < 0) return {};
         conn_ = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (conn_ >= 0) TuneForSmallExchanges(conn_);
         Received r;
         r.sessionChanged = conn_ >= 0;
         return r;
@@ -73,8 +84,9 @@ public:
     int WriteFd() const override { return conn_; }
     void Drop(int64_t) override { CloseFd(conn_); }
     void PowerOff() override {
-        CloseFd(conn_);
+        // Listener first: a peer that sees its connection end must not get straight back in.
         CloseFd(listener_);
+        CloseFd(conn_);
         relistenAt_.reset();
     }
     void PowerOn(int64_t nowMs) override {
@@ -125,7 +137,7 @@ public:
         Received r;
         if (off_) return r;
         if (fd_ < 0) {
-            if (nowMs >= retryAt_) StartConnect(nowMs);
+            if (nowMs >= retryAt_) r.sessionChanged = StartConnect(nowMs);
             return r;
         }
         if (!connected_) {
@@ -139,6 +151,7 @@ public:
                 return r;
             }
             connected_ = true;
+            TuneForSmallExchanges(fd_);
             r.sessionChanged = true;
             return r;
         }
@@ -159,18 +172,21 @@ public:
     }
 
 private:
-    void StartConnect(int64_t nowMs) {
+    // True when the connection was made at once (it usually completes later, in Service).
+    bool StartConnect(int64_t nowMs) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd_ < 0) {
             Retry(nowMs);
-            return;
+            return false;
         }
         connected_ = false;
         if (::connect(fd_, reinterpret_cast<const sockaddr*>(&addr_), sizeof addr_) == 0) {
             connected_ = true;
-        } else if (errno != EINPROGRESS) {
-            Retry(nowMs);
+            TuneForSmallExchanges(fd_);
+            return true;
         }
+        if (errno != EINPROGRESS) Retry(nowMs);
+        return false;
     }
     void Retry(int64_t nowMs) {
         CloseFd(fd_);

@@ -1,0 +1,180 @@
+// The simulated printer over TCP, from a plain socket client: both directions of connection,
+// flashing, faults, the image transfer and the pacing log.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "printer/RawLink.h"
+#include "support/SimPrinter.h"
+#include "support/TestSupport.h"
+
+namespace posbench::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string out(n, '\0');
+    for (auto& c : out) c = static_cast<char>(rng() & 0xFF);
+    return out;
+}
+
+std::vector<std::string> Listen(std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"--listen", "127.0.0.1:0"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+TEST(PrinterTcpTest, AnswersIdentificationVersionAndStatus) {
+    SimPrinter printer(Listen({"--model", "W340"}));
+    EXPECT_EQ(printer.Kind(), "tcp");
+    EXPECT_EQ(printer.Host(), "127.0.0.1");
+    RawLink link = RawLink::Tcp(printer.Port());
+    ASSERT_TRUE(link.Valid());
+    link.Write(Hex("1D 49 40 27"));
+    EXPECT_NE(ResponseText(link.Read(17)).find("W340"), std::string::npos);
+    link.Write(Hex("1D 49 40 A3 1D 04 01"));
+    EXPECT_EQ(ResponseText(link.Read(6)).substr(6, 4), "1.00");
+    EXPECT_EQ(link.Read(1), Hex("12"));
+    EXPECT_EQ(printer.Stop(), 0);
+}
+
+TEST(PrinterTcpTest, FlashesAFileByteForByte) {
+    ScratchDir dir;
+    SimPrinter printer(Listen({"--flash", dir / "flash.bin"}));
+    RawLink link = RawLink::Tcp(printer.Port());
+    const std::string image = RandomBytes(98304, 7);  // one and a half sectors: two written
+    ASSERT_EQ(FlashOver(link, image, 2), "");
+    std::string expected = image;
+    expected.resize(2 * 65536, '\xFF');
+    EXPECT_EQ(dir.Read("flash.bin"), expected);
+}
+
+TEST(PrinterTcpTest, NakBlockFaultRefusesTheNamedBlock) {
+    SimPrinter printer(Listen({"--fault", "nak-block=3"}));
+    RawLink link = RawLink::Tcp(printer.Port());
+    EXPECT_EQ(FlashOver(link, RandomBytes(70000, 1), 1), "block 3 answered  (15) ");
+}
+
+TEST(PrinterTcpTest, ResetTakesTheLinkDownForTheResetTime) {
+    SimPrinter printer(Listen({"--reset-ms", "400"}));
+    RawLink link = RawLink::Tcp(printer.Port());
+    const auto sent = std::chrono::steady_clock::now();
+    link.Write(Hex("1D FF"));
+    EXPECT_TRUE(link.WaitEnded(2000));
+    EXPECT_FALSE(RawLink::Tcp(printer.Port(), 0).Valid()) << "still listening while restarting";
+    RawLink again = RawLink::Tcp(printer.Port(), 3000);
+    ASSERT_TRUE(again.Valid());
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, 350ms);
+    again.Write(Hex("1D 04 01"));
+    EXPECT_EQ(again.Read(1), Hex("12"));
+}
+
+TEST(PrinterTcpTest, DropFaultClosesOnceThenServesTheNextConnection) {
+    SimPrinter printer(Listen({"--fault", "drop-after=6"}));
+    RawLink link = RawLink::Tcp(printer.Port());
+    link.Write(Hex("1D 04 01 1D 04 01 1D 04 01"));
+    EXPECT_EQ(link.Read(3, 2000), Hex("12 12"));  // the third command came after the drop
+    EXPECT_TRUE(link.WaitEnded(2000));
+    RawLink next = RawLink::Tcp(printer.Port());
+    next.Write(Hex("1D 04 01"));
+    EXPECT_EQ(next.Read(1), Hex("12"));
+}
+
+TEST(PrinterTcpTest, SilentAndDelayFaults) {
+    SimPrinter silent(Listen({"--fault", "silent-after=3"}));
+    RawLink a = RawLink::Tcp(silent.Port());
+    a.Write(Hex("1D 04 01 1D 04 01"));
+    EXPECT_EQ(a.Read(2, 500), Hex("12"));
+
+    SimPrinter late(Listen({"--fault", "delay-ms=300"}));
+    RawLink b = RawLink::Tcp(late.Port());
+    const auto sent = std::chrono::steady_clock::now();
+    b.Write(Hex("1D 04 01"));
+    EXPECT_EQ(b.Read(1), Hex("12"));
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, 280ms);
+}
+
+TEST(PrinterTcpTest, ImageComesInAcknowledgedBlocks) {
+    ScratchDir dir;
+    const std::string image = RandomBytes(2500, 3);
+    SimPrinter printer(Listen({"--image", dir.Write("check.tif", image)}));
+    RawLink link = RawLink::Tcp(printer.Port());
+    link.Write(Hex("1D 69 49 00 04"));  // blocks of 1024
+    const std::string header = link.Read(14);
+    ASSERT_EQ(header.size(), 14u);
+    EXPECT_EQ(header.substr(10), Hex("C4 09 00 00"));
+    std::string got = link.Read(1024);
+    EXPECT_EQ(link.Read(1, 300), "") << "the printer must wait for the acknowledgement";
+    link.Write(Hex("06"));
+    got += link.Read(1024);
+    link.Write(Hex("06"));
+    got += link.Read(452);
+    EXPECT_EQ(got, image);
+}
+
+TEST(PrinterTcpTest, ConnectsToTheToolsServerAndReconnects) {
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(server, 1), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(server, reinterpret_cast<sockaddr*>(&a), &len);
+    const std::string where = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+    SimPrinter printer({"--connect", where});
+    EXPECT_EQ(printer.Ready(), "tcp-connect " + where);
+    for (int round = 0; round < 2; ++round) {
+        const int fd = ::accept(server, nullptr, nullptr);
+        ASSERT_GE(fd, 0);
+        RawLink link(fd, fd);
+        link.Write(Hex("1D 49 40 27"));
+        EXPECT_EQ(link.Read(17).substr(0, 4), "Q310") << "round " << round;
+    }
+    ::close(server);
+}
+
+TEST(PrinterTcpTest, LogShowsBootPacingAndStoreKeepsTheBody) {
+    ScratchDir dir;
+    SimPrinter printer(Listen({"--log", dir / "log", "--store", dir / "store", "--capture",
+                               dir / "capture", "--paper", dir / "paper"}));
+    RawLink link = RawLink::Tcp(printer.Port());
+    const std::string body = RandomBytes(292, 5);
+    const std::string boot = Hex("1B 5B 42 24 01 00 00 00") + body;
+    link.Write(boot.substr(0, 3));
+    std::this_thread::sleep_for(100ms);
+    link.Write(boot.substr(3, 5));
+    std::this_thread::sleep_for(100ms);
+    link.Write(boot.substr(8, 256));
+    std::this_thread::sleep_for(50ms);
+    link.Write(boot.substr(264));
+    link.Write("Thank you\n");
+    link.Write(Hex("1D 04 01"));  // answered only once everything before it is taken in
+    ASSERT_EQ(link.Read(1), Hex("12"));
+
+    std::vector<std::size_t> counts;
+    std::istringstream log(dir.Read("log"));
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream fields(line);
+        std::string ms, count;
+        fields >> ms >> count;
+        if (count != "#") counts.push_back(std::stoul(count));
+    }
+    ASSERT_GE(counts.size(), 3u);
+    EXPECT_EQ(counts[0], 3u);
+    EXPECT_EQ(counts[1], 5u);
+    EXPECT_EQ(counts[2], 256u);
+    EXPECT_EQ(dir.Read("store/boot.bin"), body);
+    EXPECT_EQ(dir.Read("capture"), boot + "Thank you\n" + Hex("1D 04 01"));
+    EXPECT_EQ(dir.Read("paper"), "Thank you\n");
+}
+
+}  // namespace
+}  // namespace posbench::test
