@@ -8,6 +8,7 @@
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
+#include "comm/PortTable.h"
 #include "script/ScriptState.h"
 
 namespace posbench::test {
@@ -25,6 +26,7 @@ void ResetAllGlobals() {
     gbVKDisplay = false;
     ResetCommGlobals();
     ResetPortRequests();
+    ResetPortTableGlobals();
     ResetScriptState();
     ResetTextGlobals();
     ResetFileGlobals();

@@ -1,0 +1,398 @@
+// The port table's operations against real serial devices on pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/File.h"
+#include "base/Views.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "comm/devices/Dcb.h"
+#include "comm/devices/SerialDevice.h"
+#include "support/Pty.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::ManualClock;
+using test::Pty;
+using test::RecordingStatusList;
+
+class CountingPortList : public IPortList {
+public:
+    void UpdatePortDisp() override { ++refreshes; }
+    int refreshes = 0;
+};
+
+class PortTableTest : public testing::Test {
+protected:
+    void SetUp() override {
+        SetStatusList(&status);
+        SetPortList(&portList);
+    }
+    void TearDown() override { gcolDevices.Clear(); }
+
+    // Defines COMn on a fresh pseudo-terminal with the given settings and appends its entry.
+    Pty& DefineCom(int n, const std::string& flow, const std::string& state) {
+        ptys.push_back(std::make_unique<Pty>());
+        const std::string name = "COM" + std::to_string(n);
+        gsDevicePaths[name] = ptys.back()->SlavePath();
+        gComSettings(n - 1) = ComSetting{"115200", flow, state};
+        AppendEntry(name + ", 115200, " + flow + ", " + state);
+        return *ptys.back();
+    }
+    static void AppendEntry(const std::string& entry) {
+        gsPortTable.push_back(entry);
+        giNumPorts = static_cast<int16_t>(gsPortTable.size());
+    }
+    static clsDCB& DcbOfPort(int16_t port) { return *gcolDevices.Item(port).DCB(); }
+
+    RecordingStatusList status;
+    CountingPortList portList;
+    std::vector<std::unique_ptr<Pty>> ptys;
+};
+
+TEST_F(PortTableTest, ConfigureDevicesTurnsAnUnopenablePortOffAndGoesOn) {
+    Pty& first = DefineCom(1, "DTR", "ON");
+    gComSettings(1) = ComSetting{"115200", "DTR", "ON"};
+    gsDevicePaths["COM2"] = "/nonexistent/posbench-tty";
+    AppendEntry("COM2, 115200, DTR, ON");
+    Pty& third = DefineCom(3, "XON", "ON");
+
+    EXPECT_FALSE(ConfigureDevices());
+
+    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, ON");
+    EXPECT_EQ(gsPortTable(2), "COM2, 115200, DTR, OFF");
+    EXPECT_EQ(gsPortTable(3), "COM3, 115200, XON, ON");
+    EXPECT_EQ(gsCommErr.rfind("Port: 2.  ", 0), 0u) << gsCommErr;
+    EXPECT_GT(gsCommErr.size(), std::string("Port: 2.  ").size()) << "the device's reason follows";
+    EXPECT_GE(portList.refreshes, 1);
+    ASSERT_EQ(gcolDevices.Count(), 3);
+
+    // Ports 1 and 3 are really open with their own settings.
+    EXPECT_TRUE(gcolDevices.Item(1).WriteComm("A1"));
+    EXPECT_EQ(first.Read(2, std::chrono::seconds(2)), "A1");
+    EXPECT_TRUE(gcolDevices.Item(3).WriteComm("B3"));
+    EXPECT_EQ(third.Read(2, std::chrono::seconds(2)), "B3");
+    EXPECT_EQ(DcbOfPort(1).fDtrControl(), 2);
+    EXPECT_FALSE(DcbOfPort(1).fOutX());
+    EXPECT_EQ(DcbOfPort(3).fDtrControl(), 0);
+    EXPECT_TRUE(DcbOfPort(3).fOutX());
+    EXPECT_TRUE(DcbOfPort(3).fInX());
+    EXPECT_EQ(DcbOfPort(3).BaudRate(), 115200);
+}
+
+TEST_F(PortTableTest, ConfigureDevicesLeavesOffEntriesClosed) {
+    DefineCom(1, "DTR", "OFF");
+    EXPECT_TRUE(ConfigureDevices());
+    EXPECT_EQ(gcolDevices.Count(), 1);
+    EXPECT_FALSE(gcolDevices.Item(1).WriteComm("x")) << "an OFF entry is created, not opened";
+    EXPECT_EQ(portList.refreshes, 0);
+}
+
+TEST_F(PortTableTest, UnknownDeviceTypeIsRefusedByEveryDispatch) {
+    AppendEntry("PRN1, ON");
+    EXPECT_FALSE(AddDevice("PRN1, ON", 1));
+    EXPECT_EQ(gsCommErr, "Unknown Device Type");
+    EXPECT_FALSE(OpenPort("PRN1, ON", 1));
+    EXPECT_EQ(gsCommErr, "Port: 1.  Unknown Device Type");
+    EXPECT_FALSE(ClosePort("PRN1, ON", 1));
+    EXPECT_EQ(gsCommErr, "Unknown Device Type");
+    EXPECT_FALSE(RemoveDevice("", 1));
+    EXPECT_EQ(gsCommErr, "Unknown Device Type");
+    EXPECT_EQ(gcolDevices.Count(), 0);
+}
+
+TEST_F(PortTableTest, InvalidFlowIsReportedButTheOpenSucceeds) {
+    DefineCom(1, "RTS", "OFF");
+    ASSERT_TRUE(AddDevice(gsPortTable(1), 1));
+    EXPECT_TRUE(OpenPort(gsPortTable(1), 1));
+    EXPECT_EQ(gsCommErr, "COM1 - Invalid flow control parameter");
+    EXPECT_TRUE(gcolDevices.Item(1).WriteComm("x"));
+
+    // UpdateCom refuses the same setting outright and names the whole entry.
+    gsCommErr.clear();
+    EXPECT_FALSE(UpdateCom(gsPortTable(1), "ON", 1));
+    EXPECT_EQ(gsCommErr, "COM1, 115200, RTS, OFF - Invalid flow control parameter");
+}
+
+TEST_F(PortTableTest, UsbAdaptorOpensUnderTheSuffixedName) {
+    DefineCom(1, "DTR", "ON");
+    gsUSBAdaptor2 = "COM1";
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+    auto& serial = dynamic_cast<clsRS232&>(gcolDevices.Item("COM1"));
+    EXPECT_TRUE(serial.Adaptor());
+}
+
+TEST_F(PortTableTest, ToggleFlowControlAppliesToTheOpenDevice) {
+    DefineCom(1, "DTR", "ON");
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+
+    EXPECT_TRUE(ToggleFlowControl(gsPortTable(1), 1));
+    EXPECT_EQ(gComSettings(0).Flow, "XON");
+    EXPECT_EQ(DcbOfPort(1).fDtrControl(), 0);
+    EXPECT_TRUE(DcbOfPort(1).fOutX());
+    EXPECT_TRUE(DcbOfPort(1).fInX());
+
+    EXPECT_TRUE(ToggleFlowControl(gsPortTable(1), 1));
+    EXPECT_EQ(gComSettings(0).Flow, "DTR");
+    EXPECT_EQ(DcbOfPort(1).fDtrControl(), 2);
+    EXPECT_FALSE(DcbOfPort(1).fOutX());
+    EXPECT_FALSE(DcbOfPort(1).fInX());
+
+    // A port whose device is missing fails through the handler, naming the procedure.
+    EXPECT_FALSE(UpdateCom("COM1, 115200, DTR, ON", "ON", 4));
+    EXPECT_EQ(gsCommErr, "modComm UPdate Com Error 5 Invalid procedure call or argument");
+}
+
+TEST_F(PortTableTest, OnToOffAndOffToOnAlwaysRefresh) {
+    AppendEntry("COM1, 115200, DTR, OFF");
+    AppendEntry("lpt1, on");
+
+    OnToOff(1);
+    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF") << "already OFF stays as it is";
+    EXPECT_EQ(portList.refreshes, 1);
+
+    OnToOff(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, OFF");
+    OffToOn(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
+    OffToOn(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
+    EXPECT_EQ(portList.refreshes, 4);
+
+    OffToOn(3);
+    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
+    OnToOff(0);
+    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
+    EXPECT_EQ(portList.refreshes, 4);
+}
+
+TEST_F(PortTableTest, ClearPortOkClosesWaitsAndReopens) {
+    Pty& line = DefineCom(1, "DTR", "ON");
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+    ManualClock clock(1000, 50);
+
+    EXPECT_TRUE(ClearPortOK(1));
+    EXPECT_GE(clock.Now() - 1000u, 4000u) << "the reset waits 4000 ms";
+    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, ON");
+    EXPECT_EQ(portList.refreshes, 2);  // OFF, then ON again
+    EXPECT_TRUE(status.lines.empty());
+    EXPECT_TRUE(gcolDevices.Item(1).WriteComm("R"));
+    EXPECT_EQ(line.Read(1, std::chrono::seconds(2)), "R");
+}
+
+TEST_F(PortTableTest, ClearPortOkCancelledLeavesThePortOff) {
+    DefineCom(1, "DTR", "ON");
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+    ManualClock clock(1000, 50);
+    gbDlAbort(1) = true;
+
+    EXPECT_FALSE(ClearPortOK(1));
+    ASSERT_EQ(status.lines.size(), 1u);
+    EXPECT_EQ(status.lines[0], "System Time error during ClearPortOK");
+    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF");
+    EXPECT_FALSE(gcolDevices.Item(1).WriteComm("x")) << "the port stays closed";
+}
+
+TEST_F(PortTableTest, ClearPortOkShowsAFailedReopen) {
+    DefineCom(1, "DTR", "ON");
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+    ManualClock clock(1000, 50);
+    gsDevicePaths["COM1"] = "/nonexistent/posbench-tty";
+
+    EXPECT_FALSE(ClearPortOK(1));
+    ASSERT_EQ(status.lines.size(), 1u);
+    EXPECT_EQ(status.lines[0].rfind("Port: 1.  ", 0), 0u) << status.lines[0];
+    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF");
+
+    EXPECT_FALSE(ClearPortOK(2));
+    EXPECT_EQ(gsCommErr, "modComm ClearPortOK Error 9 Subscript out of range");
+}
+
+TEST_F(PortTableTest, PortReadyRefusesMissingBusyAndOffPorts) {
+    AppendEntry("COM1, 115200, DTR, ON");
+
+    EXPECT_FALSE(PortReady(0));
+    EXPECT_EQ(gsCommErr, "No Active Ports");
+    EXPECT_TRUE(PortReady(1));
+
+    // Any of the four flags holds the port: a second transfer must not start in the middle of
+    // a script or a download, a firmware download least of all.
+    for (PerPort<bool>* flag : {&gbScriptRunning, &gbFileDl, &gbFlashDl, &gbBootDl}) {
+        (*flag)(1) = true;
+        gsCommErr.clear();
+        EXPECT_FALSE(PortReady(1));
+        EXPECT_EQ(gsCommErr, "Port  1 is active");
+        (*flag)(1) = false;
+    }
+    gbIBankDl(1) = true;
+    EXPECT_TRUE(PortReady(1)) << "an image-bank download does not hold the port";
+
+    gsPortTable(1) = "COM1, 115200, DTR, OFF";
+    EXPECT_FALSE(PortReady(1));
+    EXPECT_EQ(gsCommErr, "Port  1 is Off");
+
+    EXPECT_FALSE(PortReady(2));
+    EXPECT_EQ(gsCommErr, "modComm, PortReady 9 Subscript out of range");
+    EXPECT_FALSE(PortReady(7));
+    EXPECT_EQ(gsCommErr, "modComm, PortReady 9 Subscript out of range");
+}
+
+TEST_F(PortTableTest, UpdateTcpRefusesAnAddressChangeOnAnOpenPort) {
+    gsTCPAddress = "10.0.0.99";
+    gsSetupTCPAddress = "10.0.0.99";
+
+    EXPECT_FALSE(UpdateTCP("TCP, 10.0.0.5, ON", "ON", 1));
+    EXPECT_EQ(gsCommErr, "Can't change IP address on open TCP Port");
+    EXPECT_EQ(gsTCPAddress, "10.0.0.5");
+    EXPECT_EQ(gsSetupTCPAddress, "10.0.0.5");
+    EXPECT_TRUE(status.lines.empty());
+
+    gsTCPAddress = "10.0.0.99";
+    EXPECT_FALSE(UpdateTCP("TCP", "ON", 1));
+    EXPECT_EQ(gsCommErr, "Can't change IP address on open TCP Port");
+    EXPECT_EQ(gsTCPAddress, "10.0.0.99");
+    ASSERT_EQ(status.lines.size(), 1u);
+    EXPECT_EQ(status.lines[0], "Error restoring IP Adddress.  It's no longer valid.");
+
+    gsCommErr.clear();
+    EXPECT_TRUE(UpdateTCP("TCP, 10.0.0.5, OFF", "OFF", 1));
+    EXPECT_EQ(gsTCPAddress, "10.0.0.99");
+    EXPECT_EQ(gsCommErr, "");
+}
+
+TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
+    for (int n = 1; n <= 3; ++n) DefineCom(n, "DTR", "OFF");
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+
+    // Same key twice, any case: refused, the list unchanged.
+    EXPECT_FALSE(AddDevice("com2, 9600, DTR, OFF", 4));
+    EXPECT_EQ(gsCommErr,
+              "modComm Add COM Error 457 This key is already associated with an element of this "
+              "collection");
+    EXPECT_EQ(gcolDevices.Count(), 3);
+
+    // Removing a middle entry moves the later devices up one position, as the table does.
+    Device* third = &gcolDevices.Item("COM3");
+    EXPECT_TRUE(RemoveDevice("COM2, 115200, DTR, OFF", 2));
+    EXPECT_EQ(gcolDevices.Count(), 2);
+    EXPECT_EQ(&gcolDevices.Item(2), third);
+    EXPECT_FALSE(RemoveDevice("COM2, 115200, DTR, OFF", 2));
+    EXPECT_EQ(gsCommErr, "modComm Remove COM Error 5 Invalid procedure call or argument");
+
+    // The setup dialog's pattern: remove every device, change the table, add them all again.
+    for (int16_t i = 1; i <= giNumPorts; ++i) {
+        if (i != 2) {
+            EXPECT_TRUE(RemoveDevice(gsPortTable(i), i)) << gsCommErr;
+        }
+    }
+    EXPECT_EQ(gcolDevices.Count(), 0);
+    gsPortTable.clear();
+    AppendEntry("COM3, 115200, DTR, OFF");
+    AppendEntry("LPT1, OFF");
+    AppendEntry("COM1, 115200, DTR, OFF");
+    for (int16_t i = 1; i <= giNumPorts; ++i) EXPECT_TRUE(AddDevice(gsPortTable(i), i)) << gsCommErr;
+    EXPECT_EQ(&gcolDevices.Item(1), &gcolDevices.Item("com3"));
+    EXPECT_EQ(&gcolDevices.Item(2), &gcolDevices.Item("LPT1"));
+    EXPECT_EQ(&gcolDevices.Item(3), &gcolDevices.Item("COM1"));
+    EXPECT_EQ(gcolDevices.Item(2).DCB()->BaudRate(), 9600) << "a parallel port runs at 9600";
+
+    // The reordered table opens each entry on its own line.
+    EXPECT_TRUE(OpenPort(gsPortTable(1), 1)) << gsCommErr;
+    EXPECT_TRUE(gcolDevices.Item("COM3").WriteComm("3"));
+    EXPECT_EQ(ptys[2]->Read(1, std::chrono::seconds(2)), "3");
+    EXPECT_TRUE(ClosePort(gsPortTable(1), 1));
+    EXPECT_FALSE(gcolDevices.Item(1).WriteComm("x"));
+
+    EXPECT_FALSE(OpenPort(gsPortTable(3), 5));
+    EXPECT_EQ(gsCommErr, "Port: 5.  modComm OpenComm Error 5 Invalid procedure call or argument");
+}
+
+// A listening loopback socket standing in for a printer on TCP.
+class Listener {
+public:
+    Listener() {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(fd_, 2) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+            ADD_FAILURE() << "no loopback listener";
+        }
+        port_ = ntohs(a.sin_port);
+    }
+    ~Listener() {
+        if (peer_ >= 0) close(peer_);
+        close(fd_);
+    }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+    // Accepts the engine's connection and reads what it sent.
+    std::string Receive(std::size_t count) {
+        pollfd p{fd_, POLLIN, 0};
+        if (peer_ < 0 && poll(&p, 1, 2000) == 1) peer_ = accept(fd_, nullptr, nullptr);
+        std::string out;
+        char buf[64];
+        while (peer_ >= 0 && out.size() < count) {
+            pollfd q{peer_, POLLIN, 0};
+            if (poll(&q, 1, 2000) != 1) break;
+            ssize_t n = read(peer_, buf, sizeof buf);
+            if (n <= 0) break;
+            out.append(buf, static_cast<std::size_t>(n));
+        }
+        return out;
+    }
+
+private:
+    int fd_ = -1;
+    int peer_ = -1;
+    uint16_t port_ = 0;
+};
+
+TEST_F(PortTableTest, TcpPortOpensAfterItsSettleWaitAndCloses) {
+    Listener printer;
+    gsTCPAddress = printer.Address();
+    AppendEntry("TCP, " + gsTCPAddress + ", ON");
+    ManualClock clock(1000, 10);
+
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+    EXPECT_GE(clock.Now() - 1000u, 1000u) << "the open waits 1000 ms first";
+    EXPECT_TRUE(gcolDevices.Item("tcp").WriteComm("T"));
+    EXPECT_EQ(printer.Receive(1), "T");
+    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << gsCommErr;
+    EXPECT_FALSE(gcolDevices.Item(1).WriteComm("x"));
+
+    // A cancelled settle wait is shown and the open goes on.
+    gbDlAbort(1) = true;
+    EXPECT_TRUE(OpenPort(gsPortTable(1), 1)) << gsCommErr;
+    ASSERT_EQ(status.lines.size(), 1u);
+    EXPECT_EQ(status.lines[0], "OpenTCP Timer Error");
+    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << gsCommErr;
+}
+
+TEST_F(PortTableTest, UsbOpenFailureNamesTheKey) {
+    gsDevicePaths["USB"] = "/nonexistent/posbench-usb-w,/nonexistent/posbench-usb-r";
+    AppendEntry("USB, NATIVE, ON");
+
+    EXPECT_FALSE(ConfigureDevices());
+    EXPECT_EQ(gsCommErr.rfind("Port: 1.  USB, N Open error: \r\n", 0), 0u) << gsCommErr;
+    EXPECT_EQ(gsPortTable(1), "USB, NATIVE, OFF");
+    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << "closing a USB port never fails";
+    EXPECT_TRUE(RemoveDevice(gsPortTable(1), 1));
+    EXPECT_EQ(gcolDevices.Count(), 0);
+}
+
+}  // namespace
+}  // namespace posbench
