@@ -22,7 +22,9 @@ constexpr int16_t kTurnWait = 4;
 
 }  // namespace
 
-clsLPT::clsLPT() : PortDevice("clsLPT") {}
+// Settings start from the opening defaults so that applying them to a terminal line (an
+// adaptor or test line) never meets an empty record.
+clsLPT::clsLPT() : PortDevice("clsLPT") { mDCB.SetDefaults(); }
 
 clsLPT::~clsLPT() { ClosePath(); }
 
