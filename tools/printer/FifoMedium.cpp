@@ -40,7 +40,13 @@ public:
     void AddPollFds(std::vector<pollfd>& fds) const override {
         fds.push_back({inFd_, POLLIN, 0});
     }
-    Received Service(int64_t) override {
+    std::optional<int64_t> Deadline() const override { return reopenAt_; }
+    Received Service(int64_t nowMs) override {
+        if (reopenAt_ && nowMs >= *reopenAt_) {
+            reopenAt_.reset();
+            outFd_ = ::open(out_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+            if (outFd_ < 0) reopenAt_ = nowMs + kDropMs;  // removed under us: try again
+        }
         Received r;
         char buf[4096];
         const ssize_t n = ::read(inFd_, buf, sizeof buf);
@@ -48,14 +54,17 @@ public:
         return r;
     }
     int WriteFd() const override { return outFd_; }
-    void Drop(int64_t) override {
-        // With the printer's end closed for a moment, a tool reading from-printer sees
-        // end-of-file; answers not yet read are lost with it.
+    void Drop(int64_t nowMs) override {
+        // With the printer's end closed for a while, a tool reading from-printer reads what
+        // was already answered and then end-of-file.
+        if (outFd_ < 0) return;
         ::close(outFd_);
-        outFd_ = OpenBoth(out_);
-        Drain(outFd_);
+        outFd_ = -1;
+        reopenAt_ = nowMs + kDropMs;
     }
-    void PowerOff() override { Drain(outFd_); }
+    void PowerOff() override {
+        if (outFd_ >= 0) Drain(outFd_);
+    }
     void PowerOn(int64_t) override { Drain(inFd_); }
 
 private:
@@ -81,7 +90,10 @@ private:
         }
     }
 
+    static constexpr int64_t kDropMs = 250;
+
     std::string dir_, in_, out_;
+    std::optional<int64_t> reopenAt_;
     int inFd_ = -1;
     int outFd_ = -1;
     bool madeDir_ = false, madeIn_ = false, madeOut_ = false;

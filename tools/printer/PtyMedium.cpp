@@ -49,14 +49,18 @@ public:
     }
     int WriteFd() const override { return master_; }
     void Drop(int64_t) override {
-        // Closing both sides hangs the tool's descriptor up; the link then names a new pty.
-        Close();
+        // The link names a new pty before the old one closes, so a tool that reopens as soon
+        // as it sees the hang-up finds the new one.
+        const int oldMaster = master_, oldSlave = slave_;
         Open();
+        ::close(oldMaster);
+        ::close(oldSlave);
     }
     void PowerOff() override { Drop(0); }
     void PowerOn(int64_t) override {}
 
 private:
+    // Creates a pty pair and points the link at it; the previous pair is the caller's.
     void Open() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
