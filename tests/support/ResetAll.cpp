@@ -9,6 +9,7 @@
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
+#include "script/Prog.h"
 #include "script/ScriptState.h"
 
 namespace posbench::test {
@@ -30,6 +31,7 @@ void ResetAllGlobals() {
     ResetScriptState();
     ResetTextGlobals();
     ResetFileGlobals();
+    ResetProgGlobals();
 }
 
 }  // namespace posbench::test
