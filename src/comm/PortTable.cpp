@@ -255,11 +255,18 @@ bool OpenComm(const std::string& key, int16_t port) {
             gsCommErr = device.LastError();
             return false;
         }
-        // An unknown flow is reported but the port stays open with its other settings.
-        if (!ApplyComSetting(DcbOf(device), gComSettings(ComNumber(name) - 1))) {
-            gsCommErr = key + " - Invalid flow control parameter";
+        try {
+            // An unknown flow is reported but the port stays open with its other settings.
+            if (!ApplyComSetting(DcbOf(device), gComSettings(ComNumber(name) - 1))) {
+                gsCommErr = key + " - Invalid flow control parameter";
+            }
+            device.ConfigureComm();
+        } catch (...) {
+            // Settings that cannot be applied fail the open: do not leave the line open behind
+            // an entry that is about to be switched OFF.
+            device.CloseComm();
+            throw;
         }
-        device.ConfigureComm();
         return true;
     });
 }

@@ -113,6 +113,13 @@ TEST_F(PortTableTest, OpenCommNamesAdaptorsAndReportsAnInvalidFlow) {
     gsCommErr.clear();
     EXPECT_FALSE(UpdateCom(gsPortTable(1), "ON", 1));
     EXPECT_EQ(gsCommErr, "COM1, 115200, RTS, OFF - Invalid flow control parameter");
+
+    // Settings the line cannot take fail the open and leave it closed.
+    EXPECT_TRUE(ClosePort(gsPortTable(1), 1));
+    gComSettings(0).Baud = "";
+    EXPECT_FALSE(OpenPort(gsPortTable(1), 1));
+    EXPECT_EQ(gsCommErr.rfind("Port: 1.  modComm OpenComm Error ", 0), 0u) << gsCommErr;
+    EXPECT_FALSE(gcolDevices.Item(1).WriteComm("x"));
 }
 
 TEST_F(PortTableTest, ToggleFlowControlAppliesToTheOpenDevice) {
