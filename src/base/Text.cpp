@@ -21,12 +21,18 @@ namespace {
 constexpr char kQuote = '"';
 constexpr std::string_view kNoPrint = "[NP]";
 
-// Drops every leading delimiter, so that a run of blanks separates two parameters exactly once
-// both when a parameter is skipped and when it is taken.
+// Drops every leading delimiter and blank, so that a run of blanks separates two parameters
+// exactly once both when a parameter is skipped and when it is taken, and a field after ", "
+// starts at its first character.
 std::string_view DropDelimiters(std::string_view s, std::string_view delimiter) {
-    if (delimiter.empty()) return s;
-    while (s.substr(0, delimiter.size()) == delimiter) s.remove_prefix(delimiter.size());
-    return s;
+    for (;;) {
+        if (!delimiter.empty() && s.substr(0, delimiter.size()) == delimiter)
+            s.remove_prefix(delimiter.size());
+        else if (!s.empty() && s.front() == ' ')
+            s.remove_prefix(1);
+        else
+            return s;
+    }
 }
 
 // End (exclusive) of the parameter at the front of s whose separating delimiter is at p: a

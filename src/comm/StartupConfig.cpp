@@ -27,11 +27,10 @@ std::optional<std::string> ReadDefined(const char* section, const std::string& k
     return value;
 }
 
-// Field n (from 1) of a comma-separated value without its leading blanks ("COM1= 115200, DTR"
-// is written with a blank after each comma); empty when there are fewer fields.
+// Field n (from 1) of a comma-separated value; empty when there are fewer fields.
 std::string Field(int16_t n, const std::string& value) {
     if (!GetParameter(n, ",", false, value)) return {};
-    return LTrim(gsResult);
+    return gsResult;
 }
 
 bool IsBaudRate(const std::string& s) {

@@ -42,6 +42,17 @@ TEST(GetParameter, RunsOfBlanksSeparateOnce) {
     EXPECT_EQ(Param(2, "A   "), "");
 }
 
+TEST(GetParameter, CommaFieldsStartAfterTheirBlanks) {
+    auto field = [](int16_t index, const std::string& line) {
+        EXPECT_TRUE(GetParameter(index, ",", false, line));
+        return gsResult;
+    };
+    EXPECT_EQ(field(1, "115200, DTR, OFF"), "115200");
+    EXPECT_EQ(field(2, "115200, DTR, OFF"), "DTR");
+    EXPECT_EQ(field(3, " 115200, DTR, OFF"), "OFF");
+    EXPECT_EQ(field(4, "115200, DTR, OFF"), "");
+}
+
 TEST(GetParameter, UnterminatedQuoteEnds) {
     EXPECT_EQ(Param(1, "\"A B C"), "\"");
     EXPECT_EQ(Param(2, "\"A B C"), "B");
