@@ -149,6 +149,37 @@ TEST_F(TcpDeviceTest, CountedReadWaitsForSlowBytesAndStopReasonOneTakesOneStep) 
     EXPECT_TRUE(c.dev.CloseComm());
 }
 
+TEST_F(TcpDeviceTest, ReadCommDuringARunningReadStartsNoSecondPass) {
+    ClientPair c;
+    c.dev.ReadCount(4);
+    c.dev.BlockCount(2);
+    c.dev.ReadComm(STOP_R_NUM);
+    c.dev.ReadComm(STOP_R);  // the running read goes on under the new stop reason
+    Send(c.printer.fd, "abcd");
+    ASSERT_TRUE(PumpUntil([&] { return c.dev.ReadStopped(); }));
+    EXPECT_EQ(c.dev.steps, std::vector<int32_t>{2});
+    EXPECT_EQ(c.dev.GetReadData(), "ab");
+
+    // Even when told the read has stopped while its step is out, a new read takes over that
+    // step instead of reading the stream twice.
+    c.dev.steps.clear();
+    c.dev.GetReadData();
+    c.dev.ReadCount(4);
+    c.dev.BlockCount(4);
+    c.dev.ReadComm(STOP_R_NUM);
+    c.dev.ReadStopped(true);
+    c.dev.ReadComm(STOP_R_NUM);
+    Send(c.printer.fd, "zz");
+    ASSERT_TRUE(PumpUntil([&] { return c.dev.ReadStopped(); }));
+    EXPECT_EQ(c.dev.GetReadData(), "cdzz");
+    const auto steps = c.dev.steps.size();
+    Send(c.printer.fd, "yy");
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(c.dev.steps.size(), steps);
+    EXPECT_FALSE(c.dev.DataAvailable());
+    EXPECT_TRUE(c.dev.CloseComm());
+}
+
 TEST_F(TcpDeviceTest, StopReasonThreeReadsOnUntilForcedStopReleasesIt) {
     ClientPair c;
     c.dev.ReadCount(2);

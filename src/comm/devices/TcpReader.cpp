@@ -34,6 +34,7 @@ bool clsTCPRd::OpenRdThread() {
 
 bool clsTCPRd::CloseTCPRdThread() {
     mWorker.Stop();
+    mbStepPending = false;
     CloseAccepted();
     mDevice = nullptr;
     return true;
@@ -66,6 +67,7 @@ bool clsTCPRd::StartRead(int32_t lngWaitNumBytes, int32_t lngBlockCount, int lSo
     mSocket = lSocket;
     mDevice = &objVar;
     mbServerMode = objVar.ServerMode();
+    if (mbStepPending) return true;
     if (mbServerMode && mAccepted < 0) {
         AcceptConnection();
     } else {
@@ -76,6 +78,7 @@ bool clsTCPRd::StartRead(int32_t lngWaitNumBytes, int32_t lngBlockCount, int lSo
 
 void clsTCPRd::AcceptConnection() {
     const int listenSocket = mSocket;
+    mbStepPending = true;
     mWorker.Run([this, listenSocket](const StopSignal& stop, const ReaderWorker::Deliver& deliver) {
         for (;;) {
             WaitResult waited = WaitReadable(listenSocket, stop, -1);
@@ -96,6 +99,7 @@ void clsTCPRd::AcceptConnection() {
             }
             auto accepted = std::make_shared<OwnedFd>(fd);
             deliver([this, accepted, code] {
+                mbStepPending = false;
                 if (!mDevice) return;
                 int fdAccepted = accepted->release();
                 if (fdAccepted < 0) {
@@ -121,6 +125,7 @@ void clsTCPRd::ReadTCP() {
         }
         const int32_t want = std::clamp(std::min(mlWait - mlRcv, mlBlock), 1, kReadArea);
         const int fd = DataSocket();
+        mbStepPending = true;
         mWorker.Run([this, fd, want](const StopSignal& stop, const ReaderWorker::Deliver& deliver) {
             char area[kReadArea];
             long count = -1;
@@ -147,6 +152,7 @@ void clsTCPRd::ReadTCP() {
 }
 
 void clsTCPRd::StepDone(long count, int errorCode, const std::string& data) {
+    mbStepPending = false;
     if (!mDevice) return;
     try {
         // A peer that has closed its side keeps returning 0 at once; take it as the end of

@@ -46,6 +46,9 @@ private:
     int32_t mlWait = 0;
     int32_t mlBlock = 0;
     int32_t mlRcv = 0;
+    // A step is with the worker: a new read started meanwhile goes on from its result
+    // instead of queueing a second step on the same stream.
+    bool mbStepPending = false;
     std::string mstrLastRdError;
 };
 

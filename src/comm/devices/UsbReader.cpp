@@ -24,6 +24,7 @@ bool clsUSBRd::OpenRdThread() {
 
 bool clsUSBRd::CloseUSBRdThread() {
     mWorker.Stop();
+    mbStepPending = false;
     mDevice = nullptr;
     mLink = nullptr;
     return true;
@@ -42,7 +43,7 @@ bool clsUSBRd::StartRead(int32_t lngWaitNumBytes, int32_t lngBlockCount, UsbLink
     mlRcv = 0;
     mLink = RHandle;
     mDevice = &objVar;
-    ReadUSB();
+    if (!mbStepPending) ReadUSB();
     return true;
 }
 
@@ -59,6 +60,7 @@ void clsUSBRd::ReadUSB() {
         mStepStart = TickCount();
         UsbLink* link = mLink;
         const int timeout = mPipeTimeoutMs;
+        mbStepPending = true;
         mWorker.Run([this, link, want, timeout](const StopSignal& stop,
                                                 const ReaderWorker::Deliver& deliver) {
             char area[kReadArea];
@@ -75,6 +77,7 @@ void clsUSBRd::ReadUSB() {
 }
 
 void clsUSBRd::StepDone(long count, int errorCode, const std::string& data) {
+    mbStepPending = false;
     if (!mDevice) return;
     try {
         if (count < 0) {

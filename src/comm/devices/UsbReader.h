@@ -44,6 +44,9 @@ private:
     int32_t mlRcv = 0;
     uint32_t mStepStart = 0;
     int mPipeTimeoutMs = kUsbPipeTimeoutMs;
+    // A step is with the worker: a new read started meanwhile goes on from its result
+    // instead of queueing a second step on the same stream.
+    bool mbStepPending = false;
     std::string mstrLastRdError;
 };
 
