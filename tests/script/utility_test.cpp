@@ -1,0 +1,404 @@
+// Utility commands: capture files and their numbering, loops over a real script file, timing and
+// the print-speed test against a scripted device, receive set-up and the display commands.
+#include "script/Utility.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/File.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "script/Producers.h"
+#include "script/ScriptProcessor.h"
+#include "script/ScriptState.h"
+#include "script/StateMachine.h"
+#include "support/FakeDevice.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::FakeDevice;
+using test::ManualClock;
+using test::RecordingEngineHost;
+using test::RecordingResponseBox;
+using test::RecordingStatusList;
+using test::ScratchDir;
+
+class UtilityTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetStatusList(&status);
+        SetResponseBox(&box);
+        SetEngineHost(&host);
+        gcolDevices.Clear();
+        gsPortTable.push_back("COM1, 115200, DTR, ON");
+        giNumPorts = 1;
+        auto owned = std::make_unique<FakeDevice>();
+        dev = owned.get();
+        gcolDevices.Add("COM1", std::move(owned));
+        gPortState(1).ScriptFile = dir / "script.txt";
+        StateMachineInit();
+    }
+    void TearDown() override {
+        gcolDevices.Clear();
+        ResetProducers();
+        CloseAllFiles();
+    }
+
+    void Run(const std::string& line) { ProcessUtilityCommand(1, line, gPortState(1).FileNum); }
+
+    // A [UTI] script run by the processor and the state machine until it ends.
+    void RunScript(const std::vector<std::string>& lines) {
+        std::string text = "[UTI]\r\n";
+        for (const auto& l : lines) text += l + "\r\n";
+        const std::string path = dir.Write("loop.txt", text);
+        gbStop(1) = false;
+        gbScriptRunning(1) = true;
+        RunTextFile(1, false, path);
+        for (int i = 0; i < 5000 && gbScriptRunning(1); ++i) StateMachinePass();
+        ASSERT_FALSE(gbScriptRunning(1));
+    }
+    long Count(const std::string& line) const {
+        long n = 0;
+        for (const auto& l : status.lines) n += l == line ? 1 : 0;
+        return n;
+    }
+    // The status lines joined: Display wraps long lines at 55 characters.
+    std::string Shown() const {
+        std::string all;
+        for (const auto& l : status.lines) all += l;
+        return all;
+    }
+    bool Exists(const std::string& name) const { return std::filesystem::exists(dir.path() / name); }
+
+    ScratchDir dir;
+    RecordingStatusList status;
+    RecordingResponseBox box;
+    RecordingEngineHost host;
+    FakeDevice* dev = nullptr;
+};
+
+// ---- Capture files ----
+
+TEST(CaptureNumbers, WrapAndStartSoThatTheNextNumberIsTheOneAsked) {
+    EXPECT_EQ(NextCaptureNumber(41), 42);
+    EXPECT_EQ(NextCaptureNumber(9999), 1);
+    EXPECT_EQ(CaptureStart(5), 4);
+    EXPECT_EQ(CaptureStart(1), 9999);
+    EXPECT_EQ(NextCaptureNumber(CaptureStart(1)), 1);
+    EXPECT_EQ(NextCaptureNumber(CaptureStart(0)), 1);
+    EXPECT_EQ(NextCaptureNumber(2147483647), 1);
+    EXPECT_EQ(CaptureStart(-2147483647 - 1), 9999);
+
+    EXPECT_EQ(FormCaptureName("demo*.bin", 42), "demo0042.bin");
+    EXPECT_EQ(FormCaptureName("a*b*.c", 7), "a0007b*.c");
+    EXPECT_EQ(FormCaptureName("plain.bin", 7), "plain.bin");
+    EXPECT_FALSE(FormCaptureName("*x.bin", 7));
+    EXPECT_FALSE(FormCaptureName("img*", 7));
+    EXPECT_FALSE(FormCaptureName("a.b*", 7));
+}
+
+TEST_F(UtilityTest, AstkStartsTheNumberingOnceAndFiloWritesConsecutiveFiles) {
+    Run("SETU ASTK 5");
+    Run("SETU FILO img*.tif");
+    EXPECT_TRUE(gPortState(1).CaptureOpen);
+    EXPECT_TRUE(Exists("img0005.tif"));
+    Run("SETU FILC");
+    EXPECT_FALSE(gPortState(1).CaptureOpen);
+    EXPECT_EQ(status.lines.back(), "Image saved as " + (dir / "img0005.tif"));
+
+    Run("SETU ASTK 50");  // ignored: the counter is already set
+    Run("SETU FILO img*.tif");
+    Run("SETU FILC");
+    EXPECT_TRUE(Exists("img0006.tif"));
+    EXPECT_EQ(glCaptureCounter, 6);
+}
+
+TEST_F(UtilityTest, CounterRunsFrom9999To0001) {
+    Run("SETU ASTK 9999");
+    Run("SETU FILO c*.bin");
+    Run("SETU FILO c*.bin");
+    Run("SETU FILC");
+    EXPECT_TRUE(Exists("c9999.bin"));
+    EXPECT_TRUE(Exists("c0001.bin"));
+}
+
+TEST_F(UtilityTest, FiloModeFollowsTheDisplayAndAFileStillOpenIsClosedFirst) {
+    Run("SETU RHEX");
+    Run("SETU FILO first.bin");
+    const int16_t first = gPortState(1).CaptureFileNum;
+    ASSERT_TRUE(IsFileOpen(first));
+    Run("SETU RTXT");
+    Run("SETU FILO second.txt");
+    EXPECT_FALSE(IsFileOpen(first) && first != gPortState(1).CaptureFileNum);
+    EXPECT_TRUE(gPortState(1).CaptureOpen);
+    Run("SETU FILC");
+    EXPECT_EQ(gPortState(1).CaptureFileNum, 0);
+    EXPECT_TRUE(Exists("first.bin"));
+    EXPECT_TRUE(Exists("second.txt"));
+}
+
+TEST_F(UtilityTest, RefusedCaptureNamesLeaveNoCaptureOpen) {
+    Run("SETU FILO *img.tif");  // the star is not first once the name is completed
+    Run("SETU FILC");
+    EXPECT_TRUE(Exists("0001img.tif"));
+    status.lines.clear();
+    Run("SETU FILO img*");
+    EXPECT_FALSE(gPortState(1).CaptureOpen);
+    EXPECT_EQ(Shown(), "Invalid capture file name " + (dir / "img*"));
+    EXPECT_EQ(glCaptureCounter, 1);
+    Run("SETU FILO");
+    EXPECT_EQ(status.lines.back(), "Invalid FILO file name");
+    gPortState(1).ScriptFile = "noDirectory";
+    Run("SETU FILO rel.bin");
+    EXPECT_EQ(status.lines.back(), "Invalid FILO file name");
+    Run("SETU FILO " + (dir.path() / "missing" / "x.bin").string());
+    EXPECT_FALSE(gPortState(1).CaptureOpen);
+    EXPECT_EQ(gPortState(1).CaptureFileNum, 0);
+}
+
+TEST_F(UtilityTest, FilkDeletesTheFileTheNextFiloWouldWriteWithoutMovingTheCounter) {
+    Run("SETU ASTK 3");
+    dir.Write("img0003.tif", "old");
+    dir.Write("img0004.tif", "keep");
+    Run("SETU FILK img*.tif");
+    EXPECT_FALSE(Exists("img0003.tif"));
+    EXPECT_TRUE(Exists("img0004.tif"));
+    EXPECT_EQ(glCaptureCounter, 2);
+    Run("SETU FILK");
+    EXPECT_EQ(status.lines.back(), "Invalid FILK file name");
+    Run("SETU FILK *.tif");
+    EXPECT_EQ(status.lines.back(), "Invalid FILK file name");
+    EXPECT_TRUE(Exists("img0004.tif"));
+}
+
+// ---- Loops ----
+
+TEST_F(UtilityTest, LoopRunsItsBodyNTimesAndNestedLoopsMultiply) {
+    RunScript({"LOOP 3", "STAT body", "LOOP NEXT", "STAT after"});
+    EXPECT_EQ(Count("Warning:  Unknown STAT Parameter"), 4);
+    EXPECT_EQ(gPortState(1).LoopDepth, 0);
+    EXPECT_EQ(gPortState(1).LineNum, 5);
+
+    status.lines.clear();
+    RunScript({"LOOP 2", "LOOP  3", "STAT body", "LOOP NEXT", "LOOP NEXT"});
+    EXPECT_EQ(Count("Warning:  Unknown STAT Parameter"), 6);
+    EXPECT_EQ(gPortState(1).LoopDepth, 0);
+}
+
+TEST_F(UtilityTest, ZeroLoopIsIgnoredAndItsNextHasNoStart) {
+    RunScript({"LOOP 0", "LOOP NEXT"});
+    EXPECT_EQ(Count("0 count loop ignored"), 1);
+    EXPECT_EQ(Count("LOOP NEXT without valid LOOP start"), 1);
+}
+
+TEST_F(UtilityTest, BadLoopCountsAreRunTimeErrorsNamingTheLine) {
+    gPortState(1).LineNum = 12;
+    Run("LOOP abc");
+    EXPECT_EQ(Shown(), "ModUtility, ProcessUtilityCommand Error 13  Type mismatch"
+                       "Command Line Number is: 12");
+    status.lines.clear();
+    for (int i = 0; i < 8; ++i) Run("LOOP 2");
+    EXPECT_EQ(gPortState(1).LoopDepth, 8);
+    Run("LOOP 2");
+    EXPECT_EQ(gPortState(1).LoopDepth, 8);
+    EXPECT_EQ(Shown(), "ModUtility, ProcessUtilityCommand Error 9  Subscript out of range"
+                       "Command Line Number is: 12");
+}
+
+// ---- Timing and the speed test ----
+
+TEST_F(UtilityTest, SpeedTestPrintsLinesTimeAndSpeed) {
+    ManualClock clock(5000);
+    Run("TIME INIT");
+    clock.Advance(10000);
+    Run("TIME SPEE 100 1");
+    const std::vector<std::string> expected = {"\n\n\n\n", "Speed Test\n", "Lines: 100 @ 3.37MM/Line\n",
+                                               "Time: 10 secs\n", "Speed: 33.7 mm/sec\n"};
+    EXPECT_EQ(dev->writes, expected);
+
+    dev->writes.clear();
+    Run("TIME SPEE 250 3");
+    ASSERT_EQ(dev->writes.size(), 5u);
+    EXPECT_EQ(dev->writes[2], "MM:    250\n");
+    EXPECT_EQ(dev->writes[4], "Speed: 25 mm/sec\n");
+
+    dev->writes.clear();
+    clock.Advance(2000);  // 12 s: 30 x 3750 / 12000 = 9.375
+    Run("TIME SPEE 30 2");
+    ASSERT_EQ(dev->writes.size(), 5u);
+    EXPECT_EQ(dev->writes[3], "Time: 12 secs\n");
+    EXPECT_EQ(dev->writes[4], "Speed: 9.375 mm/sec\n");
+}
+
+TEST_F(UtilityTest, SpeedTestStopsAtTheFirstFailedPrintAndRefusesZeroTime) {
+    ManualClock clock(5000);
+    Run("TIME INIT");
+    clock.Advance(1000);
+    dev->failWrites = true;
+    Run("TIME SPEE 10 1");
+    EXPECT_EQ(status.lines.back(), "Print Error. Abort speed test.");
+    EXPECT_EQ(Count("Print Error. Abort speed test."), 1);
+
+    dev->failWrites = false;
+    Run("TIME INIT");
+    status.lines.clear();
+    Run("TIME SPEE 10 1");
+    EXPECT_EQ(Shown(), "ModUtility, ProcessUtilityCommand Error 11  Division by zero"
+                       "Command Line Number is: 0");
+    EXPECT_EQ(dev->writes.size(), 4u);  // everything before the speed line went out
+}
+
+TEST_F(UtilityTest, TimeShowReportsTheCharacterTimesInSeconds) {
+    ManualClock clock(1000);
+    Run("TIME INIT");
+    EXPECT_TRUE(gPortState(1).RestartTimeout);
+    EXPECT_EQ(gPortState(1).Deadline, 1000);
+    gPortState(1).FirstCharTime = 1250;
+    gPortState(1).LastCharTime = 2500;
+    Run("TIME SHOW");
+    EXPECT_FALSE(gPortState(1).RestartTimeout);
+    const std::vector<std::string> expected = {"Start to first char is: .25 secs",
+                                               "Start to last char is: 1.5 secs",
+                                               "First to last char is: 1.25 secs"};
+    EXPECT_EQ(status.lines, expected);
+}
+
+TEST_F(UtilityTest, TimeoutIsSetInTenthsAndStopReleasesTheRead) {
+    ManualClock clock(1000);
+    Run("TIME TOUT 15");
+    EXPECT_TRUE(gbTimeoutOn(1));
+    EXPECT_EQ(gPortState(1).TimeoutMs, 1500);
+    clock.Advance(300);
+    Run("TIME STOP");
+    EXPECT_FALSE(gbTimeoutOn(1));
+    EXPECT_EQ(dev->StopRead(), 1);
+    EXPECT_EQ(gPortState(1).Deadline, 1300);
+    Run("TIME TOUT x");
+    EXPECT_EQ(status.lines.back(), "Command Line Number is: 0");
+    EXPECT_FALSE(gbTimeoutOn(1));
+}
+
+// ---- Receive set-up, delays and the secondary channel ----
+
+TEST_F(UtilityTest, SetupCommandsSetTheReceiveFields) {
+    Run("SETU RHEX");
+    EXPECT_TRUE(gbHexDisplay(1));
+    Run("SETU RTXT");
+    EXPECT_FALSE(gbHexDisplay(1));
+    Run("SETU WRIN 512");
+    EXPECT_EQ(gPortState(1).BlockSize, 512);
+    EXPECT_EQ(glAckThreshold(1), 512);
+    gPortState(1).RcvdCount = 9;
+    Run("SETU WANU 30 bytes");
+    EXPECT_EQ(gPortState(1).ExpectTotal, 30);
+    EXPECT_EQ(gPortState(1).RcvdCount, 0);
+    glAckCount = 5;
+    Run("SETU RBLK");
+    EXPECT_TRUE(gbBlockArmed);
+    EXPECT_FALSE(gbAckMode);
+    EXPECT_EQ(glAckCount, 0);
+    Run("SETU EVNT 25");
+    EXPECT_EQ(giEventPasses, 25);
+    Run("SETU EVNT abc");
+    EXPECT_EQ(giEventPasses, 0);
+    gPortState(1).RcvdCount = 4;
+    Run("RCVD INIT");
+    EXPECT_EQ(gPortState(1).RcvdCount, 0);
+    EXPECT_TRUE(status.lines.empty());
+
+    Run("SETU XXXX");
+    Run("RCVD XXXX");
+    Run("STAT XXXX");
+    Run("rcvd INIT");
+    const std::vector<std::string> expected = {"Unknown SETU parameter", "Invalid RCVD parameter in script",
+                                               "Warning:  Unknown STAT Parameter",
+                                               "Warning:  Unknown line in Configuration File"};
+    EXPECT_EQ(status.lines, expected);
+}
+
+TEST_F(UtilityTest, DelayReadsFourColumnsAndANonNumberStopsTheScript) {
+    ManualClock clock(1000);
+    Run("DLAY 12345");
+    EXPECT_TRUE(gbDelay(1));
+    EXPECT_EQ(gPortState(1).DelayUntil, 1000 + 123400);
+    Run("DLAY abc");
+    EXPECT_TRUE(gbStop(1));
+}
+
+TEST_F(UtilityTest, SecondaryChannelTakesReceiveCommandsButNotLoops) {
+    gsPortTable.push_back("TCP, 10.0.0.5, ON");
+    giNumPorts = 2;
+    host.tcpPort = 2;
+    Run("COMM SEC");
+    EXPECT_TRUE(gbSecActive);
+    EXPECT_EQ(giSecPort, 2);
+    Run("SETU RHEX");
+    EXPECT_TRUE(gbHexDisplay(2));
+    EXPECT_FALSE(gbHexDisplay(1));
+    gPortState(1).LineNum = 4;
+    Run("LOOP 2");
+    EXPECT_EQ(gPortState(1).LoopDepth, 1);
+    EXPECT_EQ(gPortState(2).LoopDepth, 0);
+    Run("COMM OFF");
+    EXPECT_FALSE(gbSecActive);
+}
+
+// ---- Response and status texts ----
+
+TEST_F(UtilityTest, ResponseAndStatusTextsAreClearedShownAndPrinted) {
+    box.text = "OK 1";
+    gPortState(1).Response = "OK 1";
+    Run("RESP PRIN");
+    ASSERT_EQ(dev->writes.size(), 1u);
+    EXPECT_EQ(dev->writes[0], "OK 1\n");
+
+    box.text = "reply";
+    Run("STAT VIEW");
+    EXPECT_EQ(status.lines.back(), "reply");
+    EXPECT_EQ(box.text, "");
+    EXPECT_EQ(gPortState(1).Response, "");
+
+    status.lines = {"first", "second[1B]"};
+    dev->writes.clear();
+    Run("STAT PRIN");
+    EXPECT_EQ(dev->writes, (std::vector<std::string>{"first\n", "second\x1b\n"}));
+    EXPECT_EQ(status.selected, 1);
+
+    dev->failWrites = true;
+    status.lines = {"a", "b"};
+    Run("STAT PRIN");
+    EXPECT_EQ(status.lines, (std::vector<std::string>{"a", "b", "Fake write failed",
+                                                      "Print Error. Abort speed test."}));
+
+    box.text = "x";
+    gPortState(1).Response = "x";
+    Run("RESP CLEA");
+    EXPECT_EQ(box.text, "");
+    EXPECT_EQ(gPortState(1).Response, "");
+    gPortState(1).Response = "y";
+    Run("STAT CLEA");
+    EXPECT_TRUE(status.lines.empty());
+    EXPECT_EQ(gPortState(1).Response, "");
+}
+
+TEST_F(UtilityTest, ShortAndOddLinesNeverCrash) {
+    for (const std::string& line : std::vector<std::string>{"", "T", "TIME", "TIME ", "SETU", "LOOP", "LOOP ", "DLAY", "COMM",
+                                   "SETU FILO \"", "TIME SPEE", "TIME TOUT 99999999999", "SETU WRIN 1e99",
+                                   "LOOP 99999", std::string("STAT\0VIEW", 9)}) {
+        Run(line);
+    }
+    gbSecActive = true;
+    giSecPort = 0;  // COMM SEC found no TCP port
+    Run("SETU RHEX");
+    EXPECT_EQ(status.lines.back(), "Command Line Number is: 0");
+}
+
+}  // namespace
+}  // namespace posbench
