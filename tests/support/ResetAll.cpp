@@ -9,8 +9,11 @@
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
+#include "script/Producers.h"
+#include "script/ScriptProcessor.h"
 #include "script/Prog.h"
 #include "script/ScriptState.h"
+#include "script/StateMachine.h"
 
 namespace posbench::test {
 
@@ -32,6 +35,9 @@ void ResetAllGlobals() {
     ResetTextGlobals();
     ResetFileGlobals();
     ResetProgGlobals();
+    ResetProducers();
+    ResetScriptProcessorGlobals();
+    ResetStateMachineGlobals();
 }
 
 }  // namespace posbench::test

@@ -1,0 +1,456 @@
+#include "script/StateMachine.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "base/Display.h"
+#include "base/Events.h"
+#include "base/File.h"
+#include "base/Numbers.h"
+#include "base/RuntimeError.h"
+#include "base/StringOps.h"
+#include "base/Text.h"
+#include "base/Tick.h"
+#include "base/Views.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "script/Producers.h"
+#include "script/Receive.h"
+#include "script/ScriptProcessor.h"
+#include "script/ScriptState.h"
+#include "script/WholeNumber.h"
+
+namespace posbench {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kIdleWait{5};  // nothing to do: unsolicited serial data seen within this
+constexpr milliseconds kPollWait{1};  // a read or write is being polled
+
+// What a port's step did, in rising order of urgency for the loop.
+enum class Activity { Idle, Delaying, Polling, Progress };
+
+// The request a step was serving; a run-time error drops it so that it is not retried forever.
+enum class Step { None, Write, StartRead, Read, FileDl, FlashDl, BootDl, Unsolicited, IBankDl,
+                  Delay, Config, Script, Timeout };
+
+int32_t giPassCounter = 10;
+std::atomic<bool> gbEndRequested{false};
+milliseconds gNextWait = kIdleWait;
+
+// Signed distance from deadline to now, correct across the 32-bit wrap of the tick count.
+int32_t PastDeadline(int32_t deadline) {
+    return static_cast<int32_t>(TickCount() - static_cast<uint32_t>(deadline));
+}
+
+Device& DeviceOf(int16_t port) { return gcolDevices.Item(port); }
+
+void ArmReconnect(int16_t port, long ms) {
+    if (IEngineHost* host = EngineHost()) host->InitializeTimeout(port, ms);
+}
+
+// The steps of a download that sends its next block and, for flash and image banks, reads the
+// printer's answer.
+Activity DownloadStepDone(int16_t port, PerPort<bool>& active, bool expectsReply, bool setsBlock) {
+    gsSendData(port) = gsOutData;
+    if (gsOutData.empty()) {
+        active(port) = false;
+        return Activity::Progress;
+    }
+    gbSendPending(port) = true;
+    if (expectsReply && glOutCount != 0) {
+        glReadMode(port) = glDlReadMode;
+        glExpectCount(port) = glOutCount;
+        gbReadAfterWrite(port) = true;
+        gbReadPending(port) = true;
+        gbStatusCheck(port) = false;
+        if (setsBlock) DeviceOf(port).BlockCount(glOutCount);
+    }
+    return Activity::Progress;
+}
+
+void CheckStatusIfAsked(int16_t port) {
+    if (gbStatusCheck(port)) {
+        gbStatusCheck(port) = false;
+        CheckStatus(port);
+    }
+}
+
+Activity ReadStep(int16_t port) {
+    Device& dev = DeviceOf(port);
+    PortState& st = gPortState(port);
+    if (gbStop(port)) {
+        gbReadPending(port) = false;
+        dev.ReadCount(1);
+        dev.BlockCount(1);
+        return Activity::Progress;
+    }
+    if (dev.ReadIsComplete()) {
+        gbReadPending(port) = false;
+        GetAndProcessRead(port);
+        CheckStatusIfAsked(port);
+        if (gbFlashDl(port)) producers::CheckDownloadResponse(port);
+        if (gbSecActive) {
+            // The secondary channel's server connection served this one read.
+            CloseTCP("TCP", STOP_R_FORCE);
+            gsTCPAddress = gsSavedTCPMode;
+        }
+        return Activity::Progress;
+    }
+    if (dev.BlockIsComplete()) {
+        GetAndProcessRead(port);
+        CheckStatusIfAsked(port);
+        return Activity::Progress;
+    }
+    if (gbTimeoutOn(port) && !st.TimeFirstChar && PastDeadline(st.Deadline) > 0) {
+        Display("Total Rcv'd:" + Str(st.RcvdCount) + " of " + Str(st.ExpectTotal));
+        gbTimeoutOn(port) = false;
+        dev.ReadCount(1);
+        dev.BlockCount(1);
+        dev.StopRead(1);
+        glReadMode(port) = 1;
+        gbReadPending(port) = false;
+        Display("Time out");
+        return Activity::Progress;
+    }
+    return Activity::Polling;
+}
+
+// The first applicable step for the port; `step` names the request being served.
+Activity PortStep(int16_t port, Step& step) {
+    if (gbSendPending(port)) {
+        step = Step::Write;
+        if (gbStop(port)) {
+            gbSendPending(port) = false;
+            return Activity::Progress;
+        }
+        Device& dev = DeviceOf(port);
+        if (!dev.WriteIsComplete()) return Activity::Polling;
+        if (!dev.WriteComm(gsSendData(port))) {
+            Display(dev.LastError());
+            Display("Attempting to reconnect");
+            ArmReconnect(port, 300);
+            gbStop(port) = true;
+        }
+        gbSendPending(port) = false;
+        return Activity::Progress;
+    }
+    if (gbReadAfterWrite(port)) {
+        step = Step::StartRead;
+        Device& dev = DeviceOf(port);
+        dev.ReadCount(glExpectCount(port));
+        dev.BlockCount(glAckThreshold(port));
+        if (!gbStop(port) && !dev.ReadComm(glReadMode(port))) {
+            Display(dev.LastError());
+            gbStop(port) = true;
+        }
+        gbReadAfterWrite(port) = false;
+        return Activity::Progress;
+    }
+    if (gbReadPending(port)) {
+        step = Step::Read;
+        return ReadStep(port);
+    }
+    if (gbFileDl(port)) {
+        step = Step::FileDl;
+        if (!producers::FileDownload(port, gbStop(port), "", "")) {
+            gbFileDl(port) = false;
+            return Activity::Progress;
+        }
+        return DownloadStepDone(port, gbFileDl, false, false);
+    }
+    if (gbFlashDl(port)) {
+        step = Step::FlashDl;
+        if (!producers::FlashDownload(port, gbStop(port), "")) {
+            gbFlashDl(port) = false;
+            return Activity::Progress;
+        }
+        return DownloadStepDone(port, gbFlashDl, true, false);
+    }
+    if (gbBootDl(port)) {
+        step = Step::BootDl;
+        if (!producers::BootDownload(port, gbStop(port), "")) {
+            gbBootDl(port) = false;
+            return Activity::Progress;
+        }
+        return DownloadStepDone(port, gbBootDl, false, false);
+    }
+    if (!gbIBankDl(port)) {
+        step = Step::Unsolicited;
+        if (DataAvailable(port) && !gbReadAfterWrite(port)) {
+            GetAndProcessRead(port);
+            return Activity::Progress;
+        }
+    } else {
+        step = Step::IBankDl;
+        if (!producers::ImageBankDownload(port, gbStop(port), "")) {
+            gbIBankDl(port) = false;
+            return Activity::Progress;
+        }
+        return DownloadStepDone(port, gbIBankDl, true, true);
+    }
+    if (gbDelay(port)) {
+        step = Step::Delay;
+        if (gbStop(port) || PastDeadline(gPortState(port).DelayUntil) > 0) {
+            gbDelay(port) = false;
+            return Activity::Progress;
+        }
+        return Activity::Delaying;
+    }
+    if (!gbScriptRunning(port)) {
+        if (!gbConfigPending(port)) return Activity::Idle;
+        step = Step::Config;
+        // Cleared first: the continuation may start the next script, which sets it again.
+        gbConfigPending(port) = false;
+        producers::ConfigContinue(port, gbStop(port));
+        return Activity::Progress;
+    }
+    step = Step::Script;
+    RunTextFile(port, gbStop(port), "");
+    return Activity::Progress;
+}
+
+// The silence check after every step: a read that has stopped receiving (after its first byte)
+// is ended when the port's inter-character timeout has passed.
+void TimeoutCheck(int16_t port) {
+    if (!gbTimeoutOn(port) || gbReadPending(port)) return;
+    PortState& st = gPortState(port);
+    if (st.RcvdCount < st.ExpectTotal) {
+        if (!st.TimeFirstChar && PastDeadline(st.Deadline) > 0) {
+            gbTimeoutOn(port) = false;
+            glReadMode(port) = 1;
+            Device& dev = DeviceOf(port);
+            dev.ReadCount(1);
+            dev.BlockCount(1);
+            dev.StopRead(1);
+            Display("Time out");
+        }
+    } else {
+        gbTimeoutOn(port) = false;
+    }
+}
+
+void DropRequest(int16_t port, Step step) {
+    switch (step) {
+        case Step::Write: gbSendPending(port) = false; break;
+        case Step::StartRead: gbReadAfterWrite(port) = false; break;
+        case Step::Read: gbReadPending(port) = false; break;
+        case Step::FileDl: gbFileDl(port) = false; break;
+        case Step::FlashDl: gbFlashDl(port) = false; break;
+        case Step::BootDl: gbBootDl(port) = false; break;
+        case Step::IBankDl: gbIBankDl(port) = false; break;
+        case Step::Delay: gbDelay(port) = false; break;
+        case Step::Config: gbConfigPending(port) = false; break;
+        case Step::Script: gbStop(port) = true; break;
+        case Step::Timeout: gbTimeoutOn(port) = false; break;
+        case Step::None:
+        case Step::Unsolicited: break;
+    }
+}
+
+void ShowStateMachineError(int16_t port) {
+    Display("Error: " + CurrentRuntimeError().description());
+    Display("State Machine Error.  Is Port " + Str(port) + " Active?");
+}
+
+// The port's step and timeout check. A run-time error is shown, the request that failed is
+// dropped and the machine goes on with the next part.
+Activity ServePort(int16_t port) {
+    Activity activity = Activity::Idle;
+    Step step = Step::None;
+    try {
+        activity = PortStep(port, step);
+    } catch (...) {
+        ShowStateMachineError(port);
+        DropRequest(port, step);
+        activity = Activity::Progress;
+    }
+    try {
+        TimeoutCheck(port);
+    } catch (...) {
+        ShowStateMachineError(port);
+        DropRequest(port, Step::Timeout);
+    }
+    return activity;
+}
+
+milliseconds WaitFor(Activity busiest, int32_t nearestDelayMs) {
+    switch (busiest) {
+        case Activity::Progress: return milliseconds{0};
+        case Activity::Polling: return kPollWait;
+        case Activity::Delaying:
+            return milliseconds{std::clamp<int32_t>(nearestDelayMs, 1,
+                                                    static_cast<int32_t>(kIdleWait.count()))};
+        case Activity::Idle: break;
+    }
+    return kIdleWait;
+}
+
+}  // namespace
+
+void StateMachineInit() {
+    for (int16_t p = 1; p <= kMaxPorts; ++p) {
+        gbScriptRunning(p) = false;
+        gbFileDl(p) = false;
+        gbFlashDl(p) = false;
+        gbBootDl(p) = false;
+        gbSendPending(p) = false;
+        gbReadAfterWrite(p) = false;
+        gbReadPending(p) = false;
+        gbDelay(p) = false;
+        glExpectCount(p) = 0;
+        gsSendData(p).clear();
+    }
+    giPassCounter = 10;
+    gNextWait = kIdleWait;
+}
+
+bool StateMachinePass() {
+    Activity busiest = Activity::Idle;
+    int32_t nearestDelay = static_cast<int32_t>(kIdleWait.count());
+    for (int16_t p = 1; p <= kMaxPorts; ++p) {
+        const Activity activity = ServePort(p);
+        if (activity == Activity::Delaying)
+            nearestDelay = std::min(nearestDelay, -PastDeadline(gPortState(p).DelayUntil) + 1);
+        busiest = std::max(busiest, activity);
+    }
+    gNextWait = WaitFor(busiest, nearestDelay);
+    if (--giPassCounter < 1) {
+        giPassCounter = giEventPasses;
+        DoEvents();
+    }
+    return busiest != Activity::Idle;
+}
+
+milliseconds StateMachineIdleWait() { return gNextWait; }
+
+void RunStateMachine(const std::function<bool()>& keepRunning) {
+    while (!gbEndRequested.load() && keepRunning()) {
+        StateMachinePass();
+        if (gNextWait.count() > 0) WaitEvents(gNextWait);
+    }
+}
+
+void StateMachine() {
+    StateMachineInit();
+    RunStateMachine([] { return true; });
+    gbEndRequested.store(false);
+}
+
+void EndStateMachine() {
+    gbEndRequested.store(true);
+    WakeEvents();
+}
+
+void ResetStateMachineGlobals() {
+    giPassCounter = 10;
+    gbEndRequested.store(false);
+    gNextWait = kIdleWait;
+}
+
+bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port) {
+    try {
+        gPortState(port).Response.clear();
+        gsSendData(port) = data;
+        glExpectCount(port) = expected;
+        glAckThreshold(port) = expected;
+        gbHexDisplay(port) = hexDisplay;
+        gbStop(port) = false;
+        // The device is looked up again after every pump: a window may have changed the table.
+        while (!DeviceOf(port).WriteIsComplete()) {
+            WaitEvents(kPollWait);
+            if (gbStop(port)) {
+                Display("Error or operator requested cancel");
+                return false;
+            }
+        }
+        if (!DeviceOf(port).WriteComm(gsSendData(port))) {
+            Display(DeviceOf(port).LastError());
+            return false;
+        }
+        if (expected == 0) return true;
+        DeviceOf(port).ReadCount(expected);
+        DeviceOf(port).BlockCount(expected);
+        if (!DeviceOf(port).ReadComm(2)) {
+            Display(DeviceOf(port).LastError());
+            return false;
+        }
+        while (!DeviceOf(port).ReadIsComplete()) {
+            if (DeviceOf(port).BlockIsComplete()) GetAndProcessRead(port);
+            WaitEvents(kPollWait);
+            if (gbStop(port)) {
+                Display("Operator requested cancel");
+                return false;
+            }
+        }
+        GetAndProcessRead(port);
+        return true;
+    } catch (...) {
+        Display(ErrorLine("modControl WriteReadOk Error ", CurrentRuntimeError(), ": "));
+        return false;
+    }
+}
+
+bool DataAvailable(int16_t port) {
+    if (port > giNumPorts) return false;
+    if (InStr(UCase(gsPortTable(port)), "OFF") > 0) return false;
+    if (port > gcolDevices.Count()) return false;
+    return DeviceOf(port).DataAvailable();
+}
+
+bool ProcessDelay(int16_t port, const std::string& line) {
+    try {
+        const int64_t ms = static_cast<int64_t>(WholeNumber(line)) * 100;
+        const int32_t span = ToLong(ms);
+        gPortState(port).DelayUntil = static_cast<int32_t>(TickCount() + static_cast<uint32_t>(span));
+        gbDelay(port) = true;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void SendReset(int16_t port) {
+    gbReadAfterWrite(port) = false;
+    gbReadPending(port) = false;
+    if (ProcessData("1D FF")) {
+        gsSendData(port) = gsResult;
+        gbSendPending(port) = true;
+    }
+    ArmReconnect(port, 800);
+}
+
+void Cancel() {
+    for (int16_t p = 1; p <= kMaxPorts; ++p) {
+        // Each statement on its own: a failure must not keep the other ports running.
+        PortState& st = gPortState(p);
+        try {
+            if (st.CaptureOpen) CloseFile(st.CaptureFileNum);
+        } catch (...) {
+        }
+        const bool wasReading = gbReadPending(p);
+        gbStop(p) = true;
+        gbTimeoutOn(p) = false;
+        st.RestartTimeout = false;
+        st.CaptureOpen = false;
+        st.ExpectTotal = 1;
+        st.RcvdCount = 1;
+        st.ImageRcv = false;
+        gbReadPending(p) = false;
+        gbDlAbort(p) = true;
+        // The read that no longer has a pending request is released on the device too.
+        if (wasReading && p <= giNumPorts && p <= gcolDevices.Count()) {
+            try {
+                DeviceOf(p).ReadCount(1);
+                DeviceOf(p).BlockCount(1);
+            } catch (...) {
+            }
+        }
+    }
+    gbBlockArmed = false;
+    gbAckMode = false;
+}
+
+}  // namespace posbench

@@ -1,0 +1,350 @@
+// The transfer state machine's steps, its timeouts and errors, the synchronous exchange, delays,
+// reset and cancel, against a scripted device.
+#include "script/StateMachine.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/Events.h"
+#include "base/File.h"
+#include "base/Text.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "script/Producers.h"
+#include "script/ScriptState.h"
+#include "support/FakeDevice.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using std::chrono::milliseconds;
+using test::FakeDevice;
+using test::ManualClock;
+using test::RecordingEngineHost;
+using test::RecordingStatusList;
+using test::ScratchDir;
+using namespace std::string_literals;
+
+class MachineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetStatusList(&status);
+        SetEngineHost(&host);
+        gcolDevices.Clear();
+        gsPortTable.push_back("COM1, 115200, DTR, ON");
+        giNumPorts = 1;
+        auto owned = std::make_unique<FakeDevice>();
+        dev = owned.get();
+        gcolDevices.Add("COM1", std::move(owned));
+        StateMachineInit();
+    }
+    void TearDown() override {
+        gcolDevices.Clear();
+        ResetProducers();
+    }
+    void Passes(int n) {
+        for (int i = 0; i < n; ++i) StateMachinePass();
+    }
+    // A write of data followed by a read of count bytes, as a WAIT line queues it.
+    void QueueExchange(const std::string& data, int32_t count) {
+        gsSendData(1) = data;
+        gbSendPending(1) = true;
+        glExpectCount(1) = count;
+        glReadMode(1) = 2;
+        gbReadAfterWrite(1) = true;
+        gbReadPending(1) = true;
+    }
+
+    RecordingStatusList status;
+    RecordingEngineHost host;
+    FakeDevice* dev = nullptr;
+};
+
+TEST_F(MachineTest, WriteWaitsForTheDeviceAndIsDroppedUnderStop) {
+    dev->writeComplete = false;
+    gsSendData(1) = "A";
+    gbSendPending(1) = true;
+    Passes(3);
+    EXPECT_TRUE(dev->writes.empty());
+    EXPECT_EQ(StateMachineIdleWait(), milliseconds{1});
+    dev->writeComplete = true;
+    StateMachinePass();
+    EXPECT_EQ(dev->writes, (std::vector<std::string>{"A"}));
+    EXPECT_FALSE(gbSendPending(1));
+
+    gbSendPending(1) = true;
+    gbStop(1) = true;
+    StateMachinePass();
+    EXPECT_EQ(dev->writes.size(), 1u);
+    EXPECT_FALSE(gbSendPending(1));
+}
+
+TEST_F(MachineTest, FailedWriteAsksForReconnectionAndStopsThePort) {
+    dev->failWrites = true;
+    QueueExchange("A", 2);
+    StateMachinePass();
+    EXPECT_EQ(status.lines, (std::vector<std::string>{"Fake write failed", "Attempting to reconnect"}));
+    EXPECT_EQ(host.timeouts, (std::vector<std::pair<int16_t, long>>{{1, 300}}));
+    EXPECT_TRUE(gbStop(1));
+    Passes(3);  // the read is neither started nor waited for
+    EXPECT_TRUE(dev->readModes.empty());
+    EXPECT_FALSE(gbReadPending(1));
+    EXPECT_EQ(dev->ReadCount(), 1);
+}
+
+TEST_F(MachineTest, ReadStartFailureIsShownAndStopsThePort) {
+    dev->failReads = true;
+    QueueExchange("A", 2);
+    Passes(3);
+    EXPECT_EQ(status.lines, (std::vector<std::string>{"Fake read failed"}));
+    EXPECT_TRUE(gbStop(1));
+    EXPECT_FALSE(gbReadPending(1));
+}
+
+TEST_F(MachineTest, CompletedReadIsProcessedAndBlocksArriveOnTheWay) {
+    glAckThreshold(1) = 2;
+    QueueExchange("Q", 4);
+    Passes(2);
+    EXPECT_EQ(dev->ReadCount(), 4);
+    EXPECT_EQ(dev->BlockCountValue(), 2);
+    dev->Deliver("ab");
+    StateMachinePass();
+    EXPECT_EQ(gPortState(1).Response, "ab");
+    EXPECT_TRUE(gbReadPending(1));
+    dev->Deliver("cd");
+    StateMachinePass();
+    EXPECT_FALSE(gbReadPending(1));
+    EXPECT_EQ(gPortState(1).Response, "abcd");
+}
+
+TEST_F(MachineTest, SilentReadNeverTimesOutButASilenceAfterTheFirstByteDoes) {
+    ManualClock clock(10000);
+    PortState& st = gPortState(1);
+    glAckThreshold(1) = 1;
+    QueueExchange("Q", 5);
+    gbTimeoutOn(1) = true;
+    st.TimeoutMs = 100;
+    st.Deadline = 10100;
+    st.TimeFirstChar = true;
+    st.RestartTimeout = true;
+    st.ExpectTotal = 5;
+    Passes(2);
+    clock.Advance(5000);
+    Passes(3);
+    EXPECT_TRUE(gbReadPending(1));
+    EXPECT_TRUE(status.lines.empty());
+
+    dev->Deliver("ab");
+    StateMachinePass();
+    EXPECT_EQ(st.RcvdCount, 2);
+    clock.Advance(100);
+    StateMachinePass();
+    EXPECT_TRUE(gbReadPending(1));  // the deadline itself is not past
+    clock.Advance(1);
+    StateMachinePass();
+    EXPECT_EQ(status.lines, (std::vector<std::string>{"Total Rcv'd: 2 of  5", "Time out"}));
+    EXPECT_FALSE(gbReadPending(1));
+    EXPECT_FALSE(gbTimeoutOn(1));
+    EXPECT_EQ(dev->ReadCount(), 1);
+    EXPECT_EQ(dev->StopRead(), 1);
+    EXPECT_EQ(glReadMode(1), 1);
+}
+
+TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
+    ManualClock clock(10000);
+    PortState& st = gPortState(1);
+    gbTimeoutOn(1) = true;
+    st.RcvdCount = 3;
+    st.ExpectTotal = 10;
+    st.TimeFirstChar = false;
+    st.Deadline = 10050;
+    StateMachinePass();
+    EXPECT_TRUE(gbTimeoutOn(1));
+    clock.Advance(51);
+    StateMachinePass();
+    EXPECT_EQ(status.lines, (std::vector<std::string>{"Time out"}));
+    EXPECT_FALSE(gbTimeoutOn(1));
+
+    gbTimeoutOn(1) = true;
+    st.RcvdCount = 10;
+    StateMachinePass();
+    EXPECT_FALSE(gbTimeoutOn(1));
+    EXPECT_EQ(status.lines.size(), 1u);
+}
+
+TEST_F(MachineTest, UnsolicitedDataIsShown) {
+    dev->Deliver("hi");
+    StateMachinePass();
+    EXPECT_EQ(gPortState(1).Response, "hi");
+    gsPortTable(1) = "COM1, 115200, DTR, OFF";
+    dev->Deliver("x");
+    EXPECT_FALSE(DataAvailable(1));
+    EXPECT_FALSE(DataAvailable(2));
+    StateMachinePass();
+    EXPECT_EQ(gPortState(1).Response, "hi");
+}
+
+TEST_F(MachineTest, DelayEndsAfterItsTimeOrAtStop) {
+    ManualClock clock(1000);
+    EXPECT_TRUE(ProcessDelay(1, "15"));
+    EXPECT_EQ(gPortState(1).DelayUntil, 2500);
+    EXPECT_TRUE(gbDelay(1));
+    clock.Advance(1500);
+    StateMachinePass();
+    EXPECT_TRUE(gbDelay(1));
+    EXPECT_GE(StateMachineIdleWait(), milliseconds{1});
+    clock.Advance(1);
+    StateMachinePass();
+    EXPECT_FALSE(gbDelay(1));
+
+    EXPECT_TRUE(ProcessDelay(1, " 2 "));
+    gbStop(1) = true;
+    StateMachinePass();
+    EXPECT_FALSE(gbDelay(1));
+
+    gbDelay(1) = false;
+    EXPECT_FALSE(ProcessDelay(1, "abc"));
+    EXPECT_FALSE(ProcessDelay(1, ""));
+    EXPECT_FALSE(ProcessDelay(1, "99999999999"));
+    EXPECT_FALSE(gbDelay(1));
+}
+
+TEST_F(MachineTest, IdleMachineSleepsAndBusyOneDoesNot) {
+    EXPECT_FALSE(StateMachinePass());
+    EXPECT_EQ(StateMachineIdleWait(), milliseconds{5});
+    gsSendData(1) = "A";
+    gbSendPending(1) = true;
+    EXPECT_TRUE(StateMachinePass());
+    EXPECT_EQ(StateMachineIdleWait(), milliseconds{0});
+}
+
+TEST_F(MachineTest, RunTimeErrorIsShownOnceAndTheFailedRequestDropped) {
+    gsSendData(2) = "A";
+    gbSendPending(2) = true;  // port 2 has no device
+    Passes(3);
+    EXPECT_EQ(status.lines,
+              (std::vector<std::string>{"Error: Invalid procedure call or argument",
+                                        "State Machine Error.  Is Port  2 Active?"}));
+    EXPECT_FALSE(gbSendPending(2));
+}
+
+TEST_F(MachineTest, DownloadStepsContinueUntilTheProducerHasNoMore) {
+    std::vector<bool> aborts;
+    int blocks = 2;
+    RegisterFlashDownload(
+        [&](int16_t, bool& abort, const std::string&) {
+            aborts.push_back(abort);
+            gsOutData = blocks-- > 0 ? "F" : "";
+            glOutCount = 1;
+            glDlReadMode = 3;
+            return true;
+        },
+        [&](int16_t) { gsResult = "checked"; });
+    dev->replies = {"k", "k"};
+    gbFlashDl(1) = true;
+    Passes(20);
+    EXPECT_EQ(dev->writes, (std::vector<std::string>{"F", "F"}));
+    EXPECT_EQ(dev->readModes, (std::vector<int32_t>{3, 3}));
+    EXPECT_FALSE(gbFlashDl(1));
+    EXPECT_EQ(gsResult, "checked");
+    EXPECT_EQ(aborts, (std::vector<bool>{false, false, false}));
+}
+
+TEST_F(MachineTest, MissingCapabilityEndsTheStep) {
+    gbBootDl(1) = true;
+    StateMachinePass();
+    EXPECT_EQ(status.lines, (std::vector<std::string>{"Boot download is not available in this build"}));
+    EXPECT_FALSE(gbBootDl(1));
+    EXPECT_TRUE(gbStop(1));
+}
+
+TEST_F(MachineTest, WriteReadOkWritesReadsAndHonoursCancel) {
+    dev->replies = {"ok!"};
+    EXPECT_TRUE(WriteReadOk("Q", 3, false, 1));
+    EXPECT_EQ(gPortState(1).Response, "ok!");
+    EXPECT_EQ(dev->readModes, (std::vector<int32_t>{2}));
+    EXPECT_TRUE(WriteReadOk("P", 0, false, 1));
+    EXPECT_EQ(dev->readModes.size(), 1u);
+    EXPECT_EQ(dev->writes, (std::vector<std::string>{"Q", "P"}));
+
+    // The operator's cancel arrives while the exchange pumps events.
+    PostNotice([] { gbStop(1) = true; });
+    EXPECT_FALSE(WriteReadOk("R", 5, false, 1));
+    EXPECT_EQ(status.lines.back(), "Operator requested cancel");
+    dev->writeComplete = false;
+    PostNotice([] { gbStop(1) = true; });
+    EXPECT_FALSE(WriteReadOk("S", 0, false, 1));
+    EXPECT_EQ(status.lines.back(), "Error or operator requested cancel");
+
+    dev->writeComplete = true;
+    dev->failWrites = true;
+    EXPECT_FALSE(WriteReadOk("T", 0, false, 1));
+    EXPECT_EQ(status.lines.back(), "Fake write failed");
+    EXPECT_FALSE(WriteReadOk("T", 0, false, 3));
+    ASSERT_GE(status.lines.size(), 2u);  // a long line is shown in 55-character pieces
+    EXPECT_EQ(status.lines[status.lines.size() - 2] + status.lines.back(),
+              "modControl WriteReadOk Error 5: Invalid procedure call or argument");
+}
+
+TEST_F(MachineTest, SendResetQueuesTheResetAndArmsRecovery) {
+    gbReadAfterWrite(1) = true;
+    gbReadPending(1) = true;
+    SendReset(1);
+    EXPECT_EQ(gsSendData(1), "\x1D\xFF"s);
+    EXPECT_TRUE(gbSendPending(1));
+    EXPECT_FALSE(gbReadAfterWrite(1));
+    EXPECT_FALSE(gbReadPending(1));
+    EXPECT_EQ(host.timeouts, (std::vector<std::pair<int16_t, long>>{{1, 800}}));
+    SetEngineHost(nullptr);
+    SendReset(1);  // without a host the reset is still queued
+    EXPECT_TRUE(gbSendPending(1));
+}
+
+TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
+    ScratchDir dir;
+    QueueExchange("Q", 9);
+    Passes(2);
+    ASSERT_TRUE(OpenFile(dir / "cap.bin", 4));
+    PortState& st = gPortState(1);
+    st.CaptureOpen = true;
+    st.CaptureFileNum = giFileNum;
+    st.ImageRcv = true;
+    gbTimeoutOn(4) = true;
+    gbBlockArmed = true;
+    Cancel();
+    EXPECT_FALSE(IsFileOpen(st.CaptureFileNum));
+    EXPECT_EQ(dev->ReadCount(), 1);
+    for (int16_t p = 1; p <= 6; ++p) {
+        EXPECT_TRUE(gbStop(p));
+        EXPECT_FALSE(gbReadPending(p));
+        EXPECT_FALSE(gbTimeoutOn(p));
+        EXPECT_TRUE(gbDlAbort(p));
+        EXPECT_EQ(gPortState(p).RcvdCount, 1);
+        EXPECT_EQ(gPortState(p).ExpectTotal, 1);
+        EXPECT_FALSE(gPortState(p).CaptureOpen);
+    }
+    EXPECT_FALSE(st.ImageRcv);
+    EXPECT_FALSE(gbBlockArmed);
+}
+
+TEST_F(MachineTest, LoopEndsWhenAskedAndInitClearsRequests) {
+    gbScriptRunning(3) = true;
+    gbDelay(3) = true;
+    StateMachineInit();
+    EXPECT_FALSE(gbScriptRunning(3));
+    EXPECT_FALSE(gbDelay(3));
+    int passes = 0;
+    RunStateMachine([&] { return ++passes <= 3; });
+    EXPECT_EQ(passes, 4);
+    EndStateMachine();
+    StateMachine();  // returns at once: the end was asked for before
+}
+
+}  // namespace
+}  // namespace posbench
