@@ -90,6 +90,12 @@ std::string JoinedText(const std::array<Value, 4>& values) {
     return text;
 }
 
+// True while the skipping comes from a WHILE whose condition was false: its level stays the
+// innermost one until its ENDW, and the whole body is skipped, ELSE and ENDF lines included.
+bool InFalseWhile(const PortState& st) {
+    return st.LoopDepth >= 1 && st.LoopDepth <= kMaxLoopLevels && st.WhileFalse(st.LoopDepth);
+}
+
 void OpenWhile(int16_t port, bool condition) {
     PortState& st = gPortState(port);
     const long level = st.LoopDepth + 1;
@@ -225,9 +231,11 @@ bool ProcessProgLine(int16_t port, const std::string& line) {
             if (!Operand(port, p[2], a) || !Operand(port, p[4], b)) return false;
             if (!CondTrue(port, a, p[3], b)) st.Skipping = true;
         } else if (word == "ELSE") {
-            st.Skipping = !st.Skipping;
+            // The processor hands ELSE over even while skipping; inside a false WHILE it must not
+            // start running the rest of the body.
+            if (!InFalseWhile(st)) st.Skipping = !st.Skipping;
         } else if (word == "ENDF") {
-            st.Skipping = false;
+            st.Skipping = InFalseWhile(st);
         } else if (word == "CLEAR") {
             gProgVars(port).created = true;
             gProgVars(port).entries.clear();
