@@ -10,6 +10,7 @@ IMessageBox* gMessageBox = nullptr;
 IPortList* gPortList = nullptr;
 IResponseBox* gResponseBox = nullptr;
 IEngineHost* gEngineHost = nullptr;
+IProgress* gProgress = nullptr;
 }  // namespace
 
 void SetStatusList(IStatusList* list) { gStatusList = list; }
@@ -22,6 +23,8 @@ void SetResponseBox(IResponseBox* box) { gResponseBox = box; }
 IResponseBox* ResponseBox() { return gResponseBox; }
 void SetEngineHost(IEngineHost* host) { gEngineHost = host; }
 IEngineHost* EngineHost() { return gEngineHost; }
+void SetProgress(IProgress* progress) { gProgress = progress; }
+IProgress* Progress() { return gProgress; }
 
 MsgAnswer MsgBox(const std::string& text, MsgButtons buttons, const std::string& title) {
     if (gMessageBox) return gMessageBox->Show(text, buttons, title);

@@ -66,6 +66,16 @@ public:
     virtual void InitializeTimeout(int16_t port, long ms) = 0;
 };
 
+// Progress of a download: bytes and blocks done of the total, reported beside the status lines
+// (the window shows a bar, the headless runner a line); DownloadEnded once it has ended.
+class IProgress {
+public:
+    virtual ~IProgress() = default;
+    virtual void DownloadProgress(int16_t port, const std::string& what, int64_t bytesDone,
+                                  int64_t bytesTotal, int64_t blocksDone, int64_t blocksTotal) = 0;
+    virtual void DownloadEnded(int16_t port, bool ok) = 0;
+};
+
 void SetStatusList(IStatusList* list);
 IStatusList* StatusList();
 void SetVKDisplay(IVKDisplay* display);
@@ -76,6 +86,8 @@ void SetResponseBox(IResponseBox* box);
 IResponseBox* ResponseBox();
 void SetEngineHost(IEngineHost* host);
 IEngineHost* EngineHost();
+void SetProgress(IProgress* progress);
+IProgress* Progress();
 
 // With no message box registered the text is written to standard error and the first button's
 // answer is returned.
