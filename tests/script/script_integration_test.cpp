@@ -1,0 +1,262 @@
+// Real script files through the real state machine and devices against posbench-printer, over
+// TCP loopback and over a pseudo-terminal. The printer's capture file holds every byte it got.
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/Tick.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "comm/StartupConfig.h"
+#include "script/ScriptProcessor.h"
+#include "script/ScriptState.h"
+#include "script/StateMachine.h"
+#include "support/SimPrinter.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RecordingEngineHost;
+using test::RecordingResponseBox;
+using test::RecordingStatusList;
+using test::ScratchDir;
+using test::SimPrinter;
+using namespace std::string_literals;
+
+enum class Medium { Tcp, Pty };
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& l : lines) text += l + "\r\n";
+    return text;
+}
+
+class ScriptIntegration : public ::testing::TestWithParam<Medium> {
+protected:
+    void SetUp() override {
+        SetStatusList(&status);
+        SetResponseBox(&box);
+        SetEngineHost(&host);
+        SetBeepHook([] {});
+        capture = dir / "capture.bin";
+        std::filesystem::create_directory(dir / "home");
+        gsProgramDir = dir / "home";
+        std::vector<std::string> args{"--capture", capture, "--reset-ms", "300"};
+        std::string ini;
+        if (GetParam() == Medium::Tcp) {
+            args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
+            printer = std::make_unique<SimPrinter>(args);
+            ini = "[Communication]\nTCP=127.0.0.1:" + std::to_string(printer->Port()) + ", ON\n";
+        } else {
+            args.insert(args.begin(), {"--pty", dir / "com1"});
+            printer = std::make_unique<SimPrinter>(args);
+            ini = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" + printer->Path() + "\n";
+        }
+        std::ofstream(dir / "home/Startup.ini") << ini;
+        ASSERT_TRUE(Startup());
+        ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+        ASSERT_EQ(giNumPorts, 1);
+        StateMachineInit();
+    }
+    void TearDown() override {
+        gcolDevices.Clear();
+        printer.reset();
+    }
+    // On the serial device a reply collected through BlockIsComplete leaves its read never
+    // complete (the device resets its counts when the last block is fetched), so the waits
+    // that read are checked on loopback only until the device is mended.
+    bool SkipReadsOnPty() const { return GetParam() == Medium::Pty; }
+
+    std::string Write(const std::string& name, const std::vector<std::string>& lines) {
+        return dir.Write(name, Lines(lines));
+    }
+    // Runs the script to its end (or until the deadline) through the real loop.
+    void Run(const std::string& path, std::chrono::milliseconds limit = 5s) {
+        gbStop(1) = false;
+        gbScriptRunning(1) = true;
+        RunTextFile(1, false, path);
+        RunFor(limit, [] { return gbScriptRunning(1) || gbSendPending(1); });
+    }
+    template <typename Busy>
+    static void RunFor(std::chrono::milliseconds limit, Busy busy) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        RunStateMachine([&] { return busy() && std::chrono::steady_clock::now() < end; });
+    }
+    // The printer's capture once it holds at least n bytes (or at the deadline).
+    std::string Captured(std::size_t n) const {
+        const auto end = std::chrono::steady_clock::now() + 5s;
+        std::string bytes;
+        for (;;) {
+            std::ifstream in(capture, std::ios::binary);
+            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            if (bytes.size() >= n || std::chrono::steady_clock::now() >= end) return bytes;
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    bool Shown(const std::string& line) const {
+        for (const auto& l : status.lines)
+            if (l == line) return true;
+        return false;
+    }
+
+    RecordingStatusList status;
+    RecordingResponseBox box;
+    RecordingEngineHost host;
+    ScratchDir dir;
+    std::string capture;
+    std::unique_ptr<SimPrinter> printer;
+};
+
+TEST_P(ScriptIntegration, SectionHeadersTextCommentsAndChaining) {
+    if (SkipReadsOnPty()) GTEST_SKIP() << "writes after a text line are lost on the pty";
+    Write("sub.txt", {"[HEX] 43", "' a comment", "44"});
+    Run(Write("main.txt", {"[hex] 1B 40", "[HEXADECIMAL] 41", "[HEX]1B 40", "[HE] 45", "[TEX]",
+                           "[TEX] hi", "[CON] sub.txt", "[MES] back", "[HEX] 42",
+                           "[CON] missing.txt", "[HEX] 46"}));
+    EXPECT_EQ(Captured(12), "\x1B\x40" "A" "\x0B\x40" "E" "\n" "hi\n" "CD" "B");
+    EXPECT_TRUE(Shown("Unknown Section [HE]"));
+    EXPECT_TRUE(Shown("back"));
+    // Line numbers count on from the chained file's last line (3): [CON] missing.txt is 6.
+    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  6");
+    EXPECT_FALSE(gbScriptRunning(1));
+}
+
+TEST_P(ScriptIntegration, WaitFormsAndTheStatusCheck) {
+    if (SkipReadsOnPty()) GTEST_SKIP() << "serial read completion through blocks";
+    Run(Write("s.txt", {"[WAI]", "RCVT(1)1D 04 01", "[MES] one", "[WAI] RCVC 10 04 01",
+                        "[UTI] SETU WANU 17", "[WAI] RCVN 1D 49 40 27", "[UTI] SETU RHEX",
+                        "[EXP] 12", "[STA] ON 1D 04 01", "[EXP] 13", "[STA] OFF 1D 04 01",
+                        "[MES] off passed", "[STA] ON 1D 04 01", "[MES] never"}));
+    EXPECT_TRUE(Shown("one"));
+    EXPECT_TRUE(Shown("off passed"));
+    EXPECT_TRUE(Shown("Status Error12 "));
+    EXPECT_FALSE(Shown("never"));
+    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  13");
+    EXPECT_EQ(Captured(19).substr(0, 10), "\x1D\x04\x01\x10\x04\x01\x1D\x49\x40\x27");
+}
+
+TEST_P(ScriptIntegration, ModelNameArrivesWithTheRcvnWait) {
+    if (SkipReadsOnPty()) GTEST_SKIP() << "serial read completion through blocks";
+    Run(Write("s.txt", {"[UTI] SETU WANU 17", "[WAI] RCVN 1D 49 40 27"}));
+    EXPECT_EQ(gPortState(1).Response.substr(0, 4), "Q310");
+    EXPECT_EQ(gPortState(1).RcvdCount, 17);
+}
+
+TEST_P(ScriptIntegration, SilenceAfterTheFirstByteTimesOutAndSilenceBeforeItWaitsForCancel) {
+    if (SkipReadsOnPty()) GTEST_SKIP() << "serial read completion through blocks";
+    Run(Write("s.txt", {"[UTI]", "SETU WRIN 1", "SETU WANU 5", "TIME INIT", "TIME TOUT 3",
+                        "[WAI] RCVN 1D 04 01", "[MES] after"}));
+    EXPECT_TRUE(Shown("Total Rcv'd: 1 of  5"));
+    EXPECT_TRUE(Shown("Time out"));
+    EXPECT_EQ(status.lines.back(), "after");
+
+    status.lines.clear();
+    const std::string silent = Write("t.txt", {"[UTI]", "SETU WANU 5", "TIME INIT", "TIME TOUT 1",
+                                               "[WAI] RCVN 1B 40", "[MES] never"});
+    Run(silent, 800ms);
+    EXPECT_TRUE(gbScriptRunning(1));
+    EXPECT_FALSE(Shown("Time out"));
+    Cancel();
+    RunFor(2s, [] { return gbScriptRunning(1); });
+    EXPECT_FALSE(gbScriptRunning(1));
+    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  5");
+}
+
+// Disabled: after the 14-byte header the read ends and nothing more is collected; see the
+// engine report (image reads over TCP need the device read to follow the new ReadCount).
+TEST_P(ScriptIntegration, DISABLED_ImageWithHeaderAndAcknowledgedBlocks) {
+    if (SkipReadsOnPty()) GTEST_SKIP() << "serial read completion through blocks";
+    std::string image(350, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7);
+    printer.reset();  // restarted with an image to serve
+    gcolDevices.Clear();
+    std::vector<std::string> args{"--capture", capture, "--image", dir.Write("img.bin", image)};
+    std::string ini;
+    if (GetParam() == Medium::Tcp) {
+        args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
+        printer = std::make_unique<SimPrinter>(args);
+        ini = "[Communication]\nTCP=127.0.0.1:" + std::to_string(printer->Port()) + ", ON\n";
+    } else {
+        args.insert(args.begin(), {"--pty", dir / "com1"});
+        printer = std::make_unique<SimPrinter>(args);
+        ini = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" + printer->Path() + "\n";
+    }
+    std::ofstream(dir / "home/Startup.ini") << ini;
+    ASSERT_TRUE(Startup());
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+
+    Run(Write("s.txt", {"[UTI]", "SETU RHEX", "SETU WRIN 100", "SETU RBLK", "SETU WANU 400",
+                        "SETU FILO img.bin", "[WAI] RCVI 1D 69 49 64 00", "[MES] done"}));
+    EXPECT_TRUE(Shown("Total to get: 364"));
+    EXPECT_TRUE(Shown("done"));
+    EXPECT_EQ(gPortState(1).RcvdCount, 364);
+    EXPECT_EQ(dir.Read("img.bin"), image);
+    // Each full block of 100 was acknowledged with 06.
+    const std::string got = Captured(8);
+    EXPECT_EQ(got.substr(0, 5), "\x1D\x69\x49\x64\x00"s);
+    EXPECT_GE(std::count(got.begin(), got.end(), '\x06'), 3);
+}
+
+TEST_P(ScriptIntegration, DelayHoldsTheNextLine) {
+    const uint32_t start = TickCount();
+    Run(Write("s.txt", {"[HEX] 41", "[DEL] 3", "[HEX] 42"}));
+    EXPECT_GE(TickCount() - start, 300u);
+    EXPECT_EQ(Captured(2), "AB");
+}
+
+TEST_P(ScriptIntegration, ResetIsSentAndArmsLinkRecovery) {
+    Run(Write("s.txt", {"[HEX] 41", "[RES]"}));
+    EXPECT_EQ(Captured(3), "A\x1D\xFF");
+    ASSERT_EQ(host.timeouts.size(), 1u);
+    EXPECT_EQ(host.timeouts[0], (std::pair<int16_t, long>{1, 800}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, ScriptIntegration, ::testing::Values(Medium::Tcp, Medium::Pty),
+                         [](const auto& p) { return p.param == Medium::Tcp ? "Tcp" : "Pty"; });
+
+// PORT CLEAR closes, waits and reopens the port: once is enough, on loopback.
+TEST(ScriptIntegrationPort, PortClearReopensTheLink) {
+    RecordingStatusList status;
+    SetStatusList(&status);
+    ScratchDir dir;
+    const std::string capture = dir / "capture.bin";
+    SimPrinter printer({"--listen", "127.0.0.1:0", "--capture", capture});
+    std::filesystem::create_directory(dir / "home");
+    gsProgramDir = dir / "home";
+    std::ofstream(dir / "home/Startup.ini")
+        << "[Communication]\nTCP=127.0.0.1:" + std::to_string(printer.Port()) + ", ON\n";
+    ASSERT_TRUE(Startup());
+    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+    StateMachineInit();
+    gbScriptRunning(1) = true;
+    RunTextFile(1, false, dir.Write("s.txt", Lines({"[POR] CLEAR", "[HEX] 41", "[POR] ajar"})));
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    RunStateMachine([&] {
+        return (gbScriptRunning(1) || gbSendPending(1)) && std::chrono::steady_clock::now() < end;
+    });
+    EXPECT_FALSE(gbScriptRunning(1));
+    EXPECT_EQ(status.lines.back(), "Invalid PORT parameter");
+    EXPECT_NE(gsPortTable(1).find("ON"), std::string::npos);
+    std::string bytes;
+    for (int i = 0; i < 200 && bytes.empty(); ++i) {
+        std::ifstream in(capture, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(bytes, "A");
+    gcolDevices.Clear();
+}
+
+}  // namespace
+}  // namespace posbench
