@@ -9,6 +9,7 @@
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
+#include "download/Downloads.h"
 #include "script/Producers.h"
 #include "script/ScriptProcessor.h"
 #include "script/Prog.h"
@@ -27,6 +28,7 @@ void ResetAllGlobals() {
     SetPortList(nullptr);
     SetResponseBox(nullptr);
     SetEngineHost(nullptr);
+    SetProgress(nullptr);
     gbVKDisplay = false;
     ResetCommGlobals();
     ResetPortRequests();
@@ -38,6 +40,7 @@ void ResetAllGlobals() {
     ResetProducers();
     ResetScriptProcessorGlobals();
     ResetStateMachineGlobals();
+    ResetDownloadGlobals();
 }
 
 }  // namespace posbench::test

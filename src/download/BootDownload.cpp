@@ -1,0 +1,165 @@
+// Boot code download: the first 3 bytes, a pause, the next 5, a pause, then the rest in pieces
+// of 256 bytes. Nothing is answered; the pauses alone pace the printer.
+#include "base/Display.h"
+#include "base/File.h"
+#include "base/RuntimeError.h"
+#include "comm/Device.h"
+#include "comm/PortRequests.h"
+#include "download/DownloadSupport.h"
+#include "download/Downloads.h"
+#include "script/ScriptState.h"
+
+namespace posbench {
+namespace {
+
+constexpr int32_t kMinBootFile = 256;
+constexpr int32_t kHeadBytes = 3;
+constexpr int32_t kSecondBytes = 5;
+
+namespace step {
+constexpr int16_t Head = 1;
+constexpr int16_t Second = 2;
+constexpr int16_t Pause = 3;
+constexpr int16_t Body = 4;
+constexpr int16_t Finish = 5;
+constexpr int16_t Abort = 6;
+}  // namespace step
+
+DownloadTable gBoot;
+
+void EndRecord(int16_t port, DownloadRecord& rec, bool ok) {
+    CloseFile(rec.fileNumber);
+    rec.fileNumber = 0;
+    const bool wasActive = rec.active;
+    rec.active = false;
+    gbBootDl(port) = false;
+    gsOutData.clear();
+    if (wasActive) ReportEnded(port, ok);
+}
+
+bool AbortStep(int16_t port, DownloadRecord& rec) {
+    ArmReconnect(port, 300);
+    EndRecord(port, rec, false);
+    Display(PortWords(port) + " Download File " + rec.name + " Aborted");
+    return false;
+}
+
+// Opens the file and checks it; false when the download cannot start.
+bool Start(int16_t port, DownloadRecord& rec, const std::string& fileName) {
+    std::string name = fileName;
+    if (!GetCompletePath(name, gDlDefaultPath(port).boot)) {
+        Display(gsFileErr);
+        return false;
+    }
+    const bool nameOk = CheckFileName(name);
+    const std::string bare = gsSplitName;
+    if (!OpenFile(name, open_mode::BinaryRead)) {
+        Display(gsFileErr);
+        Display("Error Opening " + bare);
+        return false;
+    }
+    rec = DownloadRecord{};
+    rec.fileNumber = giFileNum;
+    rec.fileSize = FileLen(rec.fileNumber);
+    rec.name = bare;
+    rec.what = "Boot " + bare;
+    rec.active = true;
+    gbDlAbort(port) = false;  // a cancel of an earlier download must not cut this one's pauses
+    if (rec.fileSize < kMinBootFile) {
+        Display("Invalid Boot File");
+        return AbortStep(port, rec);
+    }
+    if (!nameOk) {
+        Display("Invalid File Name");
+        return AbortStep(port, rec);
+    }
+    Display(PortWords(port) + " Downloading Boot " + bare);
+    rec.step = step::Head;
+    rec.piecesTotal = 2 + PiecesIn(rec.fileSize - kHeadBytes - kSecondBytes);
+    ReportPieces(port, rec);
+    return true;
+}
+
+// Runs steps until one has bytes to send or the download has ended.
+bool RunSteps(int16_t port, DownloadRecord& rec) {
+    while (rec.active) {
+        switch (rec.step) {
+            case step::Head:
+                rec.step = step::Second;
+                if (!ReadPiece(rec.fileNumber, kHeadBytes, gsOutData)) return AbortStep(port, rec);
+                ++rec.piecesDone;
+                ReportPieces(port, rec);
+                return true;
+            case step::Second:
+                WaitFileTime(port, 100);
+                rec.step = step::Pause;
+                if (!ReadPiece(rec.fileNumber, kSecondBytes, gsOutData)) {
+                    Display(gsFileErr);
+                    return AbortStep(port, rec);
+                }
+                ++rec.piecesDone;
+                ReportPieces(port, rec);
+                return true;
+            case step::Pause:
+                WaitFileTime(port, 100);
+                rec.step = step::Body;
+                rec.sentCount = kHeadBytes + kSecondBytes + kPieceSize;
+                break;
+            case step::Body:
+                switch (NextPiece(rec, false, gsOutData)) {
+                    case Piece::Failed:
+                        Display(gsFileErr);
+                        return AbortStep(port, rec);
+                    case Piece::Last:
+                        rec.step = step::Finish;
+                        if (gsOutData.empty()) break;
+                        [[fallthrough]];
+                    case Piece::Full:
+                        ReportPieces(port, rec);
+                        return true;
+                }
+                break;
+            case step::Finish:
+                WaitFileTime(port, 1500);
+                ArmReconnect(port, 300);
+                EndRecord(port, rec, true);
+                Display(PortWords(port) + " Download File " + rec.name + " is Complete");
+                return true;
+            case step::Abort:
+                return AbortStep(port, rec);
+            default:
+                Raise(err::InvalidProcedureCall);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool BootDownload(int16_t port, bool& abort, const std::string& fileName) {
+    try {
+        gsOutData.clear();
+        glOutCount = 0;
+        glDlReadMode = STOP_R_NUM;
+        DownloadRecord& rec = RecordOf(gBoot, port);
+        if (rec.active && !fileName.empty() && !gbBootDl(port)) EndRecord(port, rec, false);
+        // A call without a name continues a download; there is none left to continue.
+        if (!rec.active && (fileName.empty() || !Start(port, rec, fileName))) return false;
+        if (abort) rec.step = step::Abort;
+        return RunSteps(port, rec);
+    } catch (...) {
+        const RuntimeError e = CurrentRuntimeError();
+        Display(ErrorLine("Internal Boot Error ", e, ": "));
+        Display(ErrorLine(PortWords(port) + " File Error. ", e, " "));
+        try {
+            EndRecord(port, RecordOf(gBoot, port), false);
+        } catch (...) {
+            gsOutData.clear();
+        }
+        return false;
+    }
+}
+
+void ResetBootRecords() { gBoot.reset(); }
+
+}  // namespace posbench
