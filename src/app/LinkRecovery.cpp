@@ -1,0 +1,154 @@
+#include "app/LinkRecovery.h"
+
+#include "base/Display.h"
+#include "base/RuntimeError.h"
+#include "base/StringOps.h"
+#include "base/Tick.h"
+#include "comm/CommGlobals.h"
+#include "comm/Device.h"
+#include "comm/PortTable.h"
+
+namespace posbench {
+namespace {
+
+// The device key of an entry of the given kind, as the port operations name it.
+std::string DeviceName(const std::string& entry, const std::string& kind) {
+    if (kind == "COM" || kind == "LPT") return Left(entry, 4);
+    if (kind == "USB") return Left(entry, 6);
+    return Left(entry, 3);
+}
+
+bool KnownKind(const std::string& kind) {
+    return kind == "COM" || kind == "LPT" || kind == "USB" || kind == "TCP";
+}
+
+// Closes the link as ClosePort would. A USB device is left open: its reader notices the
+// printer's return by itself, and the entry only goes OFF.
+bool CloseLink(const std::string& kind, const std::string& name) {
+    if (kind == "COM") return CloseCom(name, STOP_R_FORCE);
+    if (kind == "TCP") return CloseTCP(name, STOP_R_FORCE);
+    if (kind == "LPT") return CloseLPT(name, STOP_R_FORCE);
+    return true;
+}
+
+bool OpenLink(const std::string& kind, const std::string& name, int16_t port) {
+    if (kind == "COM") return OpenComm(name, port);
+    if (kind == "USB") return OpenUSB(name, port);
+    if (kind == "TCP") return OpenTCP(name, port);
+    return OpenLPT(name, port);
+}
+
+class TickGuard {
+public:
+    explicit TickGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TickGuard() { flag_ = false; }
+    TickGuard(const TickGuard&) = delete;
+    TickGuard& operator=(const TickGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+long SettleTimeMs(const std::string& kind) {
+    if (kind == "COM" || kind == "LPT") return 4000;
+    if (kind == "USB") return 7000;
+    if (kind == "TCP") return 11000;
+    return 0;
+}
+
+LinkRecovery::LinkRecovery() : nextTick_(TickCount() + kMainTickMs) {
+    for (int16_t p = 1; p <= kMaxPorts; ++p) {
+        armed_(p) = false;
+        deadline_(p) = 0;
+        closePending_(p) = false;
+        closed_(p) = false;
+        retries_(p) = 0;
+    }
+}
+
+void LinkRecovery::InitializeTimeout(int16_t port, long ms) {
+    if (!closePending_(port) && !closed_(port)) {
+        closePending_(port) = true;
+        retries_(port) = 0;
+    }
+    deadline_(port) = TickCount() + static_cast<uint32_t>(ms);
+    armed_(port) = true;
+}
+
+void LinkRecovery::Poll() {
+    const uint32_t now = TickCount();
+    if (inTick_ || !TickReached(now, nextTick_)) return;
+    nextTick_ = now + kMainTickMs;
+    MainTimerTick();
+}
+
+uint32_t LinkRecovery::UntilNextTick() const {
+    const int32_t left = static_cast<int32_t>(nextTick_ - TickCount());
+    return left > 0 ? static_cast<uint32_t>(left) : 0;
+}
+
+void LinkRecovery::MainTimerTick() {
+    if (inTick_) return;
+    TickGuard guard(inTick_);
+    try {
+        if (tickHook_) tickHook_();
+        for (int16_t p = 1; p <= kMaxPorts; ++p) {
+            if (armed_(p) && TickReached(TickCount(), deadline_(p))) {
+                armed_(p) = false;
+                TimeoutCleanup(p);
+            }
+        }
+    } catch (...) {
+        Display(ErrorLine("Timer Error ", CurrentRuntimeError(), ": "));
+    }
+}
+
+bool LinkRecovery::InProgress(int16_t port) const {
+    return armed_(port) || (closePending_(port) && !closed_(port));
+}
+
+bool LinkRecovery::AnyInProgress() const {
+    for (int16_t p = 1; p <= kMaxPorts; ++p)
+        if (InProgress(p)) return true;
+    return false;
+}
+
+void LinkRecovery::TimeoutCleanup(int16_t port) {
+    try {
+        const std::string entry = gsPortTable(port);
+        const std::string kind = UCase(Left(entry, 3));
+        if (!KnownKind(kind)) return;
+        const std::string name = DeviceName(entry, kind);
+
+        if (closePending_(port) && !closed_(port)) {
+            closePending_(port) = false;
+            closed_(port) = true;
+            if (CloseLink(kind, name)) {
+                OnToOff(port);
+                InitializeTimeout(port, SettleTimeMs(kind));
+            } else {
+                Display(gsCommErr);
+            }
+        } else if (closed_(port) && !closePending_(port)) {
+            if (OpenLink(kind, name, port)) {
+                OffToOn(port);
+                Display(name + " open");
+                closed_(port) = false;
+            } else {
+                Display(gsCommErr);
+                if (retries_(port) >= kMaxRetries) {
+                    Display("Unable to re-establish " + kind + " Link");
+                } else {
+                    retries_(port) = static_cast<int16_t>(retries_(port) + 1);
+                    InitializeTimeout(port, kRetryMs);
+                }
+            }
+        }
+    } catch (...) {
+        Display(ErrorLine("frmStartup, Timeout cleanup Error: ", CurrentRuntimeError()));
+    }
+}
+
+}  // namespace posbench

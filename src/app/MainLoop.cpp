@@ -1,0 +1,62 @@
+#include "app/MainLoop.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "app/LinkRecovery.h"
+#include "app/SendDispatcher.h"
+#include "base/Display.h"
+#include "base/Events.h"
+#include "base/File.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "comm/StartupConfig.h"
+#include "script/ScriptState.h"
+#include "script/StateMachine.h"
+
+namespace posbench {
+
+void ClearStartGlobals() {
+    glCaptureCounter = 0;
+    gbCounterSet = false;
+    gsFileName.clear();
+    gbCmdChosen = false;
+}
+
+bool RunStartup(const std::function<void()>& createMainWindow) {
+    giMaxPorts = 1;
+    bool ok = Startup();
+    if (ok) ok = ConfigureDevices();
+    if (createMainWindow) createMainWindow();
+    if (!ok) Display(gsCommErr);
+    giEventPasses = 10;
+    StateMachineInit();
+    return ok;
+}
+
+bool PortHasWork(int16_t port) {
+    return gbScriptRunning(port) || gbFileDl(port) || gbFlashDl(port) || gbBootDl(port) ||
+           gbIBankDl(port) || gbSendPending(port) || gbReadAfterWrite(port) ||
+           gbReadPending(port) || gbDelay(port) || gbConfigPending(port);
+}
+
+void InstallTimerPump(LinkRecovery* timers) {
+    if (timers == nullptr) {
+        SetWindowPump(nullptr);
+        return;
+    }
+    SetWindowPump([timers] { timers->Poll(); });
+}
+
+void RunMainLoop(LinkRecovery& timers, const std::function<bool()>& keepRunning) {
+    while (keepRunning()) {
+        StateMachinePass();
+        timers.Poll();
+        const auto wait = std::min(StateMachineIdleWait(),
+                                   std::chrono::milliseconds(timers.UntilNextTick()));
+        if (wait.count() > 0) WaitEvents(wait);
+    }
+}
+
+}  // namespace posbench

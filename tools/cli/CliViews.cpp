@@ -1,0 +1,71 @@
+#include "CliViews.h"
+
+#include <cstdio>
+
+#include "base/RuntimeError.h"
+
+namespace posbench::cli {
+
+bool IsFailureLine(const std::string& line) {
+    return line.rfind("Error or operator initiated cancel", 0) == 0 ||
+           line.rfind("Unable to re-establish ", 0) == 0;
+}
+
+void PrintingStatusList::AddItem(const std::string& line) {
+    if (progress_) progress_->BreakLine();
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    lines_.push_back(line);
+    // The cancel line may be cut over two status lines; its first 55 characters suffice.
+    if (IsFailureLine(line)) failureSeen_ = true;
+}
+
+void PrintingStatusList::RemoveItem(long index) {
+    if (index < 0 || index >= ListCount()) Raise(err::SubscriptOutOfRange);
+    lines_.erase(lines_.begin() + index);
+}
+
+std::string PrintingStatusList::Item(long index) const {
+    if (index < 0 || index >= ListCount()) Raise(err::SubscriptOutOfRange);
+    return lines_[static_cast<std::size_t>(index)];
+}
+
+void TerminalProgress::DownloadProgress(int16_t port, const std::string& what, int64_t bytesDone,
+                                        int64_t bytesTotal, int64_t blocksDone,
+                                        int64_t blocksTotal) {
+    if (!show_) return;
+    const int percent =
+        bytesTotal > 0 ? static_cast<int>(bytesDone * 100 / bytesTotal) : 100;
+    std::fprintf(stderr, "\rPort %d %s: %lld of %lld bytes, block %lld of %lld (%d%%)\x1b[K",
+                 port, what.c_str(), static_cast<long long>(bytesDone),
+                 static_cast<long long>(bytesTotal), static_cast<long long>(blocksDone),
+                 static_cast<long long>(blocksTotal), percent);
+    std::fflush(stderr);
+    lineOpen_ = true;
+}
+
+void TerminalProgress::DownloadEnded(int16_t, bool ok) {
+    if (!ok) failed_ = true;
+    BreakLine();
+}
+
+void TerminalProgress::BreakLine() {
+    if (show_ && lineOpen_) {
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+        lineOpen_ = false;
+    }
+}
+
+std::string CliMainWindowView::PortListItem(long index) const {
+    if (index < 0 || index >= PortListCount()) Raise(err::SubscriptOutOfRange);
+    return ports_[static_cast<std::size_t>(index)];
+}
+
+std::string CliMainWindowView::CommandItem(long index) const {
+    if (index < 0 || index >= CommandItemCount()) Raise(err::SubscriptOutOfRange);
+    return history_[static_cast<std::size_t>(index)];
+}
+
+}  // namespace posbench::cli

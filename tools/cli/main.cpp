@@ -1,0 +1,152 @@
+// posbench-cli: the engine without windows. It starts as the desktop program does (program
+// directory, Startup.ini, the ports), sends one file or command through the main window's
+// Send, and drives the state machine and the 500 ms timer until the work is done.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "CliOptions.h"
+#include "CliViews.h"
+#include "app/LinkRecovery.h"
+#include "app/MainLoop.h"
+#include "app/ProgramDir.h"
+#include "app/SendDispatcher.h"
+#include "base/Events.h"
+#include "base/Numbers.h"
+#include "base/Views.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "download/Downloads.h"
+#include "script/ScriptState.h"
+
+namespace posbench::cli {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+std::atomic<int> gInterrupts{0};
+std::atomic<bool> gCancelPosted{false};
+
+// Ctrl-C arrives on a thread of its own (blocked everywhere else), so the engine only ever sees
+// it as a notice on its own thread: the first is the Cancel button, the second ends at once.
+void WatchInterrupts(sigset_t set) {
+    for (;;) {
+        int signal = 0;
+        if (sigwait(&set, &signal) != 0) continue;
+        if (gInterrupts.fetch_add(1) >= 1) _exit(kExitInterrupted);
+        gCancelPosted.store(true);
+        WakeEvents();
+    }
+}
+
+std::string ExecutablePath(const char* argv0) {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self.string();
+    return argv0 ? std::string(argv0) : std::string();
+}
+
+int Run(const CliOptions& options, const char* argv0) {
+    std::string error;
+    const std::string samples =
+        FindSamplesDir(SampleCandidates(ExecutablePath(argv0), POSBENCH_SAMPLES_DIR));
+    if (!SetUpProgramDir(options.dir, samples, error)) {
+        std::fprintf(stderr, "posbench-cli: %s\n", error.c_str());
+        return kExitFailed;
+    }
+
+    PrintingStatusList status;
+    TerminalProgress progress(isatty(STDERR_FILENO) == 1);
+    status.SetProgress(&progress);
+    CliMainWindowView view;
+    LinkRecovery timers;
+    MainWindow window(view, timers);
+    SetStatusList(&status);
+    SetResponseBox(&view.response);
+    SetProgress(&progress);
+    SetPortList(&window);
+    SetEngineHost(&window);
+    InstallTimerPump(&timers);
+    RegisterDownloads();
+
+    ClearStartGlobals();
+    RunStartup([&] {
+        view.SetPortListIndex(options.port - 1);
+        window.UpdatePortDisp();
+    });
+
+    const int16_t port = options.port;
+    view.commandPanel = options.commandMode;
+    if (options.commandMode) {
+        view.command = options.command;
+        view.inCount = CStr(options.count);
+    } else {
+        std::error_code ec;
+        view.fileName = std::filesystem::absolute(options.file, ec).string();
+        if (ec) view.fileName = options.file;
+    }
+    const int32_t receivedBefore = gPortState(port).RcvdCount;
+    const bool sent = window.Send();
+
+    bool cancelled = false;
+    // A command with a count is done once that many bytes have come back (or the port stops).
+    auto awaitingReply = [&] {
+        return sent && options.commandMode && options.count > 0 && !gbStop(port) &&
+               gPortState(port).RcvdCount - receivedBefore < options.count;
+    };
+    RunMainLoop(timers, [&] {
+        if (gCancelPosted.exchange(false)) {
+            window.btnCancel_Click();
+            cancelled = true;
+        }
+        return PortHasWork(port) || timers.AnyInProgress() || (!cancelled && awaitingReply());
+    });
+
+    if (const std::string response = view.response.Text(); !response.empty())
+        std::printf("Response: %s\n", response.c_str());
+    std::fflush(stdout);
+    InstallTimerPump(nullptr);
+    const bool failed = !sent || cancelled || status.FailureSeen() || progress.DownloadFailed();
+    return failed ? kExitFailed : kExitOk;
+}
+
+}  // namespace
+}  // namespace posbench::cli
+
+int main(int argc, char** argv) {
+    using namespace posbench::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    CliOptions options;
+    std::string error;
+    if (!ParseOptions(args, options, error)) {
+        std::fprintf(stderr, "posbench-cli: %s\n\n%s", error.c_str(), UsageText().c_str());
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return kExitOk;
+    }
+
+    // Blocked before any thread exists, so every device reader thread inherits the mask.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread(WatchInterrupts, set).detach();
+
+    const int status = Run(options, argc > 0 ? argv[0] : nullptr);
+    std::fflush(stdout);
+    // Device reader threads may still block in their reads: end without unwinding them.
+    _exit(status);
+}
