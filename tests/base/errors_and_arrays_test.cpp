@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <new>
 #include <stdexcept>
 
@@ -10,14 +12,7 @@
 namespace posbench {
 namespace {
 
-int32_t ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::ErrorOf;
 
 TEST(RuntimeErrors, ErrorLineJoinsPrefixNumberAndDescription) {
     EXPECT_EQ(ErrorLine("modComm OpenPort Error ", RuntimeError(9)),

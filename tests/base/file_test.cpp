@@ -31,14 +31,7 @@ std::string WindowsName(const std::string& posix) {
     return name;
 }
 
-int32_t ErrorOf(void (*call)()) {
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::ErrorOf;
 
 TEST(CompletePath, WindowsForms) {
     EXPECT_EQ(Complete("logo.bmp", "C:\\Scripts\\demo.txt"), "C:\\Scripts\\logo.bmp");

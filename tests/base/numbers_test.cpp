@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <cmath>
 #include <limits>
 
@@ -10,14 +12,7 @@
 namespace posbench {
 namespace {
 
-int32_t ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::ErrorOf;
 
 TEST(Val, ReadsTheLeadingNumberIgnoringBlanks) {
     EXPECT_EQ(Val(""), 0);

@@ -2,19 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include "base/RuntimeError.h"
 
 namespace posbench {
 namespace {
 
-int32_t ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::ErrorOf;
 
 TEST(StringOps, LeftAndRightClamp) {
     EXPECT_EQ(Left("abc", 2), "ab");

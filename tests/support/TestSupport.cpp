@@ -6,9 +6,19 @@
 
 #include <stdlib.h>
 
+#include "base/RuntimeError.h"
 #include "base/Tick.h"
 
 namespace posbench::test {
+
+int32_t ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
 
 ManualClock::ManualClock(uint32_t start, uint32_t autoAdvance) : now_(start), step_(autoAdvance) {
     SetClockHook([this] {

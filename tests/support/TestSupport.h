@@ -3,6 +3,7 @@
 // fakes for the views; a clock the test drives; scratch directories.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,9 @@
 #include "base/Views.h"
 
 namespace posbench::test {
+
+// The number of the run-time error that f raises, or 0 when it raises none.
+int32_t ErrorOf(const std::function<void()>& f);
 
 // Resets the globals of every engine module. Each module adds its reset call here.
 void ResetAllGlobals();
