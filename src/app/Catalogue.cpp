@@ -263,8 +263,9 @@ void Catalogue::DisplayConfigurationList(const std::string& fileName) {
             Display("Invalid count in configuration file");
             return;
         }
+        // The records grow with the list, so both hold the same entries when a line stops
+        // the reading.
         const int16_t count = LeadingNumber(countField);
-        commands_.resize(count);
         for (int i = 1; i <= count; ++i) {
             const std::string entry = ReadValue("Configure", "CA" + CStr(i), fileName);
             if (entry.size() < 5) {
@@ -273,15 +274,12 @@ void Catalogue::DisplayConfigurationList(const std::string& fileName) {
             }
             const std::string description = Field(1, entry);
             CommandRecord record{Field(2, entry), Field(3, entry)};
-            // Checked before the description is listed, so the list and the records stay
-            // parallel when a line stops the reading.
             if (description.empty() || record.command.empty() || record.inputCount.empty()) {
                 Display("Invalid parameter in configuration List File");
-                commands_.resize(i - 1);
                 return;
             }
             view_.AddCommand(description);
-            commands_(i) = std::move(record);
+            commands_.push_back(std::move(record));
         }
     } catch (...) {
         Display(ErrorLine("frmMain, DisplayConfigurationList Error: ", CurrentRuntimeError(), " "));

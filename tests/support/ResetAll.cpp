@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "app/Catalogue.h"
 #include "base/Display.h"
 #include "base/Events.h"
 #include "base/File.h"
@@ -41,6 +42,7 @@ void ResetAllGlobals() {
     ResetScriptProcessorGlobals();
     ResetStateMachineGlobals();
     ResetDownloadGlobals();
+    ResetCatalogueGlobals();
 }
 
 }  // namespace posbench::test

@@ -1,0 +1,375 @@
+#include "app/Catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/Views.h"
+#include "comm/CommGlobals.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::RecordingStatusList;
+using test::ScratchDir;
+
+// Keeps what the catalogue put on the window.
+class FakeCatalogueView : public ICatalogueView {
+public:
+    void ClearMenu() override {
+        printers.resize(1);
+        subs.resize(1);
+        ++clears;
+    }
+    void SetPrinterButton(int16_t index, const std::string& text) override {
+        if (index >= static_cast<int16_t>(printers.size())) printers.resize(index + 1);
+        printers[index] = text;
+    }
+    void SetSubFunction(int16_t index, const std::string& label, const std::string& picture) override {
+        if (index >= static_cast<int16_t>(subs.size())) subs.resize(index + 1);
+        subs[index] = label + "|" + std::filesystem::path(picture).filename().string();
+    }
+    void ShowMenu(int16_t printerButtons, int16_t open, int16_t firstSub, int16_t subCount) override {
+        buttons = printerButtons;
+        opened = open;
+        shownFirst = firstSub;
+        shownCount = subCount;
+    }
+    void HidePanels() override {
+        panel = "none";
+        caption.clear();
+    }
+    void ShowPanel(Panel which, const std::string& text) override {
+        panel = which == Panel::Script ? "script" : which == Panel::Command ? "command" : "receipt";
+        caption = text;
+    }
+    void ShowFolder(const std::string& where) override { folder = where; }
+    void SetFilePattern(const std::string& value) override { pattern = value; }
+    void ClearCommands() override { commands.clear(); }
+    void AddCommand(const std::string& description) override { commands.push_back(description); }
+    void SetCommand(const std::string& value, const std::string& count) override {
+        command = value;
+        inCount = count;
+    }
+    void FocusSend() override { ++sendFocus; }
+
+    std::vector<std::string> printers{1}, subs{1}, commands;
+    int clears = 0, buttons = 0, opened = -1, shownFirst = -1, shownCount = -1, sendFocus = 0;
+    std::string panel = "none", caption, folder, pattern = "(unset)", command, inCount;
+};
+
+std::filesystem::path SamplesDir() {
+    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples";
+}
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetStatusList(&status);
+        gsProgramDir = dir.path().string();
+        std::filesystem::create_directories(dir.path() / "Pics");
+        std::filesystem::create_directories(dir.path() / "Scripts");
+        std::filesystem::create_directories(dir.path() / "Other");
+        dir.Write("Pics/p.png", "not really a picture, the view loads it");
+    }
+
+    // A catalogue whose printers each have the sub-function lines given.
+    void WriteCatalogue(const std::string& name, const std::string& numButtons,
+                        const std::map<std::string, std::string>& keys,
+                        const std::string& marker = "PTRLOAD") {
+        std::string text = "[RQTYPE]\r\nRQ=" + marker + "\r\n[Printers]\r\nNumButtons=" + numButtons + "\r\n";
+        for (const auto& [key, value] : keys) text += key + "=" + value + "\r\n";
+        dir.Write(name, text);
+    }
+
+    // Lines are cut at 55 characters: a message is looked for in the lines joined up.
+    bool Shown(const std::string& text) const {
+        std::string all;
+        for (const std::string& l : status.lines) all += l;
+        return all.find(text) != std::string::npos;
+    }
+
+    ScratchDir dir;
+    RecordingStatusList status;
+    FakeCatalogueView view;
+    Catalogue catalogue{view};
+};
+
+TEST_F(CatalogueTest, SampleCatalogueOpensTheFirstPrinterOnItsCommandTable) {
+    gsProgramDir = SamplesDir().string();
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    catalogue.ProcessMain(0);
+    EXPECT_TRUE(status.lines.empty()) << status.lines.front();
+    EXPECT_EQ(catalogue.PrinterCount(), 6);
+    EXPECT_EQ(view.printers, (std::vector<std::string>{"Q310", "Q320", "Q330", "W340", "Q350", "Q360"}));
+    EXPECT_EQ(catalogue.SelectedPrinter(), "Q310");
+    EXPECT_EQ(view.shownFirst, 0);
+    EXPECT_EQ(view.shownCount, 4);
+    EXPECT_EQ(view.panel, "command");
+    ASSERT_GE(view.commands.size(), 3u);
+    EXPECT_EQ(view.commands[1], "Identification");
+    EXPECT_EQ(catalogue.Commands()(2).command, "1D 49 40 27");
+    EXPECT_EQ(catalogue.Commands()(2).inputCount, "17");
+    EXPECT_EQ(catalogue.Commands()(3).command, "1D 49 40 A3");
+    EXPECT_EQ(catalogue.Commands()(3).inputCount, "6");
+
+    // Every sub-function of every model opens without a complaint.
+    for (int16_t s = 0; s < catalogue.SubFunctionCount(); ++s) catalogue.ProcessSubFcn(s);
+    EXPECT_TRUE(status.lines.empty()) << status.lines.front();
+}
+
+TEST_F(CatalogueTest, BadPrinterListsStopWhereTheyBreak) {
+    const std::map<std::string, std::string> printers = {
+        {"Q310", "1,Sub1"}, {"Q320", "1,Sub2"},
+        {"Sub1", "Scripts,Caption 1,Scripts,TXT,Pics\\p.png"},
+        {"Sub2", "Scripts,Caption 2,Scripts,TXT,Pics\\p.png"}};
+    WriteCatalogue("SUPrinters.ini", "2,A", printers);
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    EXPECT_TRUE(Shown("Invalid printer configuration file"));
+    EXPECT_EQ(catalogue.PrinterCount(), 0);
+
+    WriteCatalogue("SUPrinters.ini", "3,Q310,Q320", printers);
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    EXPECT_TRUE(Shown("Invalid printer name in printer file"));
+    EXPECT_EQ(catalogue.PrinterCount(), 2);
+    EXPECT_EQ(catalogue.SubFunctionCount(), 2);
+
+    // The catalogue's name is found without regard to case.
+    status.lines.clear();
+    catalogue.LoadPrinters("\\SuPrinters.INI");
+    EXPECT_EQ(catalogue.PrinterCount(), 2);
+
+    WriteCatalogue("SUPrinters.ini", ",,,,,", printers);
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    EXPECT_TRUE(Shown("Invalid Configuration parameter"));
+
+    catalogue.LoadPrinters("\\Missing.ini");
+    EXPECT_TRUE(Shown("Invalid printer configuration file"));
+}
+
+TEST_F(CatalogueTest, AnEleventhPrinterIsASubscriptError) {
+    std::map<std::string, std::string> keys = {{"Subs", "Scripts,Caption,Scripts,TXT,Pics\\p.png"}};
+    std::string names = "11";
+    for (int i = 1; i <= 11; ++i) {
+        names += ",P" + std::to_string(i);
+        keys["P" + std::to_string(i)] = "1,Subs";
+    }
+    WriteCatalogue("SUPrinters.ini", names, keys);
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    EXPECT_EQ(catalogue.PrinterCount(), 10);
+    EXPECT_EQ(view.printers.size(), 10u);  // no button without a row
+    EXPECT_TRUE(Shown("frmMain, ProcessPrinter Error: 9 Subscript out of range"));
+}
+
+TEST_F(CatalogueTest, BadSubFunctionLinesKeepWhatWasBuilt) {
+    WriteCatalogue("SUPrinters.ini", "3,Q310,Q320,Q330",
+                   {{"Q310", "3,Sub1,Sub2,Sub3"}, {"Q320", "1,NOPIC"}, {"Q330", "2,Sub1"},
+                    {"Sub1", "Scripts,Caption,Scripts,TXT,Pics\\p.png"},
+                    {"Sub2", "Scripts,Caption,Scripts,TXT,Pics\\p.png"},
+                    {"Sub3", "Short,Caption,Scripts"},
+                    {"NOPIC", "Scripts,Caption,Scripts,TXT,Pics\\none.png"}});
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    EXPECT_TRUE(Shown("Invalid line in printer configuration file"));
+    EXPECT_TRUE(Shown("frmMain, ProcessPrinter Error: 53 File not found"));
+    EXPECT_TRUE(Shown("Invalid Line in configuration file"));
+    EXPECT_EQ(catalogue.PrinterCount(), 0);
+    EXPECT_EQ(catalogue.SubFunctionCount(), 3);  // S1 and S2 of Q310, S1 of Q330
+
+    // A failed printer leaves its button to the next one; the last shows the one sub-function
+    // that was built for it, not the two its line announced.
+    status.lines.clear();
+    catalogue.ProcessMain(0);
+    EXPECT_EQ(view.printers[0], "Q330");
+    EXPECT_EQ(view.shownFirst, 2);
+    EXPECT_EQ(view.shownCount, 1);
+    EXPECT_EQ(view.panel, "script");
+    EXPECT_TRUE(status.lines.empty());
+}
+
+TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
+    dir.Write("Cmd.ini", "[RQTYPE]\r\nRQ=cmd\r\n[Configure]\r\nNumConfig=1\r\nCA1=Status,10 04 01,1\r\n");
+    dir.Write("Demo.ini", "[RQTYPE]\r\nRQ=DEMO\r\n");
+    dir.Write("Bad.ini", "[Other]\r\nx=1\r\n");
+    WriteCatalogue("SUPrinters.ini", "1,Q310",
+                   {{"Q310", "7,T,X,C,D,B,A,E"},
+                    {"T", "Scripts,Text files,Scripts,txt,Pics\\p.png"},
+                    {"X", "Odd,Odd files,Other,XYZ,Pics\\p.png"},
+                    {"C", "Commands,Command table,Cmd.ini,INI,Pics\\p.png"},
+                    {"D", "Demo,Receipt demo,Demo.ini,INI,Pics\\p.png"},
+                    {"B", "Broken,Broken table,Bad.ini,INI,Pics\\p.png"},
+                    {"A", "All,All files,Other,*,Pics\\p.png"},
+                    {"E", "Gone,Missing folder,Nowhere,BIN,Pics\\p.png"}});
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    catalogue.ProcessMain(0);
+    ASSERT_EQ(catalogue.SubFunctionCount(), 7);
+    EXPECT_EQ(view.panel, "script");
+    EXPECT_EQ(view.caption, "Text files");
+    EXPECT_EQ(view.pattern, "*.txt");
+    EXPECT_EQ(view.folder, (dir.path() / "Scripts").string());
+
+    catalogue.ProcessSubFcn(1);
+    EXPECT_EQ(view.panel, "script");
+    EXPECT_EQ(view.folder, (dir.path() / "Other").string());
+    EXPECT_EQ(view.pattern, "*.txt");  // left as it was
+    EXPECT_TRUE(Shown("Unsupported file type in configuration file"));
+
+    catalogue.ProcessSubFcn(2);
+    EXPECT_EQ(view.panel, "command");
+    EXPECT_EQ(view.commands, std::vector<std::string>{"Status"});
+    EXPECT_EQ(gsCurrentConfigFile, dir.path().string() + "/Cmd.ini");
+
+    std::string demoLoaded;
+    catalogue.ProcessSubFcn(3);
+    EXPECT_EQ(view.panel, "receipt");
+    EXPECT_TRUE(Shown("The receipt demo is not available in this version: " + dir.path().string() + "/Demo.ini"));
+    SetDemoLoader([&](const std::string& file) { demoLoaded = file; });
+    catalogue.ProcessSubFcn(3);
+    EXPECT_EQ(demoLoaded, dir.path().string() + "/Demo.ini");
+
+    catalogue.ProcessSubFcn(4);
+    EXPECT_EQ(view.panel, "none");
+    EXPECT_TRUE(Shown("Invalid configuration file"));
+
+    catalogue.ProcessSubFcn(5);
+    EXPECT_EQ(view.pattern, "*.*");
+
+    catalogue.ProcessSubFcn(6);
+    EXPECT_TRUE(Shown("frmMain, ProcessSubFcn Error: 76 Path not found [" + dir.path().string() +
+                      "/Nowhere]"));
+
+    catalogue.ProcessSubFcn(7);
+    EXPECT_TRUE(Shown("frmMain, ProcessSubFcn Error: 9 Subscript out of range [" +
+                      dir.path().string() + "/Nowhere]"));
+}
+
+TEST_F(CatalogueTest, EachSubFunctionRemembersItsFolder) {
+    WriteCatalogue("SUPrinters.ini", "1,Q310",
+                   {{"Q310", "2,TSub,USub"}, {"TSub", "A,A,Scripts,TXT,Pics\\p.png"},
+                    {"USub", "B,B,Other,BIN,Pics\\p.png"}});
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    catalogue.ProcessMain(0);
+    catalogue.SetCurrentFolder((dir.path() / "Pics").string());
+    catalogue.ProcessSubFcn(1);
+    EXPECT_EQ(view.folder, (dir.path() / "Other").string());
+    EXPECT_EQ(view.pattern, "*.bin");
+    catalogue.ProcessSubFcn(0);
+    EXPECT_EQ(view.folder, (dir.path() / "Pics").string());
+}
+
+TEST_F(CatalogueTest, CatalogueSubFunctionReplacesTheMenuAndSelfReferenceEnds) {
+    std::filesystem::create_directories(dir.path() / "Sub");
+    std::filesystem::create_directories(dir.path() / "Sub/Pics");
+    dir.Write("Sub/Pics/p.png", "x");
+    WriteCatalogue("Sub/Other.ini", "1,W340",
+                   {{"W340", "1,WSub"}, {"WSub", "Scripts,W340 scripts,Pics,TXT,Pics\\p.png"}});
+    WriteCatalogue("SUPrinters.ini", "2,Q310,Q320",
+                   {{"Q310", "1,TSub"}, {"Q320", "1,PSub"}, {"TSub", "A,A,Scripts,TXT,Pics\\p.png"},
+                    {"PSub", "More,More printers,Sub\\Other.ini,INI,Pics\\p.png"}});
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    catalogue.ProcessMain(1);
+    EXPECT_EQ(catalogue.PrinterCount(), 1);
+    EXPECT_EQ(catalogue.SelectedPrinter(), "W340");
+    EXPECT_EQ(view.caption, "W340 scripts");
+    EXPECT_EQ(view.folder, (dir.path() / "Sub/Pics").string());
+    EXPECT_TRUE(status.lines.empty());
+
+    WriteCatalogue("SUPrinters.ini", "1,Q310",
+                   {{"Q310", "1,LSub"}, {"LSub", "Loop,Loop,SUPrinters.ini,INI,Pics\\p.png"}});
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    catalogue.ProcessMain(0);
+    EXPECT_TRUE(Shown("Printer catalogues nested too deeply: " + dir.path().string() + "/SUPrinters.ini"));
+}
+
+TEST_F(CatalogueTest, CommandTables) {
+    std::string table = "[RQTYPE]\r\nRQ=CMD\r\n[Configure]\r\nNumConfig=11\r\n";
+    for (int i = 1; i <= 10; ++i)
+        table += "CA" + std::to_string(i) + "=Command " + std::to_string(i) + ",1B " +
+                 std::to_string(10 + i) + "," + std::to_string(i) + "\r\n";
+    table += "CA11=Shrt\r\n";
+    dir.Write("T.ini", table);
+    catalogue.DisplayConfigurationList(dir / "T.ini");
+    ASSERT_EQ(view.commands.size(), 10u);  // CA10 read, then the bad eleventh line stops
+    EXPECT_EQ(view.commands[9], "Command 10");
+    EXPECT_TRUE(Shown("Error in Configuration List File"));
+
+    catalogue.lstCmds_Click(2);
+    EXPECT_EQ(view.command, "1B 13");
+    EXPECT_EQ(view.inCount, "3");
+    EXPECT_EQ(view.sendFocus, 1);
+
+    int sends = 0;
+    std::string sentCommand;
+    catalogue.SetSendAction([&] {
+        ++sends;
+        sentCommand = view.command;
+    });
+    catalogue.lstCmds_DblClick(9);
+    EXPECT_EQ(sends, 1);
+    EXPECT_EQ(sentCommand, "1B 20");
+    catalogue.lstCmds_DblClick(10);  // past the list: nothing
+    catalogue.lstCmds_DblClick(-1);
+    EXPECT_EQ(sends, 1);
+
+    dir.Write("T.ini", "[Configure]\r\nNumConfig=1234\r\n");
+    catalogue.DisplayConfigurationList(dir / "T.ini");
+    EXPECT_TRUE(view.commands.empty());
+    EXPECT_TRUE(Shown("Invalid Section name or number key in Configuration List File"));
+
+    dir.Write("T.ini", "[Configure]\r\nNumConfig=2\r\nCA1=One,1B 40,0\r\nCA2=Two,,0\r\n");
+    catalogue.DisplayConfigurationList(dir / "T.ini");
+    EXPECT_EQ(view.commands, std::vector<std::string>{"One"});
+    EXPECT_EQ(catalogue.Commands().size(), 1);
+    EXPECT_TRUE(Shown("Invalid parameter in configuration List File"));
+
+    dir.Write("T.ini", "[Configure]\r\nNumConfig=99999\r\n");
+    catalogue.DisplayConfigurationList(dir / "T.ini");
+    EXPECT_TRUE(Shown("frmMain, DisplayConfigurationList Error: 6 Overflow"));
+}
+
+TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
+    dir.Write("none.ini", "[Other]\r\nRQ=CMD\r\n");
+    catalogue.CommonINI(dir / "none.ini");
+    EXPECT_TRUE(Shown("Invalid configuration file"));
+
+    dir.Write("dir.ini", "[RQTYPE]\r\nRQ=nvrdir\r\n");
+    catalogue.CommonINI(dir / "dir.ini");
+    EXPECT_TRUE(Shown("Error in NVR configuration file"));
+
+    dir.Write("other.ini", "[RQTYPE]\r\nRQ=OTHER\r\n");
+    catalogue.CommonINI(dir / "other.ini");
+    EXPECT_TRUE(Shown("This INI file type not appropriate here"));
+
+    dir.Write("nv.ini", "[RQTYPE]\r\nRQ=NVRAM\r\n");
+    catalogue.CommonINI(dir / "nv.ini");
+    EXPECT_TRUE(Shown("Printer configuration is not available in this version: " + dir / "nv.ini"));
+
+    std::vector<std::string> opened;
+    SetConfigOpener([&](const std::string& def, const std::string& data) {
+        opened = {def, data};
+    });
+    catalogue.CommonINI(dir / "nv.ini");
+    EXPECT_EQ(opened, (std::vector<std::string>{dir / "nv.ini", ""}));
+    dir.Write("dir.ini", "[RQTYPE]\r\nRQ=NVRDIR\r\nRQFILE=Q10NVR.ini\r\n");
+    catalogue.CommonINI(dir / "dir.ini");
+    EXPECT_EQ(opened, (std::vector<std::string>{dir / "dir.ini", dir / "Q10NVR.ini"}));
+
+    WriteCatalogue("cat.ini", "1,Q360", {{"Q360", "1,TSub"}, {"TSub", "A,Q360 scripts,Scripts,TXT,Pics\\p.png"}});
+    catalogue.CommonINI(dir / "cat.ini");
+    EXPECT_EQ(catalogue.SelectedPrinter(), "Q360");
+    EXPECT_EQ(view.caption, "Q360 scripts");
+}
+
+TEST(CataloguePatterns, TypeTable) {
+    EXPECT_EQ(PatternForType(""), "*.txt");
+    EXPECT_EQ(PatternForType("*"), "*.*");
+    EXPECT_EQ(PatternForType("ib2"), "*.ib2");
+    EXPECT_EQ(PatternForType("AXI"), "*.axi");
+    EXPECT_EQ(PatternForType("EXE"), "");
+}
+
+}  // namespace
+}  // namespace posbench
