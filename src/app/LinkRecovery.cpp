@@ -106,7 +106,7 @@ void LinkRecovery::MainTimerTick() {
 }
 
 bool LinkRecovery::InProgress(int16_t port) const {
-    return armed_(port) || (closePending_(port) && !closed_(port));
+    return armed_(port);
 }
 
 bool LinkRecovery::AnyInProgress() const {

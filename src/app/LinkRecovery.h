@@ -34,8 +34,8 @@ public:
     void MainTimerTick();
     void SetTickHook(std::function<void()> hook) { tickHook_ = std::move(hook); }
 
-    // True while a cycle is under way on the port: a timer is armed, or a close is due. A port
-    // that gave up (closed, no timer) is not in progress.
+    // True while a cycle is under way on the port: its timer is armed, so a close or a reopen
+    // is still to come. A port that gave up (closed, no timer) is not in progress.
     bool InProgress(int16_t port) const;
     bool AnyInProgress() const;
     // True when the port's link was closed by recovery and has not been reopened.

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "app/Catalogue.h"
+#include "app/SendDispatcher.h"
 #include "base/Display.h"
 #include "base/Events.h"
 #include "base/File.h"
@@ -43,6 +44,7 @@ void ResetAllGlobals() {
     ResetStateMachineGlobals();
     ResetDownloadGlobals();
     ResetCatalogueGlobals();
+    ResetSendDispatcherGlobals();
 }
 
 }  // namespace posbench::test

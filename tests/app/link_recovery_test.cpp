@@ -1,0 +1,187 @@
+// Link recovery on a driven clock: close, settle time, reopen, retries and giving up, with the
+// 500 ms tick run from TickCount.
+#include "app/LinkRecovery.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/MainLoop.h"
+#include "base/Events.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortTable.h"
+#include "support/FakeDevice.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::FakeDevice;
+using test::ManualClock;
+using test::RecordingStatusList;
+using Lines = std::vector<std::string>;
+
+// A printer link that can refuse to come back.
+class FlakyDevice : public FakeDevice {
+public:
+    bool OpenComm(const std::string& name) override {
+        ++opens;
+        if (refuse) {
+            mstrLastError = "TCP Connect Error: 111";
+            return false;
+        }
+        return FakeDevice::OpenComm(name);
+    }
+    int opens = 0;
+    bool refuse = false;
+};
+
+class RecoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetStatusList(&status);
+        gcolDevices.Clear();
+        // The reopen's own one-second pause pumps events; each pump moves the clock on.
+        SetWindowPump([this] { clock.Advance(100); });
+    }
+    void TearDown() override { gcolDevices.Clear(); }
+
+    FlakyDevice& Port(const std::string& entry, const std::string& key) {
+        gsPortTable.push_back(entry);
+        giNumPorts = static_cast<int16_t>(gsPortTable.size());
+        auto device = std::make_unique<FlakyDevice>();
+        FlakyDevice& ref = *device;
+        ref.isOpen = true;
+        gcolDevices.Add(key, std::move(device));
+        return ref;
+    }
+    // Moves the clock on in steps of the tick, polling as the main loop does.
+    void RunFor(uint32_t ms) {
+        for (uint32_t t = 0; t < ms; t += 100) {
+            clock.Advance(100);
+            timers.Poll();
+        }
+    }
+
+    ManualClock clock{5000};
+    RecordingStatusList status;
+    LinkRecovery timers;
+};
+
+TEST_F(RecoveryTest, TcpLinkIsClosedAndReopenedAfterItsSettleTime) {
+    gsTCPAddress = "127.0.0.1";
+    FlakyDevice& tcp = Port("TCP, 127.0.0.1, ON", "TCP");
+    timers.InitializeTimeout(1, 800);
+    RunFor(700);
+    EXPECT_TRUE(tcp.isOpen);
+    RunFor(600);  // the first tick at or past the deadline closes
+    EXPECT_FALSE(tcp.isOpen);
+    EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, OFF");
+    EXPECT_TRUE(timers.InProgress(1));
+    EXPECT_TRUE(timers.LinkClosed(1));
+
+    RunFor(10500);
+    EXPECT_EQ(tcp.opens, 0);
+    RunFor(1000);
+    EXPECT_EQ(tcp.opens, 1);
+    EXPECT_TRUE(tcp.isOpen);
+    EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, ON");
+    EXPECT_EQ(status.lines, (Lines{"TCP open"}));
+    EXPECT_FALSE(timers.InProgress(1));
+    EXPECT_FALSE(timers.LinkClosed(1));
+
+    // A later failure starts a fresh cycle with its retries counted from zero.
+    timers.InitializeTimeout(1, 300);
+    EXPECT_TRUE(timers.InProgress(1));
+    EXPECT_EQ(timers.Retries(1), 0);
+}
+
+TEST_F(RecoveryTest, PrinterThatNeverComesBackIsTriedSixTimesThenGivenUp) {
+    FlakyDevice& tcp = Port("TCP, 127.0.0.1, ON", "TCP");
+    tcp.refuse = true;
+    timers.InitializeTimeout(1, 300);
+    RunFor(1000 + 11000 + 500);
+    EXPECT_EQ(tcp.opens, 1);
+    RunFor(4 * 2000 + 1000);
+    EXPECT_EQ(tcp.opens, 5);
+    EXPECT_TRUE(timers.InProgress(1));
+    RunFor(2000 + 1000);
+    EXPECT_EQ(tcp.opens, 6);
+    EXPECT_FALSE(timers.InProgress(1));
+    EXPECT_TRUE(timers.LinkClosed(1));
+    ASSERT_EQ(status.lines.size(), 7u);
+    EXPECT_EQ(status.lines.front(), "TCP Connect Error: 111");
+    EXPECT_EQ(status.lines.back(), "Unable to re-establish TCP Link");
+    RunFor(10000);
+    EXPECT_EQ(tcp.opens, 6);  // no timer runs any more
+    EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, OFF");
+}
+
+TEST_F(RecoveryTest, UsbIsMarkedOffWithoutAClose) {
+    FlakyDevice& usb = Port("USB, NATIVE, ON", "USB, N");
+    timers.InitializeTimeout(1, 300);
+    RunFor(500);
+    EXPECT_TRUE(usb.isOpen);
+    EXPECT_EQ(gsPortTable(1), "USB, NATIVE, OFF");
+    RunFor(6500);
+    EXPECT_EQ(usb.opens, 0);
+    RunFor(600);
+    EXPECT_EQ(usb.opens, 1);
+    EXPECT_EQ(usb.openedWith, "USB, N");
+    EXPECT_EQ(status.lines, (Lines{"USB, N open"}));
+}
+
+TEST_F(RecoveryTest, RearmingMovesTheDeadlineWithoutChangingThePhase) {
+    FlakyDevice& lpt = Port("LPT1, ON", "LPT1");
+    timers.InitializeTimeout(1, 1000);
+    RunFor(800);
+    timers.InitializeTimeout(1, 1000);
+    RunFor(800);
+    EXPECT_TRUE(lpt.isOpen);
+    RunFor(500);
+    EXPECT_FALSE(lpt.isOpen);
+    // The settle time of a parallel port is four seconds.
+    timers.InitializeTimeout(1, 4000);
+    RunFor(3800);
+    EXPECT_EQ(lpt.opens, 0);
+}
+
+TEST_F(RecoveryTest, ExpiryOnAPortOutsideTheTableIsReported) {
+    Port("TCP, 127.0.0.1, ON", "TCP");
+    timers.InitializeTimeout(3, 100);
+    RunFor(600);
+    ASSERT_EQ(status.lines.size(), 2u);  // cut at 55 characters
+    EXPECT_EQ(status.lines[0] + status.lines[1],
+              "frmStartup, Timeout cleanup Error: 9 Subscript out of range");
+    EXPECT_FALSE(timers.InProgress(3));
+}
+
+TEST_F(RecoveryTest, TickRunsEveryHalfSecondAndNotInsideItself) {
+    int ticks = 0;
+    timers.SetTickHook([&] {
+        ++ticks;
+        timers.MainTimerTick();  // a pump inside the tick must not run it again
+    });
+    RunFor(2000);
+    EXPECT_EQ(ticks, 4);
+    EXPECT_LE(timers.UntilNextTick(), kMainTickMs);
+}
+
+TEST_F(RecoveryTest, StartupShowsTheFailureAfterTheWindowExists) {
+    test::ScratchDir home;
+    gsProgramDir = home.path().string();
+    home.Write("Startup.ini", "[Communication]\nCOM9=9600\nXYZ=1\nLPT1=ON\n[Devices]\nLPT1=" +
+                                  (home / "missing") + "\n");
+    Lines seenAtWindow;
+    EXPECT_FALSE(RunStartup([&] { seenAtWindow = status.lines; }));
+    EXPECT_TRUE(seenAtWindow.empty());
+    ASSERT_EQ(status.lines.size(), 1u);
+    EXPECT_EQ(status.lines[0].rfind("Port: 1.  ", 0), 0u) << status.lines[0];
+    EXPECT_EQ(gsPortTable(1), "LPT1, OFF");
+    EXPECT_EQ(giMaxPorts, 1);
+}
+
+}  // namespace
+}  // namespace posbench

@@ -1,0 +1,416 @@
+// The main window's actions through a fake view: port checks, the file types, the command path
+// and its history, cancel, the port list and its double-click.
+#include "app/SendDispatcher.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/LinkRecovery.h"
+#include "base/Views.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "script/Producers.h"
+#include "script/ScriptState.h"
+#include "support/FakeDevice.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::FakeDevice;
+using test::ManualClock;
+using test::RecordingStatusList;
+using test::ScratchDir;
+using Lines = std::vector<std::string>;
+
+class FakeView : public IMainWindowView {
+public:
+    long PortListIndex() const override { return index; }
+    void SetPortListIndex(long i) override { index = i; }
+    long PortListCount() const override { return static_cast<long>(ports.size()); }
+    std::string PortListItem(long i) const override { return ports.at(static_cast<std::size_t>(i)); }
+    void ClearPortList() override {
+        ports.clear();
+        index = -1;
+    }
+    void AddPortListItem(const std::string& text) override { ports.push_back(text); }
+    bool ScriptPanelShown() const override { return !commandPanel; }
+    bool CommandPanelShown() const override { return commandPanel; }
+    std::string FileName() const override { return file; }
+    std::string CommandText() const override { return command; }
+    long CommandItemCount() const override { return static_cast<long>(items.size()); }
+    std::string CommandItem(long i) const override { return items.at(static_cast<std::size_t>(i)); }
+    void AddCommandItem(const std::string& text) override { items.push_back(text); }
+    std::string InCountText() const override { return inCount; }
+    void SetInCountText(const std::string& text) override { inCount = text; }
+    std::string InputText() const override { return input; }
+    void SetInputText(const std::string& text) override { input = text; }
+    void SetResponseText(const std::string& text) override { response = text; }
+    void HideThumbnail() override { thumbnailHidden = true; }
+
+    long index = -1;
+    Lines ports;
+    bool commandPanel = false;
+    std::string file, command, inCount, input, response;
+    Lines items;
+    bool thumbnailHidden = false;
+};
+
+class DispatcherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetStatusList(&status);
+        SetPortList(&window);
+        SetEngineHost(&window);
+        gcolDevices.Clear();
+    }
+    void TearDown() override { gcolDevices.Clear(); }
+
+    // Defines the ports (each with a scripted device) and selects the first.
+    void Ports(const Lines& entries) {
+        for (const std::string& entry : entries) {
+            gsPortTable.push_back(entry);
+            auto device = std::make_unique<FakeDevice>();
+            devices.push_back(device.get());
+            const std::string kind = entry.substr(0, 3);
+            gcolDevices.Add(kind == "COM" || kind == "LPT" ? entry.substr(0, 4) : kind,
+                            std::move(device));
+        }
+        giNumPorts = static_cast<int16_t>(entries.size());
+        window.UpdatePortDisp();
+        view.SetPortListIndex(entries.empty() ? -1 : 0);
+    }
+
+    RecordingStatusList status;
+    FakeView view;
+    LinkRecovery recovery;
+    MainWindow window{view, recovery};
+    std::vector<FakeDevice*> devices;
+    ScratchDir dir;
+};
+
+TEST_F(DispatcherTest, SendRefusesAPortThatIsMissingOffOrBusy) {
+    view.file = "/x/a.txt";
+    EXPECT_FALSE(window.Send());
+    Ports({"COM1, 115200, DTR, OFF", "TCP, 127.0.0.1, ON"});
+    EXPECT_FALSE(window.Send());
+    view.SetPortListIndex(1);
+    gbFlashDl(2) = true;
+    EXPECT_FALSE(window.Send());
+    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Port  1 is Off", "Port  2 is active"}));
+    // An image-bank download does not hold the port.
+    gbFlashDl(2) = false;
+    gbIBankDl(2) = true;
+    view.file = "/x/report.dat";
+    EXPECT_TRUE(window.Send());
+}
+
+TEST_F(DispatcherTest, IniFromTheScriptPanelNeedsNoPortButFromTheCommandPanelItDoes) {
+    std::vector<std::string> handled;
+    window.SetIniHandler([&](const std::string& name) { handled.push_back(name); });
+    view.file = "/x/setup.ini";
+    EXPECT_TRUE(window.Send());  // no port selected at all
+    Ports({"COM1, 115200, DTR, OFF"});
+    view.file = "/x/SETUP.INI";
+    EXPECT_TRUE(window.Send());  // every port off
+    EXPECT_EQ(handled, (Lines{"/x/setup.ini", "/x/SETUP.INI"}));
+    EXPECT_TRUE(status.lines.empty());
+
+    view.commandPanel = true;
+    view.command = "1B 40";
+    EXPECT_FALSE(window.Send());
+    EXPECT_EQ(status.lines, (Lines{"Port  1 is Off"}));
+    EXPECT_EQ(handled.size(), 2u);
+}
+
+TEST_F(DispatcherTest, DatAndUnknownTypesResetThePortButSendNothing) {
+    Ports({"TCP, 127.0.0.1, ON"});
+    for (const char* name : {"/x/REPORT.DAT", "/x/notes.doc", "/x/noext"}) {
+        gbTimeoutOn(1) = true;
+        gbReadPending(1) = true;
+        gbStop(1) = true;
+        gPortState(1).Response = "old";
+        gPortState(1).LoopDepth = 3;
+        giEventPasses = 50;
+        view.file = name;
+        EXPECT_TRUE(window.Send()) << name;
+        EXPECT_FALSE(gbTimeoutOn(1));
+        EXPECT_FALSE(gbReadPending(1));
+        EXPECT_FALSE(gbStop(1));
+        EXPECT_EQ(gPortState(1).Response, "");
+        EXPECT_EQ(gPortState(1).LoopDepth, 0);
+        EXPECT_EQ(giEventPasses, 10);
+        EXPECT_EQ(glReadMode(1), 1);
+        EXPECT_FALSE(gbSendPending(1));
+        EXPECT_FALSE(gbScriptRunning(1));
+    }
+    EXPECT_TRUE(status.lines.empty());
+    view.file = "";
+    EXPECT_FALSE(window.Send());
+    EXPECT_EQ(status.lines, (Lines{"Please Select File to Send"}));
+}
+
+TEST_F(DispatcherTest, ScriptFileStartsOnThePort) {
+    Ports({"TCP, 127.0.0.1, ON"});
+    view.file = dir.Write("run.TXT", "[HEX] 1B 40\r\n[HEX] 41\r\n");
+    EXPECT_TRUE(window.Send());
+    EXPECT_TRUE(gbScriptRunning(1));
+    EXPECT_EQ(gsSendData(1), "\x1B\x40");
+    EXPECT_TRUE(gbSendPending(1));
+}
+
+TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
+    Ports({"TCP, 127.0.0.1, ON"});
+    bool fail = false;
+    RegisterFileDownload([&](int16_t, bool&, const std::string& prefix, const std::string&) {
+        EXPECT_EQ(prefix, "");
+        gsOutData = "DATA";
+        return !fail;
+    });
+    RegisterFlashDownload(
+        [&](int16_t, bool&, const std::string&) {
+            gsOutData = "\x1B[}";
+            glOutCount = 1;
+            glDlReadMode = 3;
+            return !fail;
+        },
+        [](int16_t) {});
+    RegisterImageBankDownload([&](int16_t, bool&, const std::string&) { return !fail; });
+
+    view.file = "/x/logo.bmp";
+    ASSERT_TRUE(window.Send());
+    EXPECT_EQ(gsSendData(1), "\x1B" "DATA");
+    EXPECT_TRUE(gbFileDl(1));
+    EXPECT_TRUE(gbSendPending(1));
+    gbFileDl(1) = false;
+
+    view.file = "/x/logo.LGO";
+    ASSERT_TRUE(window.Send());
+    EXPECT_EQ(gsSendData(1), "DATA");
+
+    gbFileDl(1) = false;
+    gbStatusCheck(1) = true;
+    view.file = "/x/fw.bin";
+    ASSERT_TRUE(window.Send());
+    EXPECT_TRUE(gbFlashDl(1));
+    EXPECT_EQ(glExpectCount(1), 1);
+    EXPECT_EQ(glReadMode(1), 3);
+    EXPECT_TRUE(gbReadAfterWrite(1));
+    EXPECT_FALSE(gbStatusCheck(1));
+    gbFlashDl(1) = false;
+
+    fail = true;
+    for (const char* name : {"/x/a.lgo", "/x/a.bmp", "/x/a.bin", "/x/a.ib2"}) {
+        view.file = name;
+        EXPECT_FALSE(window.Send());
+    }
+    EXPECT_EQ(status.lines, (Lines{"Logo download Error", "BMP download Error",
+                                   "Flash download Error", "Boot download Error"}));
+}
+
+TEST_F(DispatcherTest, CommandWithCountReadsAndWithoutItOnlyWrites) {
+    Ports({"TCP, 127.0.0.1, ON"});
+    view.commandPanel = true;
+    view.command = "1D 49 40 27";
+    view.inCount = "12";
+    gbStop(1) = true;
+    ASSERT_TRUE(window.Send());
+    EXPECT_EQ(gsSendData(1), "\x1D\x49\x40\x27");
+    EXPECT_TRUE(gbSendPending(1));
+    EXPECT_FALSE(gbStop(1));
+    EXPECT_EQ(glExpectCount(1), 12);
+    EXPECT_TRUE(gbReadAfterWrite(1));
+    EXPECT_EQ(glReadMode(1), 2);
+
+    for (const char* count : {"0", "abc", ""}) {
+        gbReadAfterWrite(1) = true;
+        view.inCount = count;
+        ASSERT_TRUE(window.Send());
+        EXPECT_FALSE(gbReadAfterWrite(1)) << count;
+        EXPECT_EQ(glExpectCount(1), 0);
+    }
+
+    view.command = "";
+    EXPECT_FALSE(window.Send());
+    view.command = "1B ZZ";
+    EXPECT_FALSE(window.Send());
+    view.inCount = "99999999999";
+    view.command = "1B 40";
+    EXPECT_FALSE(window.Send());
+    ASSERT_EQ(status.lines.size(), 3u);
+    EXPECT_EQ(status.lines[0], "Please Select Command to Send");
+    EXPECT_EQ(status.lines[2], "frmMain, Send Error: 6: Overflow");
+}
+
+TEST_F(DispatcherTest, HistoryGrowsOnlyForChosenCommandsAndOnlyOnce) {
+    Ports({"TCP, 127.0.0.1, ON"});
+    view.commandPanel = true;
+    view.command = "1B 40";
+    view.inCount = "0";
+    ASSERT_TRUE(window.Send());  // typed, never chosen
+    EXPECT_TRUE(view.items.empty());
+
+    window.cboCommand_Chosen(-1);
+    view.command = "1D 49 40 27";
+    view.inCount = "17";
+    ASSERT_TRUE(window.Send());
+    EXPECT_FALSE(gbCmdChosen);
+    window.cboCommand_Chosen(-1);
+    view.inCount = "5";
+    ASSERT_TRUE(window.Send());
+    window.cboCommand_Chosen(-1);
+    view.command = "10 04 01";
+    view.inCount = "1";
+    ASSERT_TRUE(window.Send());
+    EXPECT_EQ(view.items, (Lines{"1D 49 40 27", "10 04 01"}));
+
+    // Choosing an item brings back the count it was first sent with.
+    window.cboCommand_Chosen(0);
+    EXPECT_EQ(view.inCount, "17");
+    window.cboCommand_Chosen(1);
+    EXPECT_EQ(view.inCount, "1");
+    EXPECT_TRUE(gbCmdChosen);
+
+    // Items the window put in itself (a command table) have no count yet.
+    view.items.push_back("1B 64 03");
+    view.command = "1B 64 05";
+    view.inCount = "0";
+    ASSERT_TRUE(window.Send());
+    EXPECT_EQ(view.items.size(), 4u);
+    EXPECT_EQ(window.HistoryCount(2), 0);
+    EXPECT_EQ(window.HistoryCount(3), 0);
+    EXPECT_EQ(window.HistoryCount(0), 17);
+}
+
+TEST_F(DispatcherTest, CancelStopsEverySixPortsWithNothingSelected) {
+    for (int16_t p = 1; p <= 6; ++p) {
+        gbReadPending(p) = true;
+        gbTimeoutOn(p) = true;
+        gPortState(p).RcvdCount = 7;
+    }
+    gbAckMode = true;
+    gbBlockArmed = true;
+    gbScriptRunning(3) = true;
+    window.btnCancel_Click();
+    for (int16_t p = 1; p <= 6; ++p) {
+        EXPECT_TRUE(gbStop(p));
+        EXPECT_FALSE(gbReadPending(p));
+        EXPECT_FALSE(gbTimeoutOn(p));
+        EXPECT_EQ(gPortState(p).RcvdCount, 1);
+        EXPECT_EQ(gPortState(p).ExpectTotal, 1);
+    }
+    EXPECT_FALSE(gbAckMode);
+    EXPECT_FALSE(gbBlockArmed);
+    EXPECT_TRUE(gbScriptRunning(3));  // the state machine ends it
+}
+
+TEST_F(DispatcherTest, DoubleClickOpensAnOffPortAndClosesAnOnOne) {
+    ManualClock clock(1000, 50);  // the open's one-second pause passes at once
+    Ports({"COM1, 115200, DTR, ON", "TCP, 127.0.0.1, OFF"});
+    gsTCPAddress = "127.0.0.1";
+    view.SetPortListIndex(1);
+    window.lstPorts_DblClick();
+    EXPECT_TRUE(devices[1]->isOpen);
+    EXPECT_EQ(devices[1]->openedWith, "127.0.0.1");
+    EXPECT_EQ(view.ports, (Lines{"COM1, 115200, DTR, ON", "TCP, 127.0.0.1, ON"}));
+    EXPECT_EQ(view.index, 1);
+
+    window.lstPorts_DblClick();
+    EXPECT_FALSE(devices[1]->isOpen);
+    EXPECT_EQ(view.ports[1], "TCP, 127.0.0.1, OFF");
+    EXPECT_TRUE(status.lines.empty());
+
+    view.SetPortListIndex(-1);
+    window.lstPorts_DblClick();
+    EXPECT_EQ(status.lines, (Lines{"Port: 0.  Unknown Device Type"}));
+}
+
+TEST_F(DispatcherTest, PortListFollowsTheTableAndFindsTheFirstTcpPort) {
+    int16_t index = 4;
+    window.GetSetIndex(true, index);
+    Ports({"COM1, 115200, DTR, ON", "LPT1, ON"});
+    window.GetSetIndex(true, index);
+    window.GetSetIndex(false, index);
+    EXPECT_EQ(index, 4);
+    EXPECT_EQ(status.lines, (Lines{"No active Ports", "No defined TCP Port"}));
+
+    gsPortTable.push_back("tcp, SERVER, OFF");
+    giNumPorts = 3;
+    view.SetPortListIndex(1);
+    window.UpdatePortDisp();
+    EXPECT_EQ(view.ports.size(), 3u);
+    EXPECT_EQ(view.index, 1);
+    EXPECT_EQ(window.GetSetIndex(true), 3);
+    EXPECT_EQ(view.index, 1);
+
+    giNumPorts = 0;
+    window.UpdatePortDisp();
+    EXPECT_TRUE(view.ports.empty());
+    EXPECT_EQ(view.index, -1);
+}
+
+TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
+    window.btnSendCmd_Click();
+    Ports({"COM1, 115200, DTR, OFF", "TCP, 127.0.0.1, ON"});
+    window.btnSendCmd_Click();
+    view.SetPortListIndex(1);
+    window.btnSendCmd_Click();
+    view.input = "1B GG";
+    window.btnSendCmd_Click();
+    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Selected Port is Off",
+                                   "Please Select Command to Send", "Invalid hex character"}));
+    EXPECT_FALSE(gbSendPending(2));
+
+    status.lines.clear();
+    gbScriptRunning(2) = true;
+    glExpectCount(2) = 9;
+    view.input = "1B 40";
+    window.btnSendCmd_Click();
+    EXPECT_EQ(gsSendData(2), "\x1B\x40");
+    EXPECT_TRUE(gbSendPending(2));
+    EXPECT_EQ(glExpectCount(2), 9);
+    window.btnClearInput_Click();
+    EXPECT_EQ(view.input, "");
+}
+
+TEST_F(DispatcherTest, PollAndResetCheckThePortFirst) {
+    window.btnPollDev_Click();
+    Ports({"TCP, 127.0.0.1, OFF", "COM2, 9600, XON, ON"});
+    window.btnPollDev_Click();
+    window.btnReset_Click();
+    view.SetPortListIndex(1);
+    gbBootDl(2) = true;
+    window.btnPollDev_Click();
+    gbBootDl(2) = false;
+    window.btnPollDev_Click();
+    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Port  1 is Off", "Port  1 is Off",
+                                   "Port  2 is active"}));
+    EXPECT_EQ(devices[1]->readModes, (std::vector<int32_t>{1}));
+    EXPECT_EQ(devices[1]->ReadCount(), 1);
+
+    gbStop(2) = true;
+    window.btnReset_Click();
+    EXPECT_FALSE(gbStop(2));
+    EXPECT_EQ(gsSendData(2), "\x1D\xFF");
+    EXPECT_TRUE(recovery.InProgress(2));
+}
+
+TEST_F(DispatcherTest, ClearButtonsEmptyTheResponseAndTheStatusList) {
+    Ports({"TCP, 127.0.0.1, ON"});
+    gPortState(1).Response = "abc";
+    view.response = "abc";
+    status.lines = {"one", "two"};
+    window.btnClearResponse_Click();
+    window.btnClearStatus_Click();
+    EXPECT_EQ(view.response, "");
+    EXPECT_EQ(gPortState(1).Response, "");
+    EXPECT_TRUE(status.lines.empty());
+    EXPECT_TRUE(view.thumbnailHidden);
+}
+
+}  // namespace
+}  // namespace posbench
