@@ -159,11 +159,27 @@ TEST_F(SerialLine, ReadEndsWithWhatIsThereAndIdleReadsStayQuiet) {
     ASSERT_TRUE(printer.Send("xy"));
     std::string got;
     ASSERT_TRUE(PumpUntil([&] {
+        EXPECT_FALSE(dev.ReadIsComplete());  // three bytes still missing, no wait for them
         if (dev.BlockIsComplete()) got += dev.GetReadData();
         return got.size() == 2;
     }));
     EXPECT_EQ(got, "xy");
-    EXPECT_FALSE(dev.ReadIsComplete());  // three bytes still missing, no wait for them
+}
+
+TEST_F(SerialLine, AnswerLandingBetweenThePollsIsStillReportedComplete) {
+    // The loop's order: ReadIsComplete, then BlockIsComplete and a fetch. The last byte arrives
+    // between the two; the block poll must not take it, or the fetch resets the counts and
+    // the read is never reported complete.
+    dev.ReadCount(1);
+    dev.BlockCount(1);
+    ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
+    EXPECT_FALSE(dev.ReadIsComplete());
+    ASSERT_TRUE(printer.Send("k"));
+    EXPECT_FALSE(dev.BlockIsComplete());
+    EXPECT_EQ(dev.GetReadData(), "");
+    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
+    EXPECT_TRUE(dev.BlockIsComplete());
+    EXPECT_EQ(dev.GetReadData(), "k");
 }
 
 TEST_F(SerialLine, PurgeDropsWaitingInput) {

@@ -153,10 +153,10 @@ bool PortDevice::CollectRead(bool& bytesAppended) {
     return true;
 }
 
-bool PortDevice::BlockIsComplete() {
-    DataAvailable();
-    return mbDataAvailable;
-}
+// Only reports: collecting here could complete the counted read behind ReadIsComplete's back,
+// and the fetch that follows would then reset the counts before the read was ever reported
+// complete. ReadIsComplete and DataAvailable are the polls that collect.
+bool PortDevice::BlockIsComplete() { return mbDataAvailable; }
 
 std::string PortDevice::GetReadData() {
     try {

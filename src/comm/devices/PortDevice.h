@@ -24,7 +24,7 @@ public:
     // Apply DCB to the open line ("Set CommState Error: " plus the code on failure).
     bool ConfigureComm() override;
     bool WriteIsComplete() override;
-    // True when data has arrived since the last fetch (collects the running read first).
+    // True when data has arrived since the last fetch (as collected by the last poll).
     bool BlockIsComplete() override;
     // Return and clear the receive buffer; after a completed read the counters start afresh
     // (received 0, wait count and block size 1).
