@@ -1,0 +1,191 @@
+#pragma once
+// A printer on port 1 for download tests: posbench-printer over TCP loopback or a
+// pseudo-terminal, configured through Startup.ini and the real port table, with scripts run
+// through the real script processor and state machine. The printer's log gives the pieces it
+// read and when; its flash file and store directory what it kept.
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/Views.h"
+#include "comm/CommGlobals.h"
+#include "comm/PortRequests.h"
+#include "comm/PortTable.h"
+#include "comm/StartupConfig.h"
+#include "download/Downloads.h"
+#include "script/ScriptProcessor.h"
+#include "script/StateMachine.h"
+#include "support/SimPrinter.h"
+#include "support/TestSupport.h"
+
+namespace posbench::test {
+
+enum class Medium { Tcp, Pty };
+
+inline std::string MediumName(const testing::TestParamInfo<Medium>& info) {
+    return info.param == Medium::Tcp ? "Tcp" : "Pty";
+}
+
+// Keeps every progress report.
+class RecordingProgress : public IProgress {
+public:
+    struct Report {
+        int16_t port;
+        std::string what;
+        int64_t bytesDone, bytesTotal, blocksDone, blocksTotal;
+    };
+    void DownloadProgress(int16_t port, const std::string& what, int64_t bytesDone,
+                          int64_t bytesTotal, int64_t blocksDone, int64_t blocksTotal) override {
+        reports.push_back({port, what, bytesDone, bytesTotal, blocksDone, blocksTotal});
+    }
+    void DownloadEnded(int16_t port, bool ok) override { ended.emplace_back(port, ok); }
+    std::vector<Report> reports;
+    std::vector<std::pair<int16_t, bool>> ended;
+};
+
+// One read of the printer: when (ms since its start) and the bytes.
+struct Chunk {
+    long ms;
+    std::string bytes;
+};
+
+// Deterministic bytes that differ from block to block and from FF.
+inline std::string Pattern(std::size_t n, unsigned seed = 7) {
+    std::string s(n, '\0');
+    uint32_t x = seed;
+    for (auto& c : s) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>((x >> 16) & 0x7F);
+    }
+    return s;
+}
+
+class PrinterRig {
+public:
+    // Starts the printer with extra options and opens port 1 on it.
+    void Start(Medium medium, std::vector<std::string> extra = {}) {
+        SetStatusList(&status);
+        SetEngineHost(&host);
+        SetProgress(&progress);
+        RegisterDownloads();
+        std::filesystem::create_directory(dir / "home");
+        std::filesystem::create_directory(dir / "store");
+        gsProgramDir = dir / "home";
+        std::vector<std::string> args{"--log",   dir / "printer.log", "--flash", dir / "flash.bin",
+                                      "--store", dir / "store",       "--reset-ms", "300"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::string ini;
+        if (medium == Medium::Tcp) {
+            args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
+            printer = std::make_unique<SimPrinter>(args);
+            ini = "[Communication]\nTCP=127.0.0.1:" + std::to_string(printer->Port()) + ", ON\n";
+        } else {
+            args.insert(args.begin(), {"--pty", dir / "com1"});
+            printer = std::make_unique<SimPrinter>(args);
+            ini = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" + printer->Path() + "\n";
+        }
+        std::ofstream(dir / "home/Startup.ini") << ini;
+        ASSERT_TRUE(Startup());
+        ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+        ASSERT_EQ(giNumPorts, 1);
+        StateMachineInit();
+    }
+    ~PrinterRig() {
+        gcolDevices.Clear();
+        printer.reset();
+    }
+
+    // Writes the script and runs it on port 1 until it has ended (or the limit has passed).
+    void RunScript(const std::string& text, std::chrono::milliseconds limit) {
+        const std::string path = dir.Write("script.txt", text);
+        gbStop(1) = false;
+        gbScriptRunning(1) = true;
+        RunTextFile(1, false, path);
+        RunUntilIdle(limit);
+    }
+    void RunUntilIdle(std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        RunStateMachine([&] { return Busy() && std::chrono::steady_clock::now() < end; });
+    }
+    static bool Busy() {
+        return gbScriptRunning(1) || gbSendPending(1) || gbReadPending(1) || gbFlashDl(1) ||
+               gbBootDl(1) || gbFileDl(1) || gbIBankDl(1);
+    }
+
+    std::string ReadFile(const std::string& name) const {
+        std::ifstream in(dir / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // The printer's reads, in order (event lines left out).
+    std::vector<Chunk> Chunks() const {
+        std::vector<Chunk> chunks;
+        std::istringstream log(ReadFile("printer.log"));
+        std::string line;
+        while (std::getline(log, line)) {
+            std::istringstream fields(line);
+            long ms = 0;
+            std::string count;
+            if (!(fields >> ms >> count) || count == "#") continue;
+            Chunk chunk{ms, {}};
+            std::string hex;
+            while (fields >> hex) chunk.bytes += static_cast<char>(std::stoi(hex, nullptr, 16));
+            chunks.push_back(std::move(chunk));
+        }
+        return chunks;
+    }
+    // The printer's event lines ("flash erased", "image bank 2 of 300 bytes", ...).
+    std::vector<std::string> Events() const {
+        std::vector<std::string> events;
+        std::istringstream log(ReadFile("printer.log"));
+        std::string line;
+        while (std::getline(log, line)) {
+            const auto mark = line.find(" # ");
+            if (mark != std::string::npos) events.push_back(line.substr(mark + 3));
+        }
+        return events;
+    }
+    // Waits (bounded) until the printer's log holds an event line containing text.
+    bool WaitForEvent(const std::string& text, std::chrono::milliseconds limit) const {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            for (const auto& e : Events())
+                if (e.find(text) != std::string::npos) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    bool Shown(const std::string& line) const {
+        for (const auto& l : status.lines)
+            if (l == line) return true;
+        return false;
+    }
+    // The status lines that contain any of the given words, in order.
+    std::vector<std::string> LinesWith(const std::vector<std::string>& words) const {
+        std::vector<std::string> out;
+        for (const auto& l : status.lines)
+            for (const auto& w : words)
+                if (l.find(w) != std::string::npos) {
+                    out.push_back(l);
+                    break;
+                }
+        return out;
+    }
+
+    ScratchDir dir;
+    RecordingStatusList status;
+    RecordingEngineHost host;
+    RecordingProgress progress;
+    std::unique_ptr<SimPrinter> printer;
+};
+
+}  // namespace posbench::test
