@@ -135,6 +135,20 @@ TEST_F(SerialLine, ASecondWriteDropsWhatTheFirstStillHadQueued) {
     EXPECT_LT(got.size(), big.size());
 }
 
+TEST_F(SerialLine, ABurstOfFinishedWritesArrivesWholeAndInOrder) {
+    // Each write waits for the one before to finish, as the state machine does; none of
+    // them may take bytes of the one before away.
+    std::string sent;
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(PumpUntil([&] { return dev.WriteIsComplete(); }));
+        const std::string piece = "<" + std::to_string(i) + ">";
+        ASSERT_TRUE(dev.WriteComm(piece));
+        sent += piece;
+    }
+    EXPECT_EQ(printer.Receive(sent.size()), sent);
+    EXPECT_EQ(dev.LastError(), "");
+}
+
 TEST_F(SerialLine, TimeoutsOfANormalPort) {
     EXPECT_FALSE(dev.Adaptor());
     EXPECT_EQ(dev.ReadIntervalTimeout(), -1);

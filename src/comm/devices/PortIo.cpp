@@ -107,8 +107,21 @@ int PortIo::MakeRaw() {
 int PortIo::FlushOutput() {
     if (fd_ < 0) return EBADF;
     writeTail_.clear();
+    writeDraining_ = false;
     if (!terminal_) return 0;
     return ioctl(fd_, TCFLSH, TCOFLUSH) == 0 ? 0 : errno;
+}
+
+int PortIo::FlushUnfinishedOutput() {
+    if (fd_ < 0) return EBADF;
+    if (!WritePending() && writeErrno_ != ETIMEDOUT) return 0;
+    return FlushOutput();
+}
+
+int PortIo::OutputQueued() const {
+    int queued = 0;
+    if (!terminal_ || ioctl(fd_, TIOCOUTQ, &queued) != 0) return 0;
+    return queued;
 }
 
 int PortIo::FlushInput() {
@@ -127,8 +140,9 @@ bool PortIo::InputWaiting() const { return fd_ >= 0 && Readable(fd_); }
 
 int PortIo::StartWrite(const std::string& bytes) {
     if (fd_ < 0) return EBADF;
-    if (writeTail_.empty()) writeErrno_ = 0;
+    if (!WritePending()) writeErrno_ = 0;
     writeTail_ += bytes;
+    writeDraining_ = terminal_;
     uint32_t total = Total(timeouts_.WriteTotalTimeoutMultiplier, writeTail_.size(),
                            timeouts_.WriteTotalTimeoutConstant);
     writeHasDeadline_ = total != 0;
@@ -137,6 +151,7 @@ int PortIo::StartWrite(const std::string& bytes) {
     if (writeErrno_ != 0 && writeErrno_ != ETIMEDOUT) {
         int error = writeErrno_;
         writeErrno_ = 0;
+        writeDraining_ = false;
         return error;
     }
     return 0;
@@ -159,18 +174,23 @@ void PortIo::PushWrite() {
 }
 
 bool PortIo::WriteDone() {
-    if (writeTail_.empty()) return true;
+    if (!WritePending()) return true;
     if (fd_ < 0) {
         writeTail_.clear();
+        writeDraining_ = false;
         writeErrno_ = EBADF;
         return true;
     }
-    if (Writable(fd_)) PushWrite();
-    if (!writeTail_.empty() && writeHasDeadline_ && TickReached(TickCount(), writeDeadline_)) {
-        writeErrno_ = ETIMEDOUT;  // what the printer did not take in time is dropped
+    if (!writeTail_.empty() && Writable(fd_)) PushWrite();
+    if (writeTail_.empty() && (writeErrno_ != 0 || OutputQueued() == 0)) writeDraining_ = false;
+    if (WritePending() && writeHasDeadline_ && TickReached(TickCount(), writeDeadline_)) {
+        // What the printer did not take in time is dropped; bytes the driver still holds go
+        // with the next write's flush.
+        writeErrno_ = ETIMEDOUT;
         writeTail_.clear();
+        writeDraining_ = false;
     }
-    return writeTail_.empty();
+    return !WritePending();
 }
 
 int PortIo::StartRead(size_t n) {

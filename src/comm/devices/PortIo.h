@@ -49,6 +49,10 @@ public:
     int MakeRaw();
     // Drop what waits in the driver's output or input queue (0 or errno; 0 off a terminal).
     int FlushOutput();
+    // FlushOutput, but only when the last write has not finished (still pending, or ended by
+    // its timeout with bytes left in the driver): the bytes of a finished write belong to the
+    // printer, and a flush could still catch them on their way (0 or errno; EBADF closed).
+    int FlushUnfinishedOutput();
     int FlushInput();
     // The modem lines (TIOCM_* bits) or errno.
     int ModemLines(int& lines) const;
@@ -61,10 +65,12 @@ public:
     // Hands the bytes to the driver; what it does not take at once stays pending, after the
     // pending tail of an earlier write (FlushOutput drops that tail). Returns 0 or errno.
     int StartWrite(const std::string& bytes);
-    // Zero-wait: passes more of the pending tail on; true when nothing is pending any more.
+    // Zero-wait: passes more of the pending tail on; true once the write has finished, that is
+    // once the driver's output queue has drained as well (the bytes are on the line, as a
+    // write that completes on transmission), or when the write timeout has passed.
     // WriteErrno tells whether the last write ended by an error or timeout (ETIMEDOUT).
     bool WriteDone();
-    bool WritePending() const { return !writeTail_.empty(); }
+    bool WritePending() const { return !writeTail_.empty() || writeDraining_; }
     int WriteErrno() const { return writeErrno_; }
 
     // Starts a read of up to n bytes (1..kReadBufferSize) under the current timeouts and
@@ -84,6 +90,8 @@ private:
     enum class ReadState { Idle, Running, Ended };
     void AdvanceRead();
     void PushWrite();
+    // Bytes waiting in the driver's output queue (0 off a terminal or when it cannot tell).
+    int OutputQueued() const;
     void EndRead(int error);
 
     int fd_ = -1;
@@ -93,6 +101,7 @@ private:
     CommTimeouts timeouts_;
 
     std::string writeTail_;
+    bool writeDraining_ = false;  // all handed to the driver, its output queue not yet empty
     uint32_t writeDeadline_ = 0;
     bool writeHasDeadline_ = false;
     int writeErrno_ = 0;

@@ -92,8 +92,8 @@ bool clsRS232::CloseComm() {
 
 bool clsRS232::WriteComm(const std::string& sLine) {
     try {
-        // Each write starts clean: bytes of an earlier write still queued are dropped.
-        if (int error = mPort.FlushOutput(); error != 0) {
+        // Each write starts clean: bytes of an earlier write that has not finished are dropped.
+        if (int error = mPort.FlushUnfinishedOutput(); error != 0) {
             mstrLastError = WithCode("Purge Write Buffer Error: ", error);
             return false;
         }
