@@ -1,0 +1,267 @@
+// posbench-cli as a user runs it, against posbench-printer on loopback: scripts that end well
+// and badly, a command and its reply, a firmware download with its progress line, Ctrl-C, and a
+// printer reset followed by the link recovery.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/Pty.h"
+#include "support/SimPrinter.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::Pty;
+using test::ScratchDir;
+using test::SimPrinter;
+
+struct CliResult {
+    int status = -1;  // exit status, or -1 when it had to be killed
+    std::string out;  // standard output
+    std::string err;  // standard error (or what the terminal got)
+    std::chrono::milliseconds took{0};
+};
+
+constexpr auto kRunLimit = 60s;
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Drain(int& fd, std::string& into) {
+    char buffer[4096];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+        into.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        close(fd);
+        fd = -1;
+    }
+}
+
+// Runs the program with args. interruptAfter: send SIGINT once stdout holds this text, and
+// again every half second until `interrupts` have been sent. terminal: stderr on this
+// pseudo-terminal instead of a pipe.
+CliResult RunCli(const std::vector<std::string>& args, const std::string& interruptAfter = {},
+                 Pty* terminal = nullptr, int interrupts = 1) {
+    int outPipe[2], errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outPipe[1], STDOUT_FILENO);
+        if (terminal) {
+            const int tty = open(terminal->SlavePath().c_str(), O_RDWR | O_NOCTTY);
+            dup2(tty, STDERR_FILENO);
+        } else {
+            dup2(errPipe[1], STDERR_FILENO);
+        }
+        std::vector<char*> argv{const_cast<char*>(POSBENCH_CLI_PATH)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(POSBENCH_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    int outFd = outPipe[0], errFd = errPipe[0];
+    CliResult result;
+    int sent = 0;
+    auto lastSignal = start;
+    while (outFd >= 0 || errFd >= 0) {
+        if (Clock::now() - start > kRunLimit) {
+            kill(pid, SIGKILL);
+            break;
+        }
+        pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+        if (poll(fds, 2, 100) > 0) {
+            if (outFd >= 0 && fds[0].revents) Drain(outFd, result.out);
+            if (errFd >= 0 && fds[1].revents) Drain(errFd, result.err);
+        }
+        if (sent < interrupts && !interruptAfter.empty() &&
+            result.out.find(interruptAfter) != std::string::npos &&
+            (sent == 0 || Clock::now() - lastSignal > 500ms)) {
+            kill(pid, SIGINT);
+            ++sent;
+            lastSignal = Clock::now();
+        }
+    }
+    if (outFd >= 0) close(outFd);
+    if (errFd >= 0) close(errFd);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (terminal) result.err = terminal->Read(1 << 20, 200ms);
+    return result;
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
+        lines.push_back(text.substr(from, nl - from));
+    return lines;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    // A printer on loopback and a program directory whose Startup.ini points TCP at it.
+    void StartPrinter(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args{"--listen", "127.0.0.1:0", "--paper", dir / "paper.txt",
+                                      "--reset-ms", "300"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        printer = std::make_unique<SimPrinter>(args);
+        std::filesystem::create_directories(home);
+        std::ofstream(home + "/Startup.ini")
+            << "[Communication]\nTCP=127.0.0.1:" << printer->Port() << ", ON\n";
+    }
+    std::vector<std::string> With(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--dir", home});
+        return args;
+    }
+    std::string Script(const std::string& name, const std::string& text) const {
+        return dir.Write(name, text);
+    }
+
+    ScratchDir dir;
+    std::string home = dir / "home";
+    std::unique_ptr<SimPrinter> printer;
+};
+
+TEST_F(CliTest, SampleReceiptRunsFromAFreshlySeededDirectory) {
+    StartPrinter();
+    const CliResult r = RunCli(With({home + "/Scripts/Receipt.txt"}));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    const auto lines = LinesOf(r.out);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Storing the logo", "posbench.lgo file size is: 146",
+                                               "Port 1 download is complete", "Receipt text sent",
+                                               "Q310             (00) ", "Printer status is ready",
+                                               "Receipt done", "Response: 12 "}));
+    EXPECT_NE(ReadAll(dir / "paper.txt").find("POSBENCH DEMO STORE\n"), std::string::npos);
+    // Seeding adds what is missing and leaves the user's own Startup.ini alone.
+    EXPECT_TRUE(std::filesystem::exists(home + "/SUPrinters.ini"));
+    EXPECT_NE(ReadAll(home + "/Startup.ini").find(std::to_string(printer->Port())),
+              std::string::npos);
+}
+
+TEST_F(CliTest, FailedStatusCheckEndsWithTheCancelLineAndStatusOne) {
+    StartPrinter();
+    const CliResult r = RunCli(With({Script("bad.txt",
+                                             "[EXP] 13\r\n[STA] ON 10 04 01\r\n[MES] never\r\n")}));
+    EXPECT_EQ(r.status, 1);
+    const auto lines = LinesOf(r.out);
+    ASSERT_GE(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines, (std::vector<std::string>{"Status Error (12) ",
+                                               "Error or operator initiated cancel on line  2",
+                                               "Response:  (12) "}));
+}
+
+TEST_F(CliTest, CommandReadsItsCountOfReplyBytes) {
+    StartPrinter({"--model", "Q350"});
+    CliResult r = RunCli(With({"--command", "1D 49 40 27", "--count", "17"}));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "Response: Q350             (00) \n");
+
+    r = RunCli(With({"--command", "\"Hello\"", "--count", "0"}));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+
+    r = RunCli(With({"--command", "1B QQ"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Invalid hex character\n");
+}
+
+TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
+    StartPrinter();
+    printer->Stop();
+    CliResult r = RunCli(With({"--command", "1B 40"}));
+    EXPECT_EQ(r.status, 1);
+    const auto lines = LinesOf(r.out);
+    ASSERT_GE(lines.size(), 2u) << r.out;
+    EXPECT_EQ(lines.front().rfind("Port: 1.  ", 0), 0u);
+    EXPECT_EQ(lines.back(), "Port  1 is Off");
+
+    r = RunCli(With({"--port", "3", "x.txt"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("No Active Ports"), std::string::npos);
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"--port", "7", "a.txt"}, {"--count", "3", "a.txt"}, {"--command"},
+             {"--command", "1B 40", "a.txt"}, {"--bogus", "a.txt"}, {"a.txt", "b.txt"},
+             {"--command", "1B", "--count", "-1"}}) {
+        r = RunCli(args);
+        EXPECT_EQ(r.status, 2) << args.size();
+        EXPECT_NE(r.err.find("Usage: posbench-cli"), std::string::npos);
+    }
+    r = RunCli({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Ctrl-C"), std::string::npos);
+}
+
+TEST_F(CliTest, CtrlCCancelsALongScript) {
+    StartPrinter();
+    const std::string script =
+        Script("long.txt", "[MES] waiting\r\n[DEL] 600\r\n[MES] never\r\n");
+    const CliResult r = RunCli(With({script}), "waiting");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_LT(r.took, 20s);
+    EXPECT_EQ(LinesOf(r.out),
+              (std::vector<std::string>{"waiting", "Error or operator initiated cancel on line  2"}));
+}
+
+TEST_F(CliTest, SecondCtrlCEndsAtOnceWhileTheLinkIsRecovering) {
+    StartPrinter();
+    const CliResult r = RunCli(With({Script("reset.txt", "[RES]\r\n[MES] reset sent\r\n")}),
+                               "reset sent", nullptr, 2);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_LT(r.took, 8s);
+    EXPECT_EQ(r.out, "reset sent\n");
+}
+
+TEST_F(CliTest, FirmwareDownloadShowsProgressAndTheLinkComesBackAfterTheReset) {
+    std::string firmware(65536, '\0');
+    std::mt19937 random(7);
+    for (char& c : firmware) c = static_cast<char>(random());
+    StartPrinter({"--flash", dir / "flash.bin"});
+    Pty terminal;
+    const CliResult r = RunCli(With({dir.Write("fw.bin", firmware)}), "", &terminal);
+    EXPECT_EQ(r.status, 0) << r.out;
+    const auto lines = LinesOf(r.out);
+    ASSERT_GE(lines.size(), 4u) << r.out;
+    EXPECT_EQ(lines[0], "Port 1 File Size is: 65536");
+    EXPECT_NE(r.out.find("Reseting Port 1 Printer\n"), std::string::npos);
+    EXPECT_EQ(lines.back(), "TCP open");
+    EXPECT_GE(r.took, 11s);  // the settle time of a TCP link
+    EXPECT_EQ(ReadAll(dir / "flash.bin").substr(0, 65536), firmware);
+    EXPECT_NE(r.err.find("Flash fw.bin: 65536 of 65536 bytes"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, ResetClosesTheLinkAndReopensItAfterTheSettleTime) {
+    StartPrinter();
+    const CliResult r = RunCli(With({Script("reset.txt", "[RES]\r\n[MES] reset sent\r\n")}));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"reset sent", "TCP open"}));
+    EXPECT_GE(r.took, 11s);
+    EXPECT_LT(r.took, 20s);
+}
+
+}  // namespace
+}  // namespace posbench

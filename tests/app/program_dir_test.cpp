@@ -1,0 +1,93 @@
+// Choosing, creating and seeding the program directory.
+#include "app/ProgramDir.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "comm/CommGlobals.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::ScratchDir;
+
+// Sets or removes an environment variable for the length of a test.
+class EnvVar {
+public:
+    EnvVar(const char* name, const char* value) : name_(name) {
+        if (const char* old = getenv(name)) old_ = old, had_ = true;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~EnvVar() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
+    EnvVar(const EnvVar&) = delete;
+    EnvVar& operator=(const EnvVar&) = delete;
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+TEST(ProgramDir, OptionThenPosbenchHomeThenXdgThenHome) {
+    EnvVar home("HOME", "/home/tech");
+    EnvVar xdg("XDG_CONFIG_HOME", nullptr);
+    EnvVar own("POSBENCH_HOME", nullptr);
+    EXPECT_EQ(ChooseProgramDir(""), "/home/tech/.config/posbench");
+    {
+        EnvVar set("XDG_CONFIG_HOME", "/cfg");
+        EXPECT_EQ(ChooseProgramDir(""), "/cfg/posbench");
+        EnvVar bench("POSBENCH_HOME", "/bench");
+        EXPECT_EQ(ChooseProgramDir(""), "/bench");
+        EXPECT_EQ(ChooseProgramDir("here"), "here");
+    }
+    EnvVar noHome("HOME", nullptr);
+    EXPECT_EQ(ChooseProgramDir(""), "");
+    std::string error;
+    EXPECT_FALSE(SetUpProgramDir("", "", error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(ProgramDir, SeedingCopiesOnlyWhatIsMissing) {
+    ScratchDir samples, target;
+    samples.Write("Startup.ini", "[Communication]\nTCP=1.2.3.4, ON\n");
+    samples.Write("SUPrinters.ini", "x");
+    std::filesystem::create_directories(samples.path() / "Scripts");
+    samples.Write("Scripts/Receipt.txt", "[HEX] 1B 40\n");
+    target.Write("Startup.ini", "mine");
+
+    std::string error;
+    const std::string dir = target / "a/b";
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(target / "Startup.ini", dir + "/Startup.ini");
+    ASSERT_TRUE(SetUpProgramDir(dir + "/", samples.path().string(), error)) << error;
+    EXPECT_EQ(gsProgramDir, dir);
+    EXPECT_EQ(target.Read("a/b/Startup.ini"), "mine");
+    EXPECT_EQ(target.Read("a/b/Scripts/Receipt.txt"), "[HEX] 1B 40\n");
+
+    // A fresh directory is created with every sample in it.
+    ASSERT_TRUE(PrepareProgramDir(target / "new/dir", samples.path().string(), error));
+    EXPECT_EQ(target.Read("new/dir/Startup.ini"), "[Communication]\nTCP=1.2.3.4, ON\n");
+
+    // A directory that cannot be made is refused with a reason.
+    target.Write("file", "");
+    EXPECT_FALSE(PrepareProgramDir(target / "file/sub", "", error));
+    EXPECT_NE(error.find("Cannot create"), std::string::npos);
+}
+
+TEST(ProgramDir, SamplesFoundBesideTheProgramBeforeTheSourceTree) {
+    ScratchDir tree;
+    std::filesystem::create_directories(tree.path() / "share/posbench/samples");
+    std::filesystem::create_directories(tree.path() / "src/samples");
+    const auto candidates = SampleCandidates(tree / "bin/posbench-cli", tree / "src/samples");
+    EXPECT_EQ(FindSamplesDir(candidates), tree / "share/posbench/samples");
+    EXPECT_EQ(FindSamplesDir(SampleCandidates("", tree / "src/samples")), tree / "src/samples");
+    EXPECT_EQ(FindSamplesDir({tree / "none"}), "");
+}
+
+}  // namespace
+}  // namespace posbench
