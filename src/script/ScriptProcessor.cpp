@@ -201,6 +201,8 @@ After DownloadByName(int16_t port, const std::string& line, int16_t code) {
             if (producers::BootDownload(port, abort, fileName)) return QueueDownload(port, gbBootDl);
             break;
         case section::Flash:
+            // Completed against this script's directory, not a path left by an earlier script.
+            SetDefaultPath(port, gPortState(port).ScriptFile);
             if (producers::FlashDownload(port, abort, fileName)) {
                 gsSendData(port) = gsOutData;
                 if (glOutCount != 0) {

@@ -164,6 +164,25 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
+    // The port's request flags and the last status lines, for a failure message.
+    std::string State() const {
+        std::ostringstream out;
+        out << "send " << gbSendPending(1) << " read " << gbReadPending(1) << " flash "
+            << gbFlashDl(1) << " boot " << gbBootDl(1) << " file " << gbFileDl(1) << " bank "
+            << gbIBankDl(1) << " script " << gbScriptRunning(1) << "; last lines:";
+        const std::size_t n = status.lines.size();
+        for (std::size_t i = n > 5 ? n - 5 : 0; i < n; ++i) out << "\n  " << status.lines[i];
+        const auto chunks = Chunks();
+        out << "\nprinter reads: " << chunks.size() << ", the last:";
+        for (std::size_t i = chunks.size() > 4 ? chunks.size() - 4 : 0; i < chunks.size(); ++i)
+        {
+            out << " " << chunks[i].bytes.size() << "@" << chunks[i].ms << "[";
+            for (std::size_t k = 0; k < chunks[i].bytes.size() && k < 8; ++k)
+                out << std::hex << (static_cast<int>(chunks[i].bytes[k]) & 0xFF) << std::dec << " ";
+            out << "]";
+        }
+        return out.str();
+    }
     bool Shown(const std::string& line) const {
         for (const auto& l : status.lines)
             if (l == line) return true;
