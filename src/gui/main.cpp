@@ -1,0 +1,113 @@
+// posbench: the desktop bench. One copy per program directory; the start-up window builds the
+// ports and the main window, and the Qt event loop then drives the engine until the main window
+// is closed, which ends the process at once.
+#include <QApplication>
+#include <QListWidget>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "app/MainLoop.h"
+#include "app/ProgramDir.h"
+#include "app/SingleInstance.h"
+#include "base/Views.h"
+#include "comm/CommGlobals.h"
+#include "gui/FrmMain.h"
+#include "gui/FrmStartup.h"
+#include "gui/QtMessageBox.h"
+
+#ifndef POSBENCH_SAMPLES_DIR
+#define POSBENCH_SAMPLES_DIR ""
+#endif
+
+namespace {
+
+void Usage() {
+    std::puts("usage: posbench [--dir DIR] [--screenshot PNG] [FILE]\n"
+              "  --dir DIR         program directory (Startup.ini, SUPrinters.ini, command\n"
+              "                    tables); default $POSBENCH_HOME, else $XDG_CONFIG_HOME/posbench\n"
+              "  --screenshot PNG  for the documentation: send the second command of the list\n"
+              "                    on port 1, then write a picture of the main window and end\n"
+              "  FILE              a file for the printer utility window");
+}
+
+// The documentation's picture: the window as a user sees it after one command and its reply.
+void ScheduleScreenshot(posbench::gui::FrmStartup& startup, const QString& file) {
+    QTimer::singleShot(1200, &startup, [&startup] {
+        posbench::gui::FrmMain* main = startup.MainForm();
+        if (!main) return;
+        auto* commands = main->findChild<QListWidget*>("lstCmds");
+        if (commands && commands->count() > 1) {
+            commands->setCurrentRow(1);
+            main->Menu().lstCmds_DblClick(1);
+        }
+    });
+    QTimer::singleShot(3000, &startup, [&startup, file] {
+        posbench::gui::FrmMain* main = startup.MainForm();
+        const bool ok = main && main->grab().save(file, "PNG");
+        if (!ok) std::fprintf(stderr, "posbench: could not write %s\n", file.toLocal8Bit().constData());
+        std::fflush(nullptr);
+        std::_Exit(ok ? 0 : 1);
+    });
+}
+
+std::string ExecutablePath(const char* argv0) {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self.string();
+    return argv0 ? std::string(argv0) : std::string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string dirOption;
+    std::string screenshot;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+            dirOption = argv[++i];
+        } else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
+            screenshot = argv[++i];
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            Usage();
+            return 0;
+        } else if (std::strncmp(argv[i], "--", 2) == 0) {
+            std::fprintf(stderr, "posbench: unknown option %s\n", argv[i]);
+            Usage();
+            return 2;
+        }
+    }
+
+    std::string error;
+    const std::string samples = posbench::FindSamplesDir(
+        posbench::SampleCandidates(ExecutablePath(argc > 0 ? argv[0] : nullptr), POSBENCH_SAMPLES_DIR));
+    if (!posbench::SetUpProgramDir(dirOption, samples, error)) {
+        std::fprintf(stderr, "posbench: %s\n", error.c_str());
+        return 1;
+    }
+
+    // A second copy creates no window and ends at once.
+    posbench::SingleInstance instance(posbench::InstanceLockFile(posbench::gsProgramDir));
+    if (!instance.Acquired() && instance.Error().empty()) return 0;
+    // A directory where no lock file can be made (read-only media) still gets a working bench.
+    if (!instance.Acquired())
+        std::fprintf(stderr, "posbench: no single-instance lock: %s\n", instance.Error().c_str());
+    posbench::ClearStartGlobals();
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("posbench");
+    QApplication::setQuitOnLastWindowClosed(false);  // the main window's unload ends the process
+    posbench::gui::QtMessageBox messages;
+    posbench::SetMessageBox(&messages);
+
+    posbench::gui::FrmStartup startup;
+    startup.show();
+    if (!screenshot.empty()) ScheduleScreenshot(startup, QString::fromLocal8Bit(screenshot.c_str()));
+    const int status = QApplication::exec();
+    posbench::SetMessageBox(nullptr);
+    return status;
+}

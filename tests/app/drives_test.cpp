@@ -1,0 +1,69 @@
+#include "app/Drives.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::ScratchDir;
+
+TEST(Drives, RootsAreTheRootHomeAndMountedMediaOnce) {
+    ScratchDir dir;
+    const std::string mounts = dir.Write(
+        "mounts",
+        "/dev/sda1 / ext4 rw 0 0\n"
+        "proc /proc proc rw 0 0\n"
+        "/dev/sdb1 /media/tech/USB\\040STICK vfat rw 0 0\n"
+        "/dev/sdc1 /mnt/backup ext4 rw 0 0\n"
+        "/dev/sdc1 /mnt/backup ext4 rw 0 0\n"
+        "/dev/sdd1 /run/media/tech/CARD vfat rw 0 0\n"
+        "tmpfs /run/user/1000 tmpfs rw 0 0\n"
+        "broken\n");
+    setenv("HOME", dir.path().c_str(), 1);
+    const std::vector<std::string> roots = DriveRoots(mounts);
+    EXPECT_EQ(roots, (std::vector<std::string>{"/", dir.path().string(), "/media/tech/USB STICK",
+                                               "/mnt/backup", "/run/media/tech/CARD"}));
+
+    EXPECT_EQ(DriveOf("/mnt/backup/fw", roots), "/mnt/backup");
+    EXPECT_EQ(DriveOf("/mnt/backupold", roots), "/");  // a name that only starts alike
+    EXPECT_EQ(DriveOf("/media/tech/USB STICK", roots), "/media/tech/USB STICK");
+    EXPECT_EQ(DriveOf((dir.path() / "a/b").string(), roots), dir.path().string());
+    EXPECT_EQ(DriveOf("/etc", roots), "/");
+}
+
+TEST(Drives, FolderAndFileListings) {
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.path() / "beta");
+    std::filesystem::create_directories(dir.path() / "Alpha");
+    std::filesystem::create_directories(dir.path() / ".hidden");
+    dir.Write("b.TXT", "");
+    dir.Write("a.txt", "");
+    dir.Write("c.bin", "");
+    dir.Write("txt", "");
+    dir.Write("Alpha/inner.txt", "");
+
+    const FolderListing listing = ListFolder(dir.path().string());
+    ASSERT_FALSE(listing.ancestors.empty());
+    EXPECT_EQ(listing.ancestors.front(), "/");
+    EXPECT_EQ(listing.ancestors.back(), dir.path().string());
+    EXPECT_EQ(listing.children, (std::vector<std::string>{(dir.path() / "Alpha").string(),
+                                                          (dir.path() / "beta").string()}));
+
+    EXPECT_EQ(ListFiles(dir.path().string(), "*.txt"), (std::vector<std::string>{"a.txt", "b.TXT"}));
+    EXPECT_EQ(ListFiles(dir.path().string(), "*.*").size(), 4u);
+    EXPECT_TRUE(ListFiles((dir.path() / "missing").string(), "*.*").empty());
+    EXPECT_TRUE(ListFolder((dir.path() / "missing").string()).children.empty());
+}
+
+TEST(Drives, ChosenFileJoinsWithOneSeparator) {
+    EXPECT_EQ(JoinFileSelection("/", "a.txt"), "/a.txt");
+    EXPECT_EQ(JoinFileSelection("/home/t", "a.txt"), "/home/t/a.txt");
+    EXPECT_EQ(JoinFileSelection("/home/t", "/a.txt"), "/home/t/a.txt");
+}
+
+}  // namespace
+}  // namespace posbench
