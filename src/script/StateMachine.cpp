@@ -78,6 +78,21 @@ void CheckStatusIfAsked(int16_t port) {
     }
 }
 
+// A new counted read for the bytes of the image still to come; the device's counts start
+// afresh, so it waits for what is missing rather than for the whole total.
+void ContinueImageRead(int16_t port) {
+    Device& dev = DeviceOf(port);
+    const PortState& st = gPortState(port);
+    dev.ReadCount(st.ExpectTotal - st.RcvdCount);
+    dev.BlockCount(glAckThreshold(port));
+    if (!dev.ReadComm(glReadMode(port))) {
+        Display(dev.LastError());
+        gbStop(port) = true;
+        return;
+    }
+    gbReadPending(port) = true;
+}
+
 Activity ReadStep(int16_t port) {
     Device& dev = DeviceOf(port);
     PortState& st = gPortState(port);
@@ -89,7 +104,14 @@ Activity ReadStep(int16_t port) {
     }
     if (dev.ReadIsComplete()) {
         gbReadPending(port) = false;
+        const bool headerDue = st.ImageRcv;
         GetAndProcessRead(port);
+        if (headerDue && !st.ImageRcv && st.RcvdCount < st.ExpectTotal) {
+            // The read ended with the image header, whose size raised the total past what
+            // the read waited for: the rest of the image is read on, not left on the line.
+            ContinueImageRead(port);
+            return Activity::Progress;
+        }
         CheckStatusIfAsked(port);
         if (gbFlashDl(port)) producers::CheckDownloadResponse(port);
         if (gbSecActive) {
