@@ -114,7 +114,8 @@ The ports come from Startup.ini in the program directory, for example:
 
 The program runs until the port's work is done (no script, download, read, write or delay
 left) and, when the printer was reset, until its link has been closed and reopened (or given
-up). Download progress is shown on standard error when it is a terminal.
+up). A reply that never starts to arrive is waited for until Ctrl-C, as in the window. Download
+progress is shown on standard error when it is a terminal.
 
 Ctrl-C is the Cancel button: every port stops and the work ends as it does on cancel. A
 second Ctrl-C exits at once.
