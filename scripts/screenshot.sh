@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Writes a picture of the main window (default docs/screenshot.png): posbench runs under Xvfb
+# with a copy of the sample program directory, its port 1 on the simulated printer over
+# loopback, sends the identification command once and saves its window.
+#   scripts/screenshot.sh [OUT.png]        (POSBENCH_SCREENSHOT_BUILD picks the build directory)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh
+build=${POSBENCH_SCREENSHOT_BUILD:-build/screenshot}
+out=$(realpath -m "${1:-docs/screenshot.png}")
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOSBENCH_TESTS=OFF
+fi
+cmake --build "$build" --target posbench posbench-printer
+
+work=$(mktemp -d)
+printer_pid=
+cleanup() {
+  [ -n "$printer_pid" ] && kill "$printer_pid" 2>/dev/null && wait "$printer_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$build/tools/printer/posbench-printer" --listen 127.0.0.1:0 --model Q310 \
+  --ready-file "$work/ready" >/dev/null &
+printer_pid=$!
+for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
+[ -s "$work/ready" ] || { echo "screenshot: the simulated printer did not start" >&2; exit 1; }
+port=$(sed -n 's/^ready tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/ready")
+
+mkdir -p "$work/dir" "$(dirname "$out")"
+cp -r samples/. "$work/dir/"
+printf '[Communication]\r\nTCP=127.0.0.1:%s, ON\r\n[OTHER]\r\nMAXPORTS=2\r\n' "$port" >"$work/dir/Startup.ini"
+
+ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} \
+  xvfb-run -a -s "-screen 0 1280x800x24" \
+  "$build/src/gui/posbench" --dir "$work/dir" --screenshot "$out"
+echo "screenshot: $out"
