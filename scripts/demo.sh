@@ -9,8 +9,15 @@ cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 
 build=${POSBENCH_DEMO_BUILD:-build/release}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc)" --target posbench-cli posbench-printer
+echo "== building posbench-cli and posbench-printer in $build"
+mkdir -p "$build"
+log="$build/demo-build.log"
+if ! { cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
+       cmake --build "$build" -j "$(nproc)" --target posbench-cli posbench-printer; } >"$log" 2>&1; then
+  cat "$log" >&2
+  echo "demo: the build failed (log: $log)" >&2
+  exit 1
+fi
 
 work=$(mktemp -d)
 printer_pid=
