@@ -374,6 +374,13 @@ void RunTextFile(int16_t port, bool stopRequested, const std::string& fileName) 
                 st.LineNum = 0;
                 st.ScriptFile = fileName;
                 st.FileOpen = true;
+                if (st.FileStackCount == 0) {
+                    // A new script starts outside any PROG block or loop that an earlier one
+                    // left open; a chained file goes on inside those of the file calling it.
+                    st.Skipping = false;
+                    st.SkipWhileCount = 0;
+                    st.LoopDepth = 0;
+                }
                 gbStop(port) = false;
                 gbScriptRunning(port) = true;
                 gbSecActive = false;

@@ -257,6 +257,19 @@ TEST_F(ScriptTest, LinesOfALaterScriptBelongToTheSectionLastUsed) {
     EXPECT_EQ(dev->writes, (std::vector<std::string>{"A", "B"}));
 }
 
+TEST_F(ScriptTest, ANewScriptStartsOutsideTheBlocksAnEarlierOneLeftOpenAChainedOneInside) {
+    // The first script ends inside a LOOP and a false WHILE that holds another WHILE.
+    Run(Write("a.txt", {"[UTI] LOOP 2", "[PRO] WHILE =1 < =0", "WHILE =1 < =0", "[HEX] 41"}));
+    Run(Write("b.txt", {"[PRO] WHILE =1 < =0", "ENDW", "[HEX] 42", "[UTI] LOOP NEXT"}));
+    EXPECT_EQ(dev->writes, (std::vector<std::string>{"B"}));
+    EXPECT_EQ(status.lines.back(), "LOOP NEXT without valid LOOP start");
+
+    dev->writes.clear();
+    Write("sub.txt", {"[HEX] 43"});
+    Run(Write("c.txt", {"[UTI] LOOP 2", "[CON] sub.txt", "[UTI] LOOP NEXT"}));
+    EXPECT_EQ(dev->writes, (std::vector<std::string>{"C", "C"}));
+}
+
 TEST_F(ScriptTest, ProcessTextFileGuardsThePortAndHandsBackToTheConfigurationFlow) {
     EXPECT_FALSE(ProcessTextFile(0, "x"));
     EXPECT_EQ(status.lines.back(), "No Active Ports");
