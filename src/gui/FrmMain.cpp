@@ -478,8 +478,14 @@ void FrmMain::DownloadProgress(int16_t port, const std::string& what, int64_t by
     prgDownload_->setValue(static_cast<int>(permille));
     prgDownload_->setFormat(QString("Port %1 %2: %p%").arg(port).arg(Utf8(what)));
     prgDownload_->show();
+    progressPort_ = port;
 }
 
-void FrmMain::DownloadEnded(int16_t, bool) { prgDownload_->hide(); }
+// The bar follows the port that reported last; another port's end leaves it alone.
+void FrmMain::DownloadEnded(int16_t port, bool) {
+    if (port != progressPort_) return;
+    prgDownload_->hide();
+    progressPort_ = 0;
+}
 
 }  // namespace posbench::gui

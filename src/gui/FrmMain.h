@@ -117,6 +117,7 @@ private:
     Catalogue catalogue_;
     std::function<void()> unload_;
     bool vkNoticeShown_ = false;
+    int16_t progressPort_ = 0;  // the port whose download the bar shows
 
     QFrame* picPrntrs_ = nullptr;
     QVBoxLayout* menuLayout_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainLoop.h"
+#include "download/Downloads.h"
 #include "gui/FrmMain.h"
 
 namespace posbench::gui {
@@ -32,6 +33,7 @@ FrmStartup::~FrmStartup() {
 }
 
 void FrmStartup::StartUp() {
+    RegisterDownloads();
     startupOk_ = RunStartup([this] {
         main_ = std::make_unique<FrmMain>(recovery_);
         main_->show();

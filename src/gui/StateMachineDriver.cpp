@@ -29,10 +29,6 @@ void StateMachineDriver::Start() {
     timer_.start(0);
 }
 
-void StateMachineDriver::Kick() {
-    if (gPumpDepth == 0) timer_.start(0);
-}
-
 void StateMachineDriver::Step() {
     if (gPumpDepth > 0) {
         timer_.start(kIdleBeat);

@@ -21,8 +21,6 @@ public:
 
     // Installs the window pump and starts the passes.
     void Start();
-    // A pass as soon as the event loop is free (after a button queued work).
-    void Kick();
 
 private:
     void Step();

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,7 @@ private slots:
     void choosingACommandFillsTheBoxes();
     void doubleClickingACommandSendsIt();
     void portListSwitchesAPortOffAndOn();
+    void logoDownloadShowsProgress();
     void secondCopyEndsAtOnce();
 
 private:
@@ -209,6 +211,32 @@ void MainWindowTest::portListSwitchesAPortOffAndOn() {
     Find<QPlainTextEdit>("txtResponse")->clear();
     Click("btnSend");
     QTRY_VERIFY_WITH_TIMEOUT(Find<QPlainTextEdit>("txtResponse")->toPlainText().contains("4.40"), 5000);
+}
+
+void MainWindowTest::logoDownloadShowsProgress() {
+    auto* bar = Find<QProgressBar>("prgDownload");
+    QVERIFY(bar->isHidden());
+    int highest = -1;
+    connect(bar, &QProgressBar::valueChanged, this, [&highest](int value) { highest = std::max(highest, value); });
+
+    Click("btnMain0");
+    Click("btnSub3");  // Q310 logos
+    auto* files = Find<QListWidget>("filSelect");
+    QCOMPARE(Items(files), QStringList{"posbench.lgo"});
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(files->item(0)).center());
+    Click("btnSend");
+    QTRY_VERIFY2_WITH_TIMEOUT(Status().contains("download is complete"), qPrintable(Status()), 10000);
+    QCOMPARE(highest, 1000);
+    QTRY_VERIFY(bar->isHidden());
+
+    // Two ports downloading: the end of the one not shown leaves the bar up.
+    main_->DownloadProgress(2, "Flash", 0, 0, 5, 10);
+    QVERIFY(!bar->isHidden());
+    QCOMPARE(bar->value(), 500);
+    main_->DownloadEnded(1, true);
+    QVERIFY(!bar->isHidden());
+    main_->DownloadEnded(2, false);
+    QVERIFY(bar->isHidden());
 }
 
 void MainWindowTest::secondCopyEndsAtOnce() {
