@@ -380,6 +380,9 @@ void RunTextFile(int16_t port, bool stopRequested, const std::string& fileName) 
                     st.Skipping = false;
                     st.SkipWhileCount = 0;
                     st.LoopDepth = 0;
+                    // A cancel of an earlier transfer must not cut this script's waits (the
+                    // pause of PORT CLEAR, the TCP reopening); a cancel from now on does.
+                    gbDlAbort(port) = false;
                 }
                 gbStop(port) = false;
                 gbScriptRunning(port) = true;

@@ -215,8 +215,9 @@ TEST_P(ScriptIntegration, ResetIsSentAndArmsLinkRecovery) {
 INSTANTIATE_TEST_SUITE_P(Media, ScriptIntegration, ::testing::Values(Medium::Tcp, Medium::Pty),
                          [](const auto& p) { return p.param == Medium::Tcp ? "Tcp" : "Pty"; });
 
-// PORT CLEAR closes, waits and reopens the port: once is enough, on loopback.
-TEST(ScriptIntegrationPort, PortClearReopensTheLink) {
+// PORT CLEAR closes, waits and reopens the port: once is enough, on loopback. The cancel of
+// an earlier transfer must not cut the wait of a script started after it.
+TEST(ScriptIntegrationPort, PortClearReopensTheLinkAfterAnEarlierCancel) {
     RecordingStatusList status;
     SetStatusList(&status);
     ScratchDir dir;
@@ -229,6 +230,8 @@ TEST(ScriptIntegrationPort, PortClearReopensTheLink) {
     ASSERT_TRUE(Startup());
     ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
     StateMachineInit();
+    Cancel();
+    const uint32_t start = TickCount();
     gbScriptRunning(1) = true;
     RunTextFile(1, false, dir.Write("s.txt", Lines({"[POR] CLEAR", "[HEX] 41", "[POR] ajar"})));
     const auto end = std::chrono::steady_clock::now() + 10s;
@@ -236,6 +239,7 @@ TEST(ScriptIntegrationPort, PortClearReopensTheLink) {
         return (gbScriptRunning(1) || gbSendPending(1)) && std::chrono::steady_clock::now() < end;
     });
     EXPECT_FALSE(gbScriptRunning(1));
+    EXPECT_GE(TickCount() - start, 4000u);
     EXPECT_EQ(status.lines.back(), "Invalid PORT parameter");
     EXPECT_NE(gsPortTable(1).find("ON"), std::string::npos);
     std::string bytes;
