@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "support/TestSupport.h"
@@ -23,8 +24,12 @@ TEST(Drives, RootsAreTheRootHomeAndMountedMediaOnce) {
         "/dev/sdd1 /run/media/tech/CARD vfat rw 0 0\n"
         "tmpfs /run/user/1000 tmpfs rw 0 0\n"
         "broken\n");
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
     setenv("HOME", dir.path().c_str(), 1);
     const std::vector<std::string> roots = DriveRoots(mounts);
+    if (home) setenv("HOME", savedHome.c_str(), 1);
+    else unsetenv("HOME");
     EXPECT_EQ(roots, (std::vector<std::string>{"/", dir.path().string(), "/media/tech/USB STICK",
                                                "/mnt/backup", "/run/media/tech/CARD"}));
 
