@@ -77,13 +77,9 @@ std::vector<Line> SplitLines(const std::string& bytes) {
             lines.push_back({bytes.substr(start), ""});
             break;
         }
-        std::size_t end = nl;
-        std::string eol = "\n";
-        if (end > start && bytes[end - 1] == '\r') {
-            --end;
-            eol = "\r\n";
-        }
-        lines.push_back({bytes.substr(start, end - start), eol});
+        const bool crlf = nl > start && bytes[nl - 1] == '\r';
+        const std::size_t end = crlf ? nl - 1 : nl;
+        lines.push_back({bytes.substr(start, end - start), crlf ? "\r\n" : "\n"});
         start = nl + 1;
     }
     return lines;
