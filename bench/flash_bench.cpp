@@ -53,7 +53,8 @@ std::string Image() {
 
 std::unique_ptr<test::SimPrinter> StartPrinter(bool tcp, const test::ScratchDir& dir,
                                                const std::string& tag) {
-    std::vector<std::string> args{"--flash", dir / (tag + "-flash.bin"), "--reset-ms", "300"};
+    std::vector<std::string> args{"--flash", dir / (tag + "-flash.bin"), "--reset-ms", "300",
+                                  "--log", dir / (tag + "-printer.log")};
     if (tcp) {
         args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
     } else {
@@ -83,6 +84,8 @@ double EngineFlash(bool tcp, const std::string& image) {
     RegisterDownloads();
     BlockClock clock;
     SetProgress(&clock);
+    test::RecordingStatusList status;
+    SetStatusList(&status);
     auto printer = StartPrinter(tcp, dir, "engine");
     std::filesystem::create_directory(dir / "home");
     gsProgramDir = dir / "home";
@@ -97,11 +100,21 @@ double EngineFlash(bool tcp, const std::string& image) {
     gbStop(1) = false;
     gbScriptRunning(1) = true;
     RunTextFile(1, false, script);
-    const auto end = Clock::now() + std::chrono::seconds(120);
+    const auto end = Clock::now() + std::chrono::seconds(20);
     RunStateMachine([&] { return (gbScriptRunning(1) || gbFlashDl(1)) && Clock::now() < end; });
     gcolDevices.Clear();
     SetProgress(nullptr);
-    if (!clock.ok || clock.blocks != kBlocks) throw std::runtime_error("engine flash failed");
+    SetStatusList(nullptr);
+    if (!clock.ok || clock.blocks != kBlocks) {
+        std::string why = "engine flash failed after " + std::to_string(clock.blocks) + " blocks:";
+        for (const auto& line : status.lines) why += "\n  " + line;
+        std::ifstream log(dir / "engine-printer.log");
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(log, l);) lines.push_back(l.substr(0, 60));
+        for (std::size_t i = lines.size() > 6 ? lines.size() - 6 : 0; i < lines.size(); ++i)
+            why += "\n  printer: " + lines[i];
+        throw std::runtime_error(why);
+    }
     return Seconds(clock.first, clock.last) / static_cast<double>(kBlocks - 1);
 }
 

@@ -157,7 +157,10 @@ Activity PortStep(int16_t port, Step& step) {
             gbStop(port) = true;
         }
         gbSendPending(port) = false;
-        return Activity::Progress;
+        // The read is armed in the same pass: an answer delivered by a pump in between would
+        // be counted before the read starts, and starting it resets the count, so the read
+        // would never complete.
+        if (!gbReadAfterWrite(port) || gbStop(port)) return Activity::Progress;
     }
     if (gbReadAfterWrite(port)) {
         step = Step::StartRead;
