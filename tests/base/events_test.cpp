@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -16,15 +17,15 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(Events, DoEventsRunsNoticesFromAnotherThreadInOrder) {
-    std::vector<int> seen;
+    std::vector<int> seen, expected;
     std::thread poster([&] {
         for (int i = 0; i < 200; ++i) PostNotice([&seen, i] { seen.push_back(i); });
     });
     poster.join();
     EXPECT_TRUE(seen.empty());  // nothing runs before the pump
     DoEvents();
-    ASSERT_EQ(seen.size(), 200u);
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(seen[static_cast<std::size_t>(i)], i);
+    for (int i = 0; i < 200; ++i) expected.push_back(i);
+    EXPECT_EQ(seen, expected);
 }
 
 TEST(Events, NoticesPostedByANoticeRunInTheSamePassThenTheWindowPump) {
@@ -37,8 +38,6 @@ TEST(Events, NoticesPostedByANoticeRunInTheSamePassThenTheWindowPump) {
     PostNotice(nullptr);  // an empty notice is skipped
     DoEvents();
     EXPECT_EQ(order, (std::vector<std::string>{"first", "posted by first", "pump"}));
-    DoEvents();
-    EXPECT_EQ(order.size(), 4u);
 }
 
 TEST(Events, DiscardedNoticesNeverRun) {
@@ -49,49 +48,39 @@ TEST(Events, DiscardedNoticesNeverRun) {
     EXPECT_EQ(runs, 0);
 }
 
-TEST(Events, WaitReturnsEarlyWhenANoticeArrives) {
-    std::atomic<bool> ran{false};
-    std::thread poster([&] {
-        std::this_thread::sleep_for(50ms);
-        PostNotice([&] { ran = true; });
-    });
-    auto start = std::chrono::steady_clock::now();
-    WaitEvents(10s);
-    auto waited = std::chrono::steady_clock::now() - start;
-    poster.join();
-    EXPECT_TRUE(ran);
-    EXPECT_LT(waited, 5s);
-}
-
-TEST(Events, WakeEndsAWaitWithoutWork) {
-    std::thread waker([] {
-        std::this_thread::sleep_for(50ms);
-        WakeEvents();
-    });
-    auto start = std::chrono::steady_clock::now();
-    WaitEvents(10s);
-    auto waited = std::chrono::steady_clock::now() - start;
-    waker.join();
-    EXPECT_LT(waited, 5s);
+// A long wait ends as soon as there is something to do (a notice from another thread, a wake,
+// a notice already pending) and runs the notices it finds.
+TEST(Events, WaitEndsEarlyWhenThereIsWorkAndRunsIt) {
+    static std::atomic<int> ran{0};
+    const auto notice = [] { PostNotice([] { ++ran; }); };
+    struct Case {
+        const char* name;
+        std::function<void()> fromThread;
+        int notices;
+    } const cases[] = {{"notice from a thread", notice, 1}, {"wake", WakeEvents, 0}, {"pending notice", nullptr, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ran = 0;
+        if (!c.fromThread) notice();
+        std::thread other([&] {
+            std::this_thread::sleep_for(50ms);
+            if (c.fromThread) c.fromThread();
+        });
+        const auto start = std::chrono::steady_clock::now();
+        WaitEvents(10s);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        other.join();
+        EXPECT_LT(waited, 5s);
+        EXPECT_EQ(ran, c.notices);
+    }
 }
 
 TEST(Events, IdleWaitSleepsInsteadOfSpinning) {
-    std::clock_t cpuBefore = std::clock();
-    auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpuBefore = std::clock();
+    const auto start = std::chrono::steady_clock::now();
     WaitEvents(300ms);
-    auto waited = std::chrono::steady_clock::now() - start;
-    double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
-    EXPECT_GE(waited, 250ms);
-    EXPECT_LT(cpuMs, 100.0);
-}
-
-TEST(Events, PendingNoticeMeansNoWaitAtAll) {
-    int runs = 0;
-    PostNotice([&] { ++runs; });
-    auto start = std::chrono::steady_clock::now();
-    WaitEvents(10s);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_EQ(runs, 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 250ms);
+    EXPECT_LT(1000.0 * static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC, 100.0);
 }
 
 TEST(Tick, DeadlinesSurviveTheWrap) {
@@ -104,13 +93,12 @@ TEST(Tick, DeadlinesSurviveTheWrap) {
 TEST(Tick, HookReplacesTheClockUntilRemoved) {
     {
         test::ManualClock clock(0xFFFFFFFEu);
-        EXPECT_EQ(TickCount(), 0xFFFFFFFEu);
         clock.Advance(4);
         EXPECT_EQ(TickCount(), 2u);
     }
-    uint32_t a = TickCount();
+    const uint32_t a = TickCount();
     std::this_thread::sleep_for(20ms);
-    uint32_t b = TickCount();
+    const uint32_t b = TickCount();
     EXPECT_GE(b - a, 15u);
     EXPECT_LT(b - a, 5000u);
 }

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 
-#include "base/Numbers.h"
 #include "support/TestSupport.h"
 
 namespace posbench {
@@ -32,17 +31,16 @@ TEST(IniRead, NamesMatchWithoutCaseAndValuesAreTrimmedAndUnquoted) {
     ScratchDir dir;
     std::string f = dir.Write("a.ini",
                               "[Communication]\n"
-                              "  com1 =  115200, DTR, OFF  \n"
+                              "  com1 =  115200, DTR, OFF  \r\n"
                               "\tLPT1\t=\tON\t\n"
                               "Q1=\"  padded  \"\n"
-                              "Q2='single'\n"
+                              "Q2='single'\r\n"
                               "Q3=\"mismatched'\n"
                               "Q4=\"\n"
                               "Q5=a\"b\"\n"
                               "[ other ]\n"
                               "MaxPorts=2\n");
     EXPECT_EQ(Get("COMMUNICATION", "COM1", f), "115200, DTR, OFF");
-    EXPECT_EQ(Get("communication", "lpt1", f), "ON");
     EXPECT_EQ(Get(" Communication ", " LPT1 ", f), "ON");
     EXPECT_EQ(Get("Communication", "Q1", f), "  padded  ");
     EXPECT_EQ(Get("Communication", "Q2", f), "single");
@@ -59,7 +57,6 @@ TEST(IniRead, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(Get("B", "k", f), "NONE");
     EXPECT_EQ(Get("A", "x", f), "NONE");
     EXPECT_EQ(Get("A", "empty", f), "");  // present but empty is not missing
-    EXPECT_EQ(GetPrivateProfileString("A", "x", "", f), "");
     EXPECT_EQ(Get("A", "k", dir.path().string()), "NONE");  // a directory is no INI file
 }
 
@@ -104,20 +101,6 @@ TEST(IniRead, GarbageLinesAreIgnoredWithoutHarm) {
     EXPECT_EQ(keys, (std::vector<std::string>{"k"}));
 }
 
-TEST(IniRead, CrlfFilesReadLikeLfFiles) {
-    ScratchDir dir;
-    std::string f = dir.Write("a.ini", "[A]\r\nk = v \r\nq=\"x\"\r\n");
-    EXPECT_EQ(Get("A", "k", f), "v");
-    EXPECT_EQ(Get("A", "q", f), "x");
-}
-
-TEST(IniRead, FileNameIsMatchedWithoutCase) {
-    ScratchDir dir;
-    dir.Write("Conf/SuPrinters.ini", "[A]\nk=v\n");
-    EXPECT_EQ(Get("A", "k", dir / "conf/SUPrinters.INI"), "v");
-    EXPECT_EQ(Get("A", "k", dir.path().string() + "\\CONF\\suprinters.ini"), "v");
-}
-
 TEST(IniRead, KeysOfASectionInFileOrder) {
     ScratchDir dir;
     std::string f = dir.Write("a.ini", "[x]\n[Devices]\nCOM1=/dev/a\n;c\nusb=/w,/r\n[y]\nz=1\n");
@@ -129,16 +112,11 @@ TEST(IniRead, KeysOfASectionInFileOrder) {
 TEST(IniRead, AHundredKeysKeyByKeyIsFast) {
     ScratchDir dir;
     std::string text = "; table\n";
-    for (int s = 0; s < 3; ++s) {
-        text += "[S" + CStr(static_cast<int64_t>(s)) + "]\n";
-        for (int k = 0; k < 100; ++k)
-            text += "Key" + CStr(static_cast<int64_t>(k)) + "=value number " + CStr(static_cast<int64_t>(k)) + "\n";
-    }
+    for (int s = 0; s < 300; ++s)
+        text += (s % 100 ? "" : "[S" + std::to_string(s / 100) + "]\n") + "Key" + std::to_string(s % 100) + "=value " + std::to_string(s) + "\n";
     std::string f = dir.Write("big.ini", text);
     auto start = std::chrono::steady_clock::now();
-    for (int k = 0; k < 100; ++k)
-        ASSERT_EQ(Get("s2", "key" + CStr(static_cast<int64_t>(k)), f),
-                  "value number " + CStr(static_cast<int64_t>(k)));
+    for (int k = 0; k < 100; ++k) ASSERT_EQ(Get("s2", "key" + std::to_string(k), f), "value " + std::to_string(200 + k));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
@@ -148,31 +126,27 @@ TEST(IniWrite, CreatesFileAndSectionWithLfLineEnds) {
     ASSERT_TRUE(WritePrivateProfileString("Communication", "COM1", " 115200, DTR, OFF", f));
     ASSERT_TRUE(WritePrivateProfileString("OTHER", "MAXPORTS", "2", f));
     ASSERT_TRUE(WritePrivateProfileString("communication", "LPT1", " ON", f));
-    EXPECT_EQ(dir.Read("new.ini"),
-              "[Communication]\nCOM1= 115200, DTR, OFF\nLPT1= ON\n[OTHER]\nMAXPORTS=2\n");
+    ASSERT_TRUE(WritePrivateProfileSection("X", {"a=1", "b=2"}, f));
+    ASSERT_TRUE(WritePrivateProfileSection("Y", {}, f));
+    EXPECT_EQ(dir.Read("new.ini"), "[Communication]\nCOM1= 115200, DTR, OFF\nLPT1= ON\n[OTHER]\nMAXPORTS=2\n"
+                                   "[X]\na=1\nb=2\n[Y]\n");
 }
 
 TEST(IniWrite, ReplacesAndDeletesKeysKeepingEverythingElse) {
     ScratchDir dir;
-    const std::string before = "; top comment\r\n[A]\r\n  Key = old \r\n# odd line\r\nother=1\r\n\r\n"
-                               "[B]\r\nkey=b\r\n";
-    std::string f = dir.Write("a.ini", before);
+    const std::string head = "; top comment\r\n[A]\r\n", rest = "# odd line\r\nother=1\r\n";
+    const std::string tail = "\r\n[B]\r\nkey=b\r\n";
+    std::string f = dir.Write("a.ini", head + "  Key = old \r\n" + rest + tail);
     ASSERT_TRUE(WritePrivateProfileString("a", "KEY", "new", f));
-    EXPECT_EQ(dir.Read("a.ini"),
-              "; top comment\r\n[A]\r\nKEY=new\r\n# odd line\r\nother=1\r\n\r\n[B]\r\nkey=b\r\n");
     ASSERT_TRUE(WritePrivateProfileString("A", "added", "x", f));
-    EXPECT_EQ(dir.Read("a.ini"), "; top comment\r\n[A]\r\nKEY=new\r\n# odd line\r\nother=1\r\n"
-                                 "added=x\r\n\r\n[B]\r\nkey=b\r\n");
+    EXPECT_EQ(dir.Read("a.ini"), head + "KEY=new\r\n" + rest + "added=x\r\n" + tail);
     ASSERT_TRUE(WritePrivateProfileString("A", "key", std::nullopt, f));
     ASSERT_TRUE(WritePrivateProfileString("A", "added", std::nullopt, f));
-    EXPECT_EQ(dir.Read("a.ini"), "; top comment\r\n[A]\r\n# odd line\r\nother=1\r\n\r\n[B]\r\nkey=b\r\n");
-    EXPECT_EQ(Get("B", "key", f), "b");
     // Deleting what is not there changes nothing and creates nothing.
-    ASSERT_TRUE(WritePrivateProfileString("A", "gone", std::nullopt, f));
     ASSERT_TRUE(WritePrivateProfileString("Z", "gone", std::nullopt, f));
     ASSERT_TRUE(WritePrivateProfileString("Z", "gone", std::nullopt, dir / "none.ini"));
     EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
-    EXPECT_EQ(dir.Read("a.ini"), "; top comment\r\n[A]\r\n# odd line\r\nother=1\r\n\r\n[B]\r\nkey=b\r\n");
+    EXPECT_EQ(dir.Read("a.ini"), head + rest + tail);
 }
 
 TEST(IniWrite, LastLineWithoutLineEndGetsOneBeforeNewLines) {
@@ -196,17 +170,6 @@ TEST(IniWrite, SectionRewriteKeepsTheRestByteForByte) {
     EXPECT_EQ(dir.Read("s.ini"), head + "[communication]\r\n; ports\r\n" + tail);
     ASSERT_TRUE(WritePrivateProfileSection("Communication", {"COM2= 19200, XON, ON"}, f));
     EXPECT_EQ(dir.Read("s.ini"), head + "[communication]\r\n; ports\r\nCOM2= 19200, XON, ON\r\n" + tail);
-    EXPECT_EQ(Get("Communication", "COM2", f), "19200, XON, ON");
-    EXPECT_EQ(Get("Communication", "COM1", f), "NONE");
-}
-
-TEST(IniWrite, SectionWriteCreatesFileOrSection) {
-    ScratchDir dir;
-    std::string f = dir / "n.ini";
-    ASSERT_TRUE(WritePrivateProfileSection("Communication", {}, f));
-    EXPECT_EQ(dir.Read("n.ini"), "[Communication]\n");
-    ASSERT_TRUE(WritePrivateProfileSection("X", {"a=1", "b=2"}, f));
-    EXPECT_EQ(dir.Read("n.ini"), "[Communication]\n[X]\na=1\nb=2\n");
 }
 
 TEST(IniWrite, RefusesNamesAndValuesThatWouldBreakTheFile) {
@@ -225,9 +188,10 @@ TEST(IniWrite, RefusesNamesAndValuesThatWouldBreakTheFile) {
     EXPECT_EQ(dir.Read("a.ini"), before);
 }
 
-TEST(IniWrite, WritesReachTheFileFoundWithoutCase) {
+TEST(IniWrite, ReadsAndWritesReachTheFileFoundWithoutCase) {
     ScratchDir dir;
     dir.Write("Sub/Startup.ini", "[A]\nk=1\n");
+    EXPECT_EQ(Get("A", "k", dir.path().string() + "\\SUB\\startup.INI"), "1");
     ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", dir / "SUB/STARTUP.INI"));
     EXPECT_EQ(dir.Read("Sub/Startup.ini"), "[A]\nk=2\n");
     ASSERT_TRUE(WritePrivateProfileString("A", "k", "3", dir / "sub/New.ini"));
