@@ -21,13 +21,6 @@ public:
     RawLink(int readFd, int writeFd) : rd_(readFd), wr_(writeFd) {}
     ~RawLink() { Close(); }
     RawLink(RawLink&& o) noexcept : rd_(o.rd_), wr_(o.wr_) { o.rd_ = o.wr_ = -1; }
-    RawLink& operator=(RawLink&& o) noexcept {
-        Close();
-        rd_ = o.rd_;
-        wr_ = o.wr_;
-        o.rd_ = o.wr_ = -1;
-        return *this;
-    }
 
     // Connects to 127.0.0.1:port, retrying until the timeout; an invalid link when it fails.
     static RawLink Tcp(int port, int timeoutMs = 3000) {
@@ -146,6 +139,9 @@ inline std::string ResponseText(const std::string& bytes) {
     }
     return text;
 }
+
+// The version number the tool reads from a six-byte version reply.
+inline std::string VersionOf(const std::string& reply) { return ResponseText(reply).substr(6, 4); }
 
 // Writes image to flash the way the tool does: download mode, top sector, erase, then each
 // sector's 256-byte blocks (padded with FF past the end of image). Returns "" when every

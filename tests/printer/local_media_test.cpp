@@ -20,9 +20,11 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string Version(RawLink& link) {
-    link.Write(Hex("1D 49 40 A3"));
-    return ResponseText(link.Read(6)).substr(6, 4);
+// Asks for identification and version as the tool does at the start of a session.
+void ExpectIdentity(RawLink& link, const std::string& model, const std::string& version) {
+    link.Write(Hex("1D 49 40 27 1D 49 40 A3"));
+    EXPECT_NE(ResponseText(link.Read(17)).find(model), std::string::npos);
+    EXPECT_EQ(VersionOf(link.Read(6)), version);
 }
 
 TEST(PrinterPtyTest, AnswersAcrossSessionsAndTidiesUp) {
@@ -34,9 +36,8 @@ TEST(PrinterPtyTest, AnswersAcrossSessionsAndTidiesUp) {
         for (int session = 0; session < 2; ++session) {
             RawLink link = RawLink::Pty(com);
             ASSERT_TRUE(link.Valid());
-            link.Write(Hex("1D 49 40 27"));
-            EXPECT_NE(ResponseText(link.Read(17)).find("Q330"), std::string::npos);
-            EXPECT_EQ(Version(link), "1.21") << "session " << session;
+            SCOPED_TRACE(session);
+            ExpectIdentity(link, "Q330", "1.21");
         }
         EXPECT_EQ(printer.Stop(), 0);
     }
@@ -73,9 +74,8 @@ TEST(PrinterFifoTest, AnswersAcrossReopenedEndsAndTidiesUp) {
         for (int session = 0; session < 2; ++session) {
             RawLink link = RawLink::Fifo(usb);
             ASSERT_TRUE(link.Valid());
-            link.Write(Hex("1D 49 40 27"));
-            EXPECT_EQ(link.Read(17).substr(0, 4), "Q360");
-            EXPECT_EQ(Version(link), "1.00") << "session " << session;
+            SCOPED_TRACE(session);
+            ExpectIdentity(link, "Q360", "1.00");
         }
         EXPECT_EQ(printer.Stop(), 0);
     }

@@ -13,6 +13,7 @@ namespace {
 
 using test::Hex;
 using test::ResponseText;
+using test::VersionOf;
 
 struct RecordingHost : PrinterHost {
     void Send(const Bytes& a) override { sent += a; }
@@ -60,9 +61,7 @@ TEST_F(ProtocolTest, IdentificationAndVersionAsTheToolReadsThem) {
     EXPECT_EQ(id.size(), 17u);
     EXPECT_NE(ResponseText(id).find("Q330"), std::string::npos);
     Feed(Hex("1D 49 40 A3"));
-    const std::string version = host.Take();
-    ASSERT_EQ(version.size(), 6u);
-    EXPECT_EQ(ResponseText(version).substr(6, 4), "1.22");
+    EXPECT_EQ(VersionOf(host.Take()), "1.22");
     EXPECT_EQ(RequiredVersion("q350"), "3.38");
     EXPECT_EQ(RequiredVersion("X999"), "1.00");
 }
@@ -170,7 +169,6 @@ TEST_F(ProtocolTest, ImageRequestSendsHeaderAndWaitsForEachBlockAck) {
     host.image = std::string(1000, 'i');
     Feed(Hex("1D 69 49 00 00"));
     EXPECT_EQ(host.Take(), ImageHeader(1000) + host.image);
-    EXPECT_EQ(ImageHeader(1000).substr(10), Hex("E8 03 00 00"));
 
     Feed(Hex("1D 69 49 90 01"));  // blocks of 400
     EXPECT_EQ(host.Take(), ImageHeader(1000) + std::string(400, 'i'));
