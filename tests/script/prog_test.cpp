@@ -2,99 +2,47 @@
 // SHOW and PRINT, and WHILE / IF blocks run through the script processor over a real file.
 #include "script/Prog.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "base/File.h"
-#include "comm/CommGlobals.h"
-#include "comm/PortRequests.h"
-#include "comm/PortTable.h"
-#include "script/Producers.h"
-#include "script/ScriptProcessor.h"
-#include "script/ScriptState.h"
-#include "script/StateMachine.h"
-#include "support/FakeDevice.h"
-#include "support/TestSupport.h"
+#include "support/ScriptBench.h"
 
 namespace posbench {
 namespace {
 
-using test::FakeDevice;
-using test::RecordingStatusList;
-using test::ScratchDir;
+using Lines = std::vector<std::string>;
 
-class ProgTest : public ::testing::Test {
+class ProgTest : public test::ScriptBench {
 protected:
-    void SetUp() override {
-        SetStatusList(&status);
-        gcolDevices.Clear();
-        gsPortTable.push_back("COM1, 115200, DTR, ON");
-        giNumPorts = 1;
-        auto owned = std::make_unique<FakeDevice>();
-        dev = owned.get();
-        gcolDevices.Add("COM1", std::move(owned));
-        StateMachineInit();
-    }
-    void TearDown() override {
-        gcolDevices.Clear();
-        ResetProducers();
-        CloseAllFiles();
-    }
-
     bool Prog(const std::string& line) { return ProcessProgLine(1, line); }
     // Statements that must all succeed.
-    void Progs(const std::vector<std::string>& lines) {
+    void Progs(const Lines& lines) {
         for (const auto& l : lines) ASSERT_TRUE(Prog(l)) << l << ": " << gsProgErr;
     }
     Value Var(const std::string& name) { return ConvToNumOrString(1, name); }
-
-    // A [PRO] script run by the processor and the state machine until it ends.
-    void RunScript(const std::vector<std::string>& lines) {
-        std::string text = "[PRO]\r\n";
-        for (const auto& l : lines) text += l + "\r\n";
-        const std::string path = dir.Write("prog.txt", text);
-        gbStop(1) = false;
-        gbScriptRunning(1) = true;
-        RunTextFile(1, false, path);
-        for (int i = 0; i < 5000 && gbScriptRunning(1); ++i) StateMachinePass();
-        ASSERT_FALSE(gbScriptRunning(1));
+    void RunProg(const Lines& lines) {
+        Lines all{"[PRO]"};
+        all.insert(all.end(), lines.begin(), lines.end());
+        Run(Write("prog.txt", all));
     }
-
-    ScratchDir dir;
-    RecordingStatusList status;
-    FakeDevice* dev = nullptr;
 };
 
-// ---- Operands and variables ----
-
 TEST_F(ProgTest, OperandForms) {
-    Value v = ConvToNumOrString(1, "");
-    EXPECT_TRUE(v.IsString);
-    EXPECT_EQ(v.Str, "");
-    v = ConvToNumOrString(1, "=\"AB\"");
-    EXPECT_TRUE(v.IsString);
-    EXPECT_EQ(v.Str, "AB");
-    EXPECT_EQ(ConvToNumOrString(1, "=x\"yz").Str, "y");
-    v = ConvToNumOrString(1, "=12.5");
-    EXPECT_FALSE(v.IsString);
-    EXPECT_EQ(v.Num, 12);
-    EXPECT_EQ(ConvToNumOrString(1, "=&H10").Num, 16);
-    v = ConvToNumOrString(1, "\"Q\"");
-    EXPECT_TRUE(v.IsString);
-    EXPECT_EQ(v.Str, "\"Q\"");
-
     gPortState(1).Response = "OK 12  (0D)\r\n \x01";
-    v = ConvToNumOrString(1, "RESP");
-    EXPECT_TRUE(v.IsString);
-    EXPECT_EQ(v.Str, "OK 12  (0D)");
-
-    v = ConvToNumOrString(1, "Q");
+    struct Case { const char* operand; bool isString; const char* str; int32_t num; };
+    for (const Case& c : {Case{"", true, "", 0}, Case{"=\"AB\"", true, "AB", 0},
+                          Case{"=x\"yz", true, "y", 0}, Case{"=12.5", false, "", 12},
+                          Case{"=&H10", false, "", 16}, Case{"\"Q\"", true, "\"Q\"", 0},
+                          Case{"RESP", true, "OK 12  (0D)", 0}, Case{"Q", false, "", 0}}) {
+        SCOPED_TRACE(c.operand);
+        const Value v = ConvToNumOrString(1, c.operand);
+        EXPECT_EQ(v.IsString, c.isString);
+        if (c.isString) EXPECT_EQ(v.Str, c.str);
+        else EXPECT_EQ(v.Num, c.num);
+    }
     EXPECT_EQ(gsProgErr, "Invalid Variable Q");
-    EXPECT_FALSE(v.IsString);
-    EXPECT_EQ(v.Num, 0);
     ConvToNumOrString(1, "=99999999999");
     EXPECT_EQ(gsProgErr, "modProg, ConvToNumOrString Error: 6 Overflow");
 }
@@ -110,41 +58,39 @@ TEST_F(ProgTest, VariablesNeedClearAreCaseSensitiveAndPerPort) {
     EXPECT_EQ(gsProgErr, "Invalid Variable X");
 }
 
-// ---- Arithmetic ----
-
 TEST_F(ProgTest, ArithmeticOnWholeNumbersWithDivisionHalvesToEven) {
-    Progs({"CLEAR", "SET X =5", "ADD X =3 Y", "SHOW Y"});
-    EXPECT_EQ(status.lines.back(), "8");
-    Progs({"SUB =3 X D", "MUL =-4 X M", "DIV =7 =2 Q1", "DIV =5 =2 Q2", "DIV =-5 =2 Q3",
-           "DIV =10 =4 Q4"});
-    EXPECT_EQ(Var("D").Num, -2);
-    EXPECT_EQ(Var("M").Num, -20);
-    EXPECT_EQ(Var("Q1").Num, 4);
-    EXPECT_EQ(Var("Q2").Num, 2);
-    EXPECT_EQ(Var("Q3").Num, -2);
-    EXPECT_EQ(Var("Q4").Num, 2);
-    EXPECT_FALSE(Var("Q1").IsString);
+    Progs({"CLEAR", "SET X =5"});
+    struct Case { const char* stmt; int32_t result; };
+    for (const Case& c : {Case{"ADD X =3 R", 8}, Case{"SUB =3 X R", -2}, Case{"MUL =-4 X R", -20},
+                          Case{"DIV =7 =2 R", 4}, Case{"DIV =5 =2 R", 2}, Case{"DIV =-5 =2 R", -2},
+                          Case{"DIV =10 =4 R", 2}}) {
+        SCOPED_TRACE(c.stmt);
+        Progs({c.stmt});
+        EXPECT_EQ(Var("R").Num, c.result);
+        EXPECT_FALSE(Var("R").IsString);
+    }
 }
 
 TEST_F(ProgTest, OverflowAndDivisionByZeroAreErrorLinesAndStoreNothing) {
     Progs({"CLEAR"});
-    EXPECT_FALSE(Prog("ADD =2147483647 =1 Z"));
-    EXPECT_EQ(gsProgErr, "modProg, ProcessProgLine Error: 6 Overflow");
-    EXPECT_FALSE(Prog("MUL =65536 =65536 Z"));
-    EXPECT_FALSE(Prog("DIV =-2147483648 =-1 Z"));
-    EXPECT_EQ(gsProgErr, "modProg, ProcessProgLine Error: 6 Overflow");
-    EXPECT_FALSE(Prog("DIV =1 =0 Z"));
-    EXPECT_EQ(gsProgErr, "modProg, ProcessProgLine Error: 11 Division by zero");
+    const std::string overflow = "modProg, ProcessProgLine Error: 6 Overflow";
+    struct Case { const char* stmt; std::string error; };
+    for (const Case& c : {Case{"ADD =2147483647 =1 Z", overflow}, Case{"MUL =65536 =65536 Z", overflow},
+                          Case{"DIV =-2147483648 =-1 Z", overflow},
+                          Case{"DIV =1 =0 Z", "modProg, ProcessProgLine Error: 11 Division by zero"},
+                          Case{"ADD =1 nope Z", "Invalid Variable nope"}}) {
+        SCOPED_TRACE(c.stmt);
+        gsProgErr.clear();
+        EXPECT_FALSE(Prog(c.stmt));
+        EXPECT_EQ(gsProgErr, c.error);
+    }
     EXPECT_TRUE(gProgVars(1).entries.empty());
-    EXPECT_FALSE(Prog("ADD =1 nope Z"));
-    EXPECT_EQ(gsProgErr, "Invalid Variable nope");
 }
 
 TEST_F(ProgTest, MaskAndsNumbersOrCutsTheResponse) {
-    Progs({"CLEAR", "MASK =12 =10 D"});
+    Progs({"CLEAR", "MASK =12 =10 D", "SET H =\"&HF0\"", "SET L =\"60\"", "MASK H L S"});
     EXPECT_EQ(Var("D").Num, 8);
     EXPECT_EQ(Var("D").Str, "8");
-    Progs({"SET H =\"&HF0\"", "SET L =\"60\"", "MASK H L S"});
     EXPECT_EQ(Var("S").Str, "48");
     EXPECT_TRUE(Var("S").IsString);
 
@@ -159,20 +105,14 @@ TEST_F(ProgTest, MaskAndsNumbersOrCutsTheResponse) {
     EXPECT_EQ(Var("N").Str, "");
 }
 
-// ---- SHOW and PRINT ----
-
 TEST_F(ProgTest, ShowAndPrintJoinStringsAndTheLastThreeDigitsOfNumbers) {
-    Progs({"CLEAR", "SET S =\"AB\"", "SHOW =1234", "SHOW S =-5 =7 S"});
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"234", "AB-57AB"}));
-    Progs({"PRINT S =1234 \"q\""});
-    ASSERT_EQ(dev->writes.size(), 1u);
-    EXPECT_EQ(dev->writes[0], "AB234\"q\"");
+    Progs({"CLEAR", "SET S =\"AB\"", "SHOW =1234", "SHOW S =-5 =7 S", "PRINT S =1234 \"q\""});
+    EXPECT_EQ(status.lines, (Lines{"234", "AB-57AB"}));
+    EXPECT_EQ(dev->writes, (Lines{"AB234\"q\""}));
     dev->failWrites = true;
     EXPECT_TRUE(Prog("PRINT S"));
     EXPECT_EQ(status.lines.back(), "Print Error during variable processing");
 }
-
-// ---- Conditions and blocks ----
 
 TEST_F(ProgTest, ComparisonsAreStringWiseWhenTheLeftValueIsAString) {
     const Value ten{false, 10, ""};
@@ -193,33 +133,35 @@ TEST_F(ProgTest, ComparisonsAreStringWiseWhenTheLeftValueIsAString) {
 }
 
 TEST_F(ProgTest, WhileRereadsItsLineOnEveryPass) {
-    RunScript({"CLEAR", "SET X =0", "WHILE X < =3", "ADD X =1 X", "SHOW X", "ENDW", "SHOW =999"});
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"1", "2", "3", "999"}));
+    RunProg({"CLEAR", "SET X =0", "WHILE X < =3", "ADD X =1 X", "SHOW X", "ENDW", "SHOW =999"});
+    EXPECT_EQ(status.lines, (Lines{"1", "2", "3", "999"}));
     EXPECT_EQ(gPortState(1).LoopDepth, 0);
     EXPECT_EQ(gPortState(1).LineNum, 8);
 }
 
-TEST_F(ProgTest, FalseWhileSkipsItsBodyIncludingNestedWhiles) {
-    RunScript({"CLEAR", "SET X =5", "WHILE X < =3", "SHOW =1", "WHILE X > =0", "SHOW =2", "ENDW",
-               "SHOW =3", "ENDW", "SHOW =4"});
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"4"}));
-    EXPECT_EQ(gPortState(1).LoopDepth, 0);
-    EXPECT_EQ(gPortState(1).SkipWhileCount, 0);
+TEST_F(ProgTest, FalseWhileSkipsNestedWhilesAndIfBlocksInside) {
+    const Lines scripts[] = {
+        {"CLEAR", "SET X =5", "WHILE X < =3", "SHOW =1", "WHILE X > =0", "SHOW =2", "ENDW", "SHOW =3",
+         "ENDW", "SHOW =4"},
+        // ELSE and ENDF inside the false WHILE do not end its skipping
+        {"CLEAR", "SET X =9", "WHILE X < =3", "IF X = =9", "SHOW =1", "ELSE", "SHOW =2", "ENDF",
+         "SHOW =3", "ENDW", "SHOW =4"}};
+    for (const Lines& script : scripts) {
+        SCOPED_TRACE(script[1]);
+        status.lines.clear();
+        RunProg(script);
+        EXPECT_EQ(status.lines, (Lines{"4"}));
+        EXPECT_EQ(gPortState(1).LoopDepth, 0);
+        EXPECT_EQ(gPortState(1).SkipWhileCount, 0);
+        EXPECT_FALSE(gPortState(1).Skipping);
+    }
 }
 
 TEST_F(ProgTest, NestedWhilesAndIfElseRunTheRightBranches) {
-    RunScript({"CLEAR", "SET I =0", "WHILE I < =2", "SET J =0", "WHILE J < =2", "IF I = J",
-               "SHOW =\"same\"", "ELSE", "SHOW I J", "ENDF", "ADD J =1 J", "ENDW", "ADD I =1 I",
-               "ENDW"});
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"same", "01", "10", "same"}));
+    RunProg({"CLEAR", "SET I =0", "WHILE I < =2", "SET J =0", "WHILE J < =2", "IF I = J",
+             "SHOW =\"same\"", "ELSE", "SHOW I J", "ENDF", "ADD J =1 J", "ENDW", "ADD I =1 I", "ENDW"});
+    EXPECT_EQ(status.lines, (Lines{"same", "01", "10", "same"}));
     EXPECT_EQ(gPortState(1).LoopDepth, 0);
-}
-
-TEST_F(ProgTest, ElseAndEndfInsideAFalseWhileDoNotEndItsSkipping) {
-    RunScript({"CLEAR", "SET X =9", "WHILE X < =3", "IF X = =9", "SHOW =1", "ELSE", "SHOW =2", "ENDF",
-               "SHOW =3", "ENDW", "SHOW =4"});
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"4"}));
-    EXPECT_FALSE(gPortState(1).Skipping);
 }
 
 TEST_F(ProgTest, WhileNestingLimitAndEndwWithoutWhile) {
@@ -240,11 +182,9 @@ TEST_F(ProgTest, UnknownStatementsAndOddLinesNeverCrash) {
     EXPECT_FALSE(Prog("JUMP X"));
     EXPECT_EQ(gsProgErr, "unknown PROG Command");
     EXPECT_FALSE(Prog(""));
-    for (const std::string& line : std::vector<std::string>{
-             "SET", "ADD", "MASK STAT", "WHILE", "IF =1", "SHOW \"", std::string("SET A\0B =1", 10),
-             "SHOW " + std::string(5000, 'x')}) {
+    for (const std::string& line : Lines{"SET", "ADD", "MASK STAT", "WHILE", "IF =1", "SHOW \"",
+                                         std::string("SET A\0B =1", 10), "SHOW " + std::string(5000, 'x')})
         Prog(line);
-    }
     Progs({"CLEAR", "SET A =\"", "SET B"});
     EXPECT_EQ(Var("A").Str, "");
     EXPECT_TRUE(Var("B").IsString);

@@ -1,99 +1,40 @@
 // The script processor driven through the real state machine against a scripted device.
 #include "script/ScriptProcessor.h"
 
-#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "base/File.h"
 #include "base/Tick.h"
-#include "comm/CommGlobals.h"
-#include "comm/PortRequests.h"
-#include "comm/PortTable.h"
-#include "script/Producers.h"
-#include "script/ScriptState.h"
-#include "script/StateMachine.h"
-#include "support/FakeDevice.h"
-#include "support/TestSupport.h"
+#include "support/ScriptBench.h"
 
 namespace posbench {
 namespace {
 
-using test::FakeDevice;
 using test::ManualClock;
-using test::RecordingEngineHost;
-using test::RecordingResponseBox;
-using test::RecordingStatusList;
-using test::ScratchDir;
+using Lines = std::vector<std::string>;
 using namespace std::string_literals;
 
 int gBeeps = 0;
 void CountBeep() { ++gBeeps; }
 
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const auto& l : lines) text += l + "\r\n";
-    return text;
-}
-
-class ScriptTest : public ::testing::Test {
+class ScriptTest : public test::ScriptBench {
 protected:
     void SetUp() override {
-        SetStatusList(&status);
-        SetResponseBox(&box);
-        SetEngineHost(&host);
+        ScriptBench::SetUp();
         SetBeepHook(&CountBeep);
         gBeeps = 0;
-        gcolDevices.Clear();
-        gsPortTable.push_back("COM1, 115200, DTR, ON");
-        giNumPorts = 1;
-        auto owned = std::make_unique<FakeDevice>();
-        dev = owned.get();
-        gcolDevices.Add("COM1", std::move(owned));
-        StateMachineInit();
     }
-    void TearDown() override {
-        gcolDevices.Clear();
-        ResetProducers();
-        CloseAllFiles();
-    }
-
-    std::string Write(const std::string& name, const std::vector<std::string>& lines) {
-        return dir.Write(name, Lines(lines));
-    }
-    // Starts the script as the send dispatcher does and runs the machine until it ends.
-    void Run(const std::string& path, int maxPasses = 2000) {
-        gbStop(1) = false;
-        gbScriptRunning(1) = true;
-        RunTextFile(1, false, path);
-        Drive(maxPasses);
-    }
-    void Drive(int maxPasses = 2000) {
-        for (int i = 0; i < maxPasses && (gbScriptRunning(1) || gbSendPending(1)); ++i)
-            StateMachinePass();
-    }
-    bool Shown(const std::string& line) const {
-        for (const auto& l : status.lines)
-            if (l == line) return true;
-        return false;
-    }
-
-    RecordingStatusList status;
-    RecordingResponseBox box;
-    RecordingEngineHost host;
-    ScratchDir dir;
-    FakeDevice* dev = nullptr;
 };
 
 TEST_F(ScriptTest, HeadersSelectSectionsByTheirUpperCasedPrefix) {
     Run(Write("s.txt", {"41 42", "[hex] 1B 40", "[HEXADECIMAL] 43", "[HEX]1B 40", "[HE] 44",
                         "[QUOTE]", "\"ab\""}));
     // Lines before the first header are ignored; the character after "]" is always dropped.
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"\x1B\x40", "C", "\x0B\x40", "D", "ab\n"}));
+    EXPECT_EQ(dev->writes, (Lines{"\x1B\x40", "C", "\x0B\x40", "D", "ab\n"}));
     EXPECT_TRUE(Shown("Unknown Section [HE]"));
-    EXPECT_FALSE(gbScriptRunning(1));
     EXPECT_TRUE(gbStop(1));                  // a finished port always ends stopped
     EXPECT_FALSE(Shown("Error or operator initiated cancel on line  7"));
 }
@@ -101,22 +42,22 @@ TEST_F(ScriptTest, HeadersSelectSectionsByTheirUpperCasedPrefix) {
 TEST_F(ScriptTest, TextAndMessageSectionsKeepBlanksAndHeaderLinesOfTheirOwn) {
     Run(Write("s.txt", {"[TEX]", "  ab", "[0A]", "  'remark", "[MES]", "  shown as is", "[MES]",
                         "[DL_] ignored", "[GFX]", "anything"}));
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"\n", "  ab\n", "\n", "\n"}));
+    EXPECT_EQ(dev->writes, (Lines{"\n", "  ab\n", "\n", "\n"}));
     // An empty status line shows as two blanks; nothing is said about the ignored sections.
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"Unknown Section [0A]", "  ",
+    EXPECT_EQ(status.lines, (Lines{"Unknown Section [0A]", "  ",
                                                       "  shown as is", "  "}));
 }
 
 TEST_F(ScriptTest, CommentsAndBlankLinesInDataSections) {
     Run(Write("s.txt", {"[HEX]", "  ' a remark", "", "   ", "1B 40 ' cut here", "zz"}));
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"\x1B\x40"}));
+    EXPECT_EQ(dev->writes, (Lines{"\x1B\x40"}));
 }
 
 TEST_F(ScriptTest, BeepAndResetActOnEveryLineIncludingTheHeaderAlone) {
     // A reset is written before the next line queues its bytes, and also as the last line.
     Run(Write("s.txt", {"[BEE]", "", "[RES]", "[HEX] 41", "[RES]"}));
     EXPECT_EQ(gBeeps, 2);
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"\x1D\xFF"s, "A", "\x1D\xFF"s}));
+    EXPECT_EQ(dev->writes, (Lines{"\x1D\xFF"s, "A", "\x1D\xFF"s}));
     ASSERT_EQ(host.timeouts.size(), 2u);
     EXPECT_EQ(host.timeouts[0], (std::pair<int16_t, long>{1, 800}));
 }
@@ -125,8 +66,7 @@ TEST_F(ScriptTest, ChainedFileRunsAndTheOuterFileGoesOnAfterItsConLine) {
     // The chained file starts in the caller's section, here [CON] itself.
     Write("sub.txt", {"[HEX] 43", "44"});
     Run(Write("main.txt", {"[HEX] 41", "[CON] sub.txt", "42"}));
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"A", "C", "D", "B"}));
-    EXPECT_FALSE(gbScriptRunning(1));
+    EXPECT_EQ(dev->writes, (Lines{"A", "C", "D", "B"}));
     EXPECT_EQ(FreeFile(), 1);  // every level closed
     // Line numbers go on from the chained file's count.
     EXPECT_EQ(gPortState(1).LineNum, 3);
@@ -134,7 +74,7 @@ TEST_F(ScriptTest, ChainedFileRunsAndTheOuterFileGoesOnAfterItsConLine) {
 
 TEST_F(ScriptTest, MissingChainedFileStopsTheScriptNamingTheConLine) {
     Run(Write("main.txt", {"[HEX] 41", "", "[CON] nothere.txt", "42"}));
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"A"}));
+    EXPECT_EQ(dev->writes, (Lines{"A"}));
     EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  3");
     EXPECT_EQ(FreeFile(), 1);
 }
@@ -149,7 +89,6 @@ TEST_F(ScriptTest, ChainingDeeperThanFiveLevelsIsRefusedAndEveryLevelClosed) {
     EXPECT_EQ(dev->writes.size(), 6u);
     EXPECT_TRUE(Shown("Chained scripts nested too deeply (at most 5 levels)"));
     EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  2");
-    EXPECT_FALSE(gbScriptRunning(1));
     EXPECT_EQ(FreeFile(), 1);
 }
 
@@ -171,17 +110,17 @@ TEST_F(ScriptTest, DelayHoldsTheScriptAndABadDelayStopsIt) {
     EXPECT_TRUE(dev->writes.empty());
     clock.Advance(1501);
     Drive();
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"A"}));
+    EXPECT_EQ(dev->writes, (Lines{"A"}));
 
     status.lines.clear();
     Run(Write("bad.txt", {"[DEL]", "abc", "[HEX] 41"}));
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"Error or operator initiated cancel on line  2"}));
+    EXPECT_EQ(status.lines, (Lines{"Error or operator initiated cancel on line  2"}));
 }
 
 TEST_F(ScriptTest, WaitSendsThenReadsTheReplyBeforeTheNextLine) {
     dev->replies = {"xyz"};
     Run(Write("s.txt", {"[WAI]", "RCVT(3)1B 40", "[HEX] 41"}));
-    ASSERT_EQ(dev->writes, (std::vector<std::string>{"\x1B\x40", "A"}));
+    ASSERT_EQ(dev->writes, (Lines{"\x1B\x40", "A"}));
     EXPECT_EQ(dev->readModes, (std::vector<int32_t>{2}));
     EXPECT_EQ(gPortState(1).Response, "xyz");
 }
@@ -191,7 +130,7 @@ TEST_F(ScriptTest, StatusCheckOnComparesAndStopsOnMismatch) {
     dev->replies = {"\x41\x42", "", "\x41\x43", "\x41\x43"};  // one per write
     Run(Write("s.txt", {"[EXP] 41 42", "[STA]", "ON 1D 72", "[HEX] 31", "[STA] OFF 1D 72",
                         "[EXP] 41 42", "[STA] ON 1D 72", "[HEX] 32"}));
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"\x1D\x72", "1", "\x1D\x72", "\x1D\x72"}));
+    EXPECT_EQ(dev->writes, (Lines{"\x1D\x72", "1", "\x1D\x72", "\x1D\x72"}));
     EXPECT_TRUE(Shown("Status Error41 43 "));
     EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  7");
 }
@@ -213,7 +152,7 @@ TEST_F(ScriptTest, ModemEventWaitNeedsALineDevice) {
 
 TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
     Run(Write("s.txt", {"[FLA] fw.bin", "[HEX] 41"}));
-    EXPECT_EQ(status.lines, (std::vector<std::string>{
+    EXPECT_EQ(status.lines, (Lines{
                                 "Flash download is not available in this build",
                                 "Error or operator initiated cancel on line  1"}));
     status.lines.clear();
@@ -238,7 +177,7 @@ TEST_F(ScriptTest, RegisteredDownloadIsSteppedByTheMachineUntilItHasNoMoreData) 
     EXPECT_EQ(calls[2], "||");
     EXPECT_EQ(calls[3], "\x1D\x23\x0B\x1B|pic.bmp|");
     // The bitmap's first step had nothing left to give: its empty block is written as it is.
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"blk", "blk", "", "A"}));
+    EXPECT_EQ(dev->writes, (Lines{"blk", "blk", "", "A"}));
     EXPECT_EQ(gDlDefaultPath(1).file, dir / "s.txt");
 }
 
@@ -254,20 +193,20 @@ TEST_F(ScriptTest, MoreThan32767LinesIsAnOverflow) {
 TEST_F(ScriptTest, LinesOfALaterScriptBelongToTheSectionLastUsed) {
     Run(Write("a.txt", {"[HEX] 41"}));
     Run(Write("b.txt", {"42"}));
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(dev->writes, (Lines{"A", "B"}));
 }
 
 TEST_F(ScriptTest, ANewScriptStartsOutsideTheBlocksAnEarlierOneLeftOpenAChainedOneInside) {
     // The first script ends inside a LOOP and a false WHILE that holds another WHILE.
     Run(Write("a.txt", {"[UTI] LOOP 2", "[PRO] WHILE =1 < =0", "WHILE =1 < =0", "[HEX] 41"}));
     Run(Write("b.txt", {"[PRO] WHILE =1 < =0", "ENDW", "[HEX] 42", "[UTI] LOOP NEXT"}));
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"B"}));
+    EXPECT_EQ(dev->writes, (Lines{"B"}));
     EXPECT_EQ(status.lines.back(), "LOOP NEXT without valid LOOP start");
 
     dev->writes.clear();
     Write("sub.txt", {"[HEX] 43"});
     Run(Write("c.txt", {"[UTI] LOOP 2", "[CON] sub.txt", "[UTI] LOOP NEXT"}));
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"C", "C"}));
+    EXPECT_EQ(dev->writes, (Lines{"C", "C"}));
 }
 
 TEST_F(ScriptTest, ProcessTextFileGuardsThePortAndHandsBackToTheConfigurationFlow) {

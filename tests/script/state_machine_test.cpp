@@ -3,54 +3,25 @@
 #include "script/StateMachine.h"
 
 #include <chrono>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "base/Events.h"
-#include "base/File.h"
 #include "base/Text.h"
-#include "comm/CommGlobals.h"
-#include "comm/PortRequests.h"
-#include "comm/PortTable.h"
-#include "script/Producers.h"
-#include "script/ScriptState.h"
-#include "support/FakeDevice.h"
-#include "support/TestSupport.h"
+#include "support/ScriptBench.h"
 
 namespace posbench {
 namespace {
 
 using std::chrono::milliseconds;
-using test::FakeDevice;
 using test::ManualClock;
-using test::RecordingEngineHost;
-using test::RecordingStatusList;
-using test::ScratchDir;
+using Lines = std::vector<std::string>;
 using namespace std::string_literals;
 
-class MachineTest : public ::testing::Test {
+class MachineTest : public test::ScriptBench {
 protected:
-    void SetUp() override {
-        SetStatusList(&status);
-        SetEngineHost(&host);
-        gcolDevices.Clear();
-        gsPortTable.push_back("COM1, 115200, DTR, ON");
-        giNumPorts = 1;
-        auto owned = std::make_unique<FakeDevice>();
-        dev = owned.get();
-        gcolDevices.Add("COM1", std::move(owned));
-        StateMachineInit();
-    }
-    void TearDown() override {
-        gcolDevices.Clear();
-        ResetProducers();
-    }
-    void Passes(int n) {
-        for (int i = 0; i < n; ++i) StateMachinePass();
-    }
     // A write of data followed by a read of count bytes, as a WAIT line queues it.
     void QueueExchange(const std::string& data, int32_t count) {
         gsSendData(1) = data;
@@ -60,10 +31,6 @@ protected:
         gbReadAfterWrite(1) = true;
         gbReadPending(1) = true;
     }
-
-    RecordingStatusList status;
-    RecordingEngineHost host;
-    FakeDevice* dev = nullptr;
 };
 
 TEST_F(MachineTest, WriteWaitsForTheDeviceAndIsDroppedUnderStop) {
@@ -75,7 +42,7 @@ TEST_F(MachineTest, WriteWaitsForTheDeviceAndIsDroppedUnderStop) {
     EXPECT_EQ(StateMachineIdleWait(), milliseconds{1});
     dev->writeComplete = true;
     StateMachinePass();
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"A"}));
+    EXPECT_EQ(dev->writes, (Lines{"A"}));
     EXPECT_FALSE(gbSendPending(1));
 
     gbSendPending(1) = true;
@@ -89,7 +56,7 @@ TEST_F(MachineTest, FailedWriteAsksForReconnectionAndStopsThePort) {
     dev->failWrites = true;
     QueueExchange("A", 2);
     StateMachinePass();
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"Fake write failed", "Attempting to reconnect"}));
+    EXPECT_EQ(status.lines, (Lines{"Fake write failed", "Attempting to reconnect"}));
     EXPECT_EQ(host.timeouts, (std::vector<std::pair<int16_t, long>>{{1, 300}}));
     EXPECT_TRUE(gbStop(1));
     Passes(3);  // the read is neither started nor waited for
@@ -102,7 +69,7 @@ TEST_F(MachineTest, ReadStartFailureIsShownAndStopsThePort) {
     dev->failReads = true;
     QueueExchange("A", 2);
     Passes(3);
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"Fake read failed"}));
+    EXPECT_EQ(status.lines, (Lines{"Fake read failed"}));
     EXPECT_TRUE(gbStop(1));
     EXPECT_FALSE(gbReadPending(1));
 }
@@ -148,7 +115,7 @@ TEST_F(MachineTest, SilentReadNeverTimesOutButASilenceAfterTheFirstByteDoes) {
     EXPECT_TRUE(gbReadPending(1));  // the deadline itself is not past
     clock.Advance(1);
     StateMachinePass();
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"Total Rcv'd: 2 of  5", "Time out"}));
+    EXPECT_EQ(status.lines, (Lines{"Total Rcv'd: 2 of  5", "Time out"}));
     EXPECT_FALSE(gbReadPending(1));
     EXPECT_FALSE(gbTimeoutOn(1));
     EXPECT_EQ(dev->ReadCount(), 1);
@@ -168,7 +135,7 @@ TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
     EXPECT_TRUE(gbTimeoutOn(1));
     clock.Advance(51);
     StateMachinePass();
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"Time out"}));
+    EXPECT_EQ(status.lines, (Lines{"Time out"}));
     EXPECT_FALSE(gbTimeoutOn(1));
 
     gbTimeoutOn(1) = true;
@@ -229,7 +196,7 @@ TEST_F(MachineTest, RunTimeErrorIsShownOnceAndTheFailedRequestDropped) {
     gbSendPending(2) = true;  // port 2 has no device
     Passes(3);
     EXPECT_EQ(status.lines,
-              (std::vector<std::string>{"Error: Invalid procedure call or argument",
+              (Lines{"Error: Invalid procedure call or argument",
                                         "State Machine Error.  Is Port  2 Active?"}));
     EXPECT_FALSE(gbSendPending(2));
 }
@@ -249,7 +216,7 @@ TEST_F(MachineTest, DownloadStepsContinueUntilTheProducerHasNoMore) {
     dev->replies = {"k", "k"};
     gbFlashDl(1) = true;
     Passes(20);
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"F", "F"}));
+    EXPECT_EQ(dev->writes, (Lines{"F", "F"}));
     EXPECT_EQ(dev->readModes, (std::vector<int32_t>{3, 3}));
     EXPECT_FALSE(gbFlashDl(1));
     EXPECT_EQ(gsResult, "checked");
@@ -259,7 +226,7 @@ TEST_F(MachineTest, DownloadStepsContinueUntilTheProducerHasNoMore) {
 TEST_F(MachineTest, MissingCapabilityEndsTheStep) {
     gbBootDl(1) = true;
     StateMachinePass();
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"Boot download is not available in this build"}));
+    EXPECT_EQ(status.lines, (Lines{"Boot download is not available in this build"}));
     EXPECT_FALSE(gbBootDl(1));
     EXPECT_TRUE(gbStop(1));
 }
@@ -271,7 +238,7 @@ TEST_F(MachineTest, WriteReadOkWritesReadsAndHonoursCancel) {
     EXPECT_EQ(dev->readModes, (std::vector<int32_t>{2}));
     EXPECT_TRUE(WriteReadOk("P", 0, false, 1));
     EXPECT_EQ(dev->readModes.size(), 1u);
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"Q", "P"}));
+    EXPECT_EQ(dev->writes, (Lines{"Q", "P"}));
 
     // The operator's cancel arrives while the exchange pumps events.
     PostNotice([] { gbStop(1) = true; });
@@ -307,7 +274,6 @@ TEST_F(MachineTest, SendResetQueuesTheResetAndArmsRecovery) {
 }
 
 TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
-    ScratchDir dir;
     QueueExchange("Q", 9);
     Passes(2);
     ASSERT_TRUE(OpenFile(dir / "cap.bin", 4));

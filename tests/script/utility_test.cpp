@@ -3,85 +3,32 @@
 #include "script/Utility.h"
 
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "base/File.h"
-#include "comm/CommGlobals.h"
-#include "comm/PortRequests.h"
-#include "comm/PortTable.h"
-#include "script/Producers.h"
-#include "script/ScriptProcessor.h"
-#include "script/ScriptState.h"
-#include "script/StateMachine.h"
-#include "support/FakeDevice.h"
-#include "support/TestSupport.h"
+#include "support/ScriptBench.h"
 
 namespace posbench {
 namespace {
 
-using test::FakeDevice;
 using test::ManualClock;
-using test::RecordingEngineHost;
-using test::RecordingResponseBox;
-using test::RecordingStatusList;
-using test::ScratchDir;
+using Lines = std::vector<std::string>;
 
-class UtilityTest : public ::testing::Test {
+class UtilityTest : public test::ScriptBench {
 protected:
     void SetUp() override {
-        SetStatusList(&status);
-        SetResponseBox(&box);
-        SetEngineHost(&host);
-        gcolDevices.Clear();
-        gsPortTable.push_back("COM1, 115200, DTR, ON");
-        giNumPorts = 1;
-        auto owned = std::make_unique<FakeDevice>();
-        dev = owned.get();
-        gcolDevices.Add("COM1", std::move(owned));
+        ScriptBench::SetUp();
         gPortState(1).ScriptFile = dir / "script.txt";
-        StateMachineInit();
     }
-    void TearDown() override {
-        gcolDevices.Clear();
-        ResetProducers();
-        CloseAllFiles();
-    }
-
     void Run(const std::string& line) { ProcessUtilityCommand(1, line, gPortState(1).FileNum); }
-
-    // A [UTI] script run by the processor and the state machine until it ends.
-    void RunScript(const std::vector<std::string>& lines) {
-        std::string text = "[UTI]\r\n";
-        for (const auto& l : lines) text += l + "\r\n";
-        const std::string path = dir.Write("loop.txt", text);
-        gbStop(1) = false;
-        gbScriptRunning(1) = true;
-        RunTextFile(1, false, path);
-        for (int i = 0; i < 5000 && gbScriptRunning(1); ++i) StateMachinePass();
-        ASSERT_FALSE(gbScriptRunning(1));
-    }
-    long Count(const std::string& line) const {
-        long n = 0;
-        for (const auto& l : status.lines) n += l == line ? 1 : 0;
-        return n;
-    }
-    // The status lines joined: Display wraps long lines at 55 characters.
-    std::string Shown() const {
-        std::string all;
-        for (const auto& l : status.lines) all += l;
-        return all;
+    void RunScript(const Lines& lines) {
+        Lines all{"[UTI]"};
+        all.insert(all.end(), lines.begin(), lines.end());
+        ScriptBench::Run(Write("loop.txt", all));
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(dir.path() / name); }
-
-    ScratchDir dir;
-    RecordingStatusList status;
-    RecordingResponseBox box;
-    RecordingEngineHost host;
-    FakeDevice* dev = nullptr;
 };
 
 // ---- Capture files ----
@@ -129,7 +76,7 @@ TEST_F(UtilityTest, FiloModeFollowsTheDisplayAndAFileStillOpenIsClosedFirst) {
 TEST_F(UtilityTest, RefusedCaptureNamesLeaveNoCaptureOpen) {
     Run("SETU FILO img*");
     EXPECT_FALSE(gPortState(1).CaptureOpen);
-    EXPECT_EQ(Shown(), "Invalid capture file name " + (dir / "img*"));
+    EXPECT_EQ(Joined(), "Invalid capture file name " + (dir / "img*"));
     EXPECT_EQ(glCaptureCounter, 0);
     Run("SETU FILO");
     EXPECT_EQ(status.lines.back(), "Invalid FILO file name");
@@ -172,14 +119,14 @@ TEST_F(UtilityTest, ZeroLoopIsIgnoredAndItsNextHasNoStart) {
 TEST_F(UtilityTest, BadLoopCountsAreRunTimeErrorsNamingTheLine) {
     gPortState(1).LineNum = 12;
     Run("LOOP abc");
-    EXPECT_EQ(Shown(), "ModUtility, ProcessUtilityCommand Error 13  Type mismatch"
+    EXPECT_EQ(Joined(), "ModUtility, ProcessUtilityCommand Error 13  Type mismatch"
                        "Command Line Number is: 12");
     status.lines.clear();
     for (int i = 0; i < 8; ++i) Run("LOOP 2");
     EXPECT_EQ(gPortState(1).LoopDepth, 8);
     Run("LOOP 2");
     EXPECT_EQ(gPortState(1).LoopDepth, 8);
-    EXPECT_EQ(Shown(), "ModUtility, ProcessUtilityCommand Error 9  Subscript out of range"
+    EXPECT_EQ(Joined(), "ModUtility, ProcessUtilityCommand Error 9  Subscript out of range"
                        "Command Line Number is: 12");
 }
 
@@ -214,7 +161,7 @@ TEST_F(UtilityTest, SpeedTestStopsAtTheFirstFailedPrintAndRefusesZeroTime) {
     Run("TIME INIT");
     status.lines.clear();
     Run("TIME SPEE 10 1");
-    EXPECT_EQ(Shown(), "ModUtility, ProcessUtilityCommand Error 11  Division by zero"
+    EXPECT_EQ(Joined(), "ModUtility, ProcessUtilityCommand Error 11  Division by zero"
                        "Command Line Number is: 0");
     EXPECT_EQ(dev->writes.size(), 4u);  // everything before the speed line went out
 }
@@ -300,13 +247,13 @@ TEST_F(UtilityTest, ResponseAndStatusTextsAreClearedShownAndPrinted) {
     status.lines = {"first", "second[1B]"};
     dev->writes.clear();
     Run("STAT PRIN");
-    EXPECT_EQ(dev->writes, (std::vector<std::string>{"first\n", "second\x1b\n"}));
+    EXPECT_EQ(dev->writes, (Lines{"first\n", "second\x1b\n"}));
     EXPECT_EQ(status.selected, 1);
 
     dev->failWrites = true;
     status.lines = {"a", "b"};
     Run("STAT PRIN");
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"a", "b", "Fake write failed",
+    EXPECT_EQ(status.lines, (Lines{"a", "b", "Fake write failed",
                                                       "Print Error. Abort speed test."}));
 
     gPortState(1).Response = "y";
