@@ -1,6 +1,6 @@
 #pragma once
 // A pseudo-terminal that plays the printer on its master side while a device opens the slave,
-// and a bounded pump for polls: tests never wait longer than their deadline.
+// and a fixture that opens a device on it. Every wait is bounded by a deadline.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -8,23 +8,16 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "base/Events.h"
+#include <gtest/gtest.h>
+
+#include "comm/CommGlobals.h"
+#include "comm/ReaderTestSupport.h"
 
 namespace posbench::test {
-
-// Polls cond until it holds or the deadline passes, sleeping a millisecond between polls.
-template <class Cond>
-bool PumpUntil(Cond cond, int deadlineMs = 3000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        WaitEvents(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 class PtyPrinter {
 public:
@@ -105,6 +98,39 @@ private:
     int master_ = -1;
     int slave_ = -1;
     std::string path_;
+};
+
+// A device of class DeviceClass opened on the pseudo-terminal under its medium name.
+template <class DeviceClass>
+class PtyLineTest : public testing::Test {
+protected:
+    explicit PtyLineTest(std::string medium) : medium_(std::move(medium)) {}
+    void SetUp() override {
+        ASSERT_TRUE(printer.ok());
+        gsDevicePaths[medium_] = printer.path();
+        ASSERT_TRUE(dev.OpenComm(medium_)) << dev.LastError();
+    }
+
+    // Polls the running read and notes how many bytes each step brought.
+    std::vector<size_t> CollectSteps(std::string& all) {
+        std::vector<size_t> steps;
+        bool complete = false;
+        PumpUntil([&] {
+            complete = dev.ReadIsComplete();
+            std::string part = dev.GetReadData();
+            if (!part.empty()) steps.push_back(part.size());
+            all += part;
+            return complete;
+        });
+        EXPECT_TRUE(complete);
+        return steps;
+    }
+
+    PtyPrinter printer;
+    DeviceClass dev;
+
+private:
+    std::string medium_;
 };
 
 }  // namespace posbench::test

@@ -16,30 +16,9 @@ namespace {
 
 using test::PumpUntil;
 
-class ParallelLine : public testing::Test {
+class ParallelLine : public test::PtyLineTest<clsLPT> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(printer.ok());
-        gsDevicePaths["LPT1"] = printer.path();
-        ASSERT_TRUE(dev.OpenComm("LPT1")) << dev.LastError();
-    }
-
-    std::vector<size_t> CollectSteps(std::string& all) {
-        std::vector<size_t> steps;
-        bool complete = false;
-        PumpUntil([&] {
-            complete = dev.ReadIsComplete();
-            std::string part = dev.GetReadData();
-            if (!part.empty()) steps.push_back(part.size());
-            all += part;
-            return complete;
-        });
-        EXPECT_TRUE(complete);
-        return steps;
-    }
-
-    test::PtyPrinter printer;
-    clsLPT dev;
+    ParallelLine() : PtyLineTest("LPT1") {}
 };
 
 TEST_F(ParallelLine, ExchangeOverARawLine) {
@@ -175,13 +154,8 @@ TEST(ParallelNames, NamesAndPathsThatCannotOpen) {
     EXPECT_EQ(dev.LastError(), "Start Read Error: " + std::to_string(EBADF));
 }
 
-TEST(ParallelNames, SecondOpenerIsRefused) {
-    test::PtyPrinter printer;
-    ASSERT_TRUE(printer.ok());
-    gsDevicePaths["LPT1"] = printer.path();
-    clsLPT first;
+TEST_F(ParallelLine, SecondOpenerIsRefused) {
     clsLPT second;
-    ASSERT_TRUE(first.OpenComm("LPT1"));
     EXPECT_FALSE(second.OpenComm("LPT1"));
     EXPECT_EQ(second.LastError().rfind("Invalid Handle: ", 0), 0u);
 }
