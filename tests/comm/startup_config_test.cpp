@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "comm/CommGlobals.h"
@@ -57,28 +58,28 @@ TEST_F(StartupConfigTest, FieldsAreAcceptedOrTakeTheirDefaults) {
     EXPECT_EQ(gsUSBState, "ON");
 }
 
-TEST_F(StartupConfigTest, NoneOrEmptyValuesDefineNothing) {
-    WriteStartup("[communication]\nCOM2=none\nCOM1=NONE\nLPT2=\nUSB=  \nTCP=None\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_TRUE(Table().empty());
-    EXPECT_EQ(gsUSBMode, "");
-    EXPECT_EQ(gsTCPAddress, "");
-}
-
 TEST_F(StartupConfigTest, PortsFollowTheFixedOrderWhateverTheFileOrder) {
-    WriteStartup("[Communication]\nTCP=10.0.0.5:9100, on\nUSB=junk\nCOM5=19200\nLPT2=ON\nCOM1=38400,DTR,OFF\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(Table(), (std::vector<std::string>{"COM1, 38400, DTR, OFF", "COM5, 19200, DTR, OFF",
-                                                 "LPT2, ON", "USB, NATIVE, OFF",
-                                                 "TCP, 10.0.0.5:9100, ON"}));
-    EXPECT_EQ(gsTCPAddress, "10.0.0.5:9100");
-    EXPECT_EQ(gsTCPState, "ON");
-}
-
-TEST_F(StartupConfigTest, Com5AndTcpArePortsOneAndTwo) {
-    WriteStartup("[Communication]\nCOM5=115200\nTCP=192.168.1.20\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(Table(), (std::vector<std::string>{"COM5, 115200, DTR, OFF", "TCP, 192.168.1.20, OFF"}));
+    using Table_ = std::vector<std::string>;
+    struct Case { const char* file; const char* text; Table_ table; };
+    const Case cases[] = {
+        {"Startup.ini",
+         "[Communication]\nTCP=10.0.0.5:9100, on\nUSB=junk\nCOM5=19200\nLPT2=ON\nCOM1=38400,DTR,OFF\n",
+         {"COM1, 38400, DTR, OFF", "COM5, 19200, DTR, OFF", "LPT2, ON", "USB, NATIVE, OFF",
+          "TCP, 10.0.0.5:9100, ON"}},
+        {"Startup.ini", "[Communication]\nCOM5=115200\nTCP=192.168.1.20\n",
+         {"COM5, 115200, DTR, OFF", "TCP, 192.168.1.20, OFF"}},
+        {"STARTUP.INI", "[COMMUNICATION]\nlpt1=on\n", {"LPT1, ON"}},  // the name is found without case
+        {"Startup.ini", "[communication]\nCOM2=none\nCOM1=NONE\nLPT2=\nUSB=  \nTCP=None\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        for (const char* name : {"Startup.ini", "STARTUP.INI"}) std::filesystem::remove(dir.path() / name);
+        dir.Write(c.file, c.text);
+        ASSERT_TRUE(Startup());
+        EXPECT_EQ(Table(), c.table);
+    }
+    EXPECT_EQ(gsTCPAddress, "");  // "None" defines nothing
+    EXPECT_EQ(gsUSBMode, "");
 }
 
 TEST_F(StartupConfigTest, OtherOptions) {
@@ -122,12 +123,6 @@ TEST_F(StartupConfigTest, ReadingAgainReplacesTheTable) {
     ASSERT_TRUE(Startup());
     EXPECT_EQ(Table(), (std::vector<std::string>{"LPT1, OFF"}));
     EXPECT_EQ(gComSettings(0).Baud, "");
-}
-
-TEST_F(StartupConfigTest, FileNameIsFoundWithoutCase) {
-    dir.Write("STARTUP.INI", "[COMMUNICATION]\nlpt1=on\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(Table(), (std::vector<std::string>{"LPT1, ON"}));
 }
 
 TEST_F(StartupConfigTest, DevicesSectionMapsMediaToPaths) {
