@@ -137,9 +137,6 @@ protected:
         args.insert(args.begin(), {"--dir", home});
         return args;
     }
-    std::string Script(const std::string& name, const std::string& text) const {
-        return dir.Write(name, text);
-    }
 
     ScratchDir dir;
     std::string home = dir / "home";
@@ -150,8 +147,7 @@ TEST_F(CliTest, SampleReceiptRunsFromAFreshlySeededDirectory) {
     StartPrinter();
     const CliResult r = RunCli(With({home + "/Scripts/Receipt.txt"}));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    const auto lines = LinesOf(r.out);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Storing the logo", "posbench.lgo file size is: 146",
+    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Storing the logo", "posbench.lgo file size is: 146",
                                                "Port 1 download is complete", "Receipt text sent",
                                                "Q310             (00) ", "Printer status is ready",
                                                "Receipt done", "Response: 12 "}));
@@ -164,12 +160,10 @@ TEST_F(CliTest, SampleReceiptRunsFromAFreshlySeededDirectory) {
 
 TEST_F(CliTest, FailedStatusCheckEndsWithTheCancelLineAndStatusOne) {
     StartPrinter();
-    const CliResult r = RunCli(With({Script("bad.txt",
+    const CliResult r = RunCli(With({dir.Write("bad.txt",
                                              "[EXP] 13\r\n[STA] ON 10 04 01\r\n[MES] never\r\n")}));
     EXPECT_EQ(r.status, 1);
-    const auto lines = LinesOf(r.out);
-    ASSERT_GE(lines.size(), 2u) << r.out;
-    EXPECT_EQ(lines, (std::vector<std::string>{"Status Error (12) ",
+    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Status Error (12) ",
                                                "Error or operator initiated cancel on line  2",
                                                "Response:  (12) "}));
 }
@@ -218,9 +212,9 @@ TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
 
 TEST_F(CliTest, CtrlCCancelsALongScript) {
     StartPrinter();
-    const std::string script =
-        Script("long.txt", "[MES] waiting\r\n[DEL] 600\r\n[MES] never\r\n");
-    const CliResult r = RunCli(With({script}), "waiting");
+    const CliResult r =
+        RunCli(With({dir.Write("long.txt", "[MES] waiting\r\n[DEL] 600\r\n[MES] never\r\n")}),
+               "waiting");
     EXPECT_EQ(r.status, 1);
     EXPECT_LT(r.took, 20s);
     EXPECT_EQ(LinesOf(r.out),
@@ -229,7 +223,7 @@ TEST_F(CliTest, CtrlCCancelsALongScript) {
 
 TEST_F(CliTest, SecondCtrlCEndsAtOnceWhileTheLinkIsRecovering) {
     StartPrinter();
-    const CliResult r = RunCli(With({Script("reset.txt", "[RES]\r\n[MES] reset sent\r\n")}),
+    const CliResult r = RunCli(With({dir.Write("reset.txt", "[RES]\r\n[MES] reset sent\r\n")}),
                                "reset sent", nullptr, 2);
     EXPECT_EQ(r.status, 130);
     EXPECT_LT(r.took, 8s);
@@ -250,17 +244,9 @@ TEST_F(CliTest, FirmwareDownloadShowsProgressAndTheLinkComesBackAfterTheReset) {
     EXPECT_NE(r.out.find("Reseting Port 1 Printer\n"), std::string::npos);
     EXPECT_EQ(lines.back(), "TCP open");
     EXPECT_GE(r.took, 11s);  // the settle time of a TCP link
+    EXPECT_LT(r.took, 25s);
     EXPECT_EQ(ReadAll(dir / "flash.bin").substr(0, 65536), firmware);
     EXPECT_NE(r.err.find("Flash fw.bin: 65536 of 65536 bytes"), std::string::npos) << r.err;
-}
-
-TEST_F(CliTest, ResetClosesTheLinkAndReopensItAfterTheSettleTime) {
-    StartPrinter();
-    const CliResult r = RunCli(With({Script("reset.txt", "[RES]\r\n[MES] reset sent\r\n")}));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"reset sent", "TCP open"}));
-    EXPECT_GE(r.took, 11s);
-    EXPECT_LT(r.took, 20s);
 }
 
 }  // namespace

@@ -164,6 +164,21 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
+    // Everything the printer read, joined up.
+    std::string Stream() const {
+        std::string stream;
+        for (const auto& c : Chunks()) stream += c.bytes;
+        return stream;
+    }
+    // Waits (bounded) until the printer has kept at least `size` bytes in the file.
+    bool WaitForFile(const std::string& name, std::size_t size) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (ReadFile(name).size() < size) {
+            if (std::chrono::steady_clock::now() >= end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
     // The port's request flags and the last status lines, for a failure message.
     std::string State() const {
         std::ostringstream out;
@@ -172,16 +187,12 @@ public:
             << gbIBankDl(1) << " script " << gbScriptRunning(1) << "; last lines:";
         const std::size_t n = status.lines.size();
         for (std::size_t i = n > 5 ? n - 5 : 0; i < n; ++i) out << "\n  " << status.lines[i];
-        const auto chunks = Chunks();
-        out << "\nprinter reads: " << chunks.size() << ", the last:";
-        for (std::size_t i = chunks.size() > 4 ? chunks.size() - 4 : 0; i < chunks.size(); ++i)
-        {
-            out << " " << chunks[i].bytes.size() << "@" << chunks[i].ms << "[";
-            for (std::size_t k = 0; k < chunks[i].bytes.size() && k < 8; ++k)
-                out << std::hex << (static_cast<int>(chunks[i].bytes[k]) & 0xFF) << std::dec << " ";
-            out << "]";
-        }
+        out << "\nprinter reads: " << Chunks().size();
         return out.str();
+    }
+    // The download ended once, well or not.
+    bool EndedOnce(bool ok) const {
+        return progress.ended == std::vector<std::pair<int16_t, bool>>{{1, ok}};
     }
     bool Shown(const std::string& line) const {
         for (const auto& l : status.lines)

