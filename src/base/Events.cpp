@@ -1,17 +1,25 @@
 #include "base/Events.h"
 
-#include <condition_variable>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace posbench {
 namespace {
 
+// Notices under a mutex; an eventfd counts wake-ups so that the waiter can poll it together
+// with device descriptors. Created once for the life of the program.
 struct Queue {
     std::mutex mutex;
-    std::condition_variable ready;
     std::deque<Notice> notices;
-    bool woken = false;
+    int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 };
 
 Queue& TheQueue() {
@@ -24,6 +32,52 @@ std::function<void()>& WindowPump() {
     return pump;
 }
 
+// Descriptors armed for one wake-up of WaitEventsOrInput (user-interface thread only).
+std::vector<int>& Watched() {
+    static std::vector<int> watched;
+    return watched;
+}
+
+void Signal(const Queue& q) {
+    if (q.wakeFd < 0) return;
+    const uint64_t one = 1;
+    // EAGAIN means the counter is saturated: a wake-up is pending anyway.
+    while (write(q.wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void Drain(const Queue& q) {
+    if (q.wakeFd < 0) return;
+    uint64_t count = 0;
+    while (read(q.wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+}
+
+int TimeoutMs(std::chrono::milliseconds wait) {
+    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, 1 << 30));
+}
+
+// Blocks up to maxWait for the wake-up counter or, with watchInput, a watched descriptor; drops
+// the watches that fired, then runs the notices.
+void Wait(std::chrono::milliseconds maxWait, bool watchInput) {
+    Queue& q = TheQueue();
+    std::vector<pollfd> fds;
+    fds.push_back({q.wakeFd, POLLIN, 0});
+    if (watchInput)
+        for (int fd : Watched()) fds.push_back({fd, POLLIN, 0});
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + maxWait;
+    for (;;) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now());
+        int ready = poll(fds.data(), fds.size(), TimeoutMs(left));
+        if (ready >= 0 || errno != EINTR) break;
+    }
+    if (fds[0].revents != 0) Drain(q);
+    for (size_t i = 1; i < fds.size(); ++i)
+        if (fds[i].revents != 0) UnwatchInput(fds[i].fd);
+    DoEvents();
+}
+
 }  // namespace
 
 void PostNotice(Notice notice) {
@@ -32,7 +86,7 @@ void PostNotice(Notice notice) {
         std::lock_guard lock(q.mutex);
         q.notices.push_back(std::move(notice));
     }
-    q.ready.notify_one();
+    Signal(q);
 }
 
 void DoEvents() {
@@ -52,30 +106,29 @@ void DoEvents() {
 
 void SetWindowPump(std::function<void()> pump) { WindowPump() = std::move(pump); }
 
-void WaitEvents(std::chrono::milliseconds maxWait) {
-    Queue& q = TheQueue();
-    {
-        std::unique_lock lock(q.mutex);
-        q.ready.wait_for(lock, maxWait, [&] { return !q.notices.empty() || q.woken; });
-        q.woken = false;
-    }
-    DoEvents();
+void WaitEvents(std::chrono::milliseconds maxWait) { Wait(maxWait, false); }
+
+void WaitEventsOrInput(std::chrono::milliseconds maxWait) { Wait(maxWait, true); }
+
+void WatchInput(int fd) {
+    if (fd < 0 || InputWatched(fd)) return;
+    Watched().push_back(fd);
 }
 
-void WakeEvents() {
-    Queue& q = TheQueue();
-    {
-        std::lock_guard lock(q.mutex);
-        q.woken = true;
-    }
-    q.ready.notify_one();
+void UnwatchInput(int fd) { std::erase(Watched(), fd); }
+
+bool InputWatched(int fd) {
+    const auto& watched = Watched();
+    return std::find(watched.begin(), watched.end(), fd) != watched.end();
 }
+
+void WakeEvents() { Signal(TheQueue()); }
 
 void DiscardNotices() {
     Queue& q = TheQueue();
     std::lock_guard lock(q.mutex);
     q.notices.clear();
-    q.woken = false;
+    Drain(q);
 }
 
 }  // namespace posbench

@@ -1,6 +1,8 @@
 #pragma once
 // The one event pump. Device reader threads never touch engine state: they post notices here,
 // and DoEvents runs them on the user-interface thread, then gives the window system its turn.
+// Lines without a reader thread (serial, parallel) instead arm a watch on their descriptor, so
+// that the engine loop's wait also ends when their bytes arrive.
 #include <chrono>
 #include <functional>
 
@@ -21,10 +23,24 @@ void SetWindowPump(std::function<void()> pump);
 // DoEvents. Lets a loop with nothing to do sleep instead of spinning a core.
 void WaitEvents(std::chrono::milliseconds maxWait);
 
+// WaitEvents that also ends as soon as a watched descriptor is readable (or hung up). Only the
+// engine's main loops wait here; every other wait stays blind to the watches, so bytes nobody
+// is collecting cannot make it return early.
+void WaitEventsOrInput(std::chrono::milliseconds maxWait);
+
+// User-interface thread only. A watch is good for one wake-up: the wait drops a descriptor it
+// reports ready (or finds closed), and the reader arms it again when it has collected and
+// still waits. So bytes that nobody collects wake the loop once, never over and over.
+void WatchInput(int fd);
+// Drop the watch (before the descriptor is closed: its number may be reused at once).
+void UnwatchInput(int fd);
+bool InputWatched(int fd);
+
 // Thread-safe: end a WaitEvents early without posting work.
 void WakeEvents();
 
-// Drop queued notices without running them (between tests, and when a program shuts down).
+// Drop queued notices and a pending wake without running them (between tests, and when a
+// program shuts down).
 void DiscardNotices();
 
 }  // namespace posbench

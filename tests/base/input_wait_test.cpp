@@ -1,0 +1,103 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "base/Events.h"
+
+namespace posbench {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+struct Pipe {
+    int fds[2] = {-1, -1};
+    Pipe() { EXPECT_EQ(pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0); }
+    ~Pipe() {
+        for (int fd : fds)
+            if (fd >= 0) close(fd);
+    }
+    int in() const { return fds[0]; }
+    void Put() const { EXPECT_EQ(write(fds[1], "x", 1), 1); }
+};
+
+template <class Wait>
+std::chrono::milliseconds Timed(Wait wait) {
+    auto start = Clock::now();
+    wait();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+TEST(InputWait, AWatchedDescriptorEndsTheWaitOnceAndOnlyTheInputAwareOne) {
+    Pipe watched, other;
+    WatchInput(watched.in());
+    EXPECT_TRUE(InputWatched(watched.in()));
+
+    // Bytes arriving from another thread end the wait long before its bound.
+    std::thread writer([&] {
+        std::this_thread::sleep_for(20ms);
+        watched.Put();
+    });
+    auto took = Timed([] { WaitEventsOrInput(5000ms); });
+    writer.join();
+    EXPECT_GE(took, 15ms);
+    EXPECT_LT(took, 2000ms);
+    // The watch has served its wake-up: the unread byte no longer ends a wait.
+    EXPECT_FALSE(InputWatched(watched.in()));
+    EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
+
+    // Readable but never watched, or watched and dropped again: no early end.
+    other.Put();
+    EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
+    WatchInput(other.in());
+    UnwatchInput(other.in());
+    EXPECT_FALSE(InputWatched(other.in()));
+    EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
+
+    // Waits outside the engine loop never see the watches.
+    WatchInput(other.in());
+    EXPECT_GE(Timed([] { WaitEvents(60ms); }), 50ms);
+    EXPECT_LT(Timed([] { WaitEventsOrInput(5000ms); }), 2000ms);
+}
+
+TEST(InputWait, AClosedDescriptorLeavesTheSet) {
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    WatchInput(fds[0]);
+    close(fds[0]);
+    close(fds[1]);
+    // Reported invalid once, then gone: later waits sleep their full bound.
+    WaitEventsOrInput(1000ms);
+    EXPECT_FALSE(InputWatched(fds[0]));
+    EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
+}
+
+TEST(InputWait, NoticesAndWakesStillEndTheInputAwareWait) {
+    Pipe quiet;
+    WatchInput(quiet.in());
+    bool ran = false;
+    std::thread poster([&] {
+        std::this_thread::sleep_for(20ms);
+        PostNotice([&ran] { ran = true; });
+    });
+    EXPECT_LT(Timed([] { WaitEventsOrInput(5000ms); }), 2000ms);
+    poster.join();
+    DoEvents();
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(InputWatched(quiet.in()));  // a wake-up that was not its own keeps the watch
+
+    WakeEvents();
+    EXPECT_LT(Timed([] { WaitEventsOrInput(5000ms); }), 1000ms);
+    // The wake-up was used up, and a discarded one is gone as well.
+    WakeEvents();
+    DiscardNotices();
+    EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
+    UnwatchInput(quiet.in());
+}
+
+}  // namespace
+}  // namespace posbench
