@@ -2,6 +2,7 @@
 // A plain client for the simulated printer: raw sockets, the pty slave, the FIFOs. It shares
 // nothing with the engine's devices, so a test failure points at the printer alone.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -10,6 +11,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -170,6 +174,26 @@ inline std::string FlashOver(RawLink& link, const std::string& image, int sector
         }
     }
     return "";
+}
+
+// CPU time (user + system) a process has used so far, from /proc/PID/stat.
+inline std::chrono::milliseconds CpuTimeOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));  // the name may hold blanks
+    std::string skip;
+    for (int i = 3; i < 14; ++i) fields >> skip;  // state .. cmajflt
+    long long utime = 0, stime = 0;
+    fields >> utime >> stime;
+    return std::chrono::milliseconds((utime + stime) * 1000 / sysconf(_SC_CLK_TCK));
+}
+
+// A printer with nothing to do sleeps in poll: over a quiet 300 ms it may use a few ticks of
+// CPU, never the most of it that a loop over a hung-up or closed descriptor would.
+inline void ExpectIdleWithoutCpu(pid_t pid) {
+    const auto before = CpuTimeOf(pid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(CpuTimeOf(pid) - before, std::chrono::milliseconds(60)) << "the printer spins";
 }
 
 }  // namespace posbench::test

@@ -39,6 +39,7 @@ TEST(PrinterPtyTest, AnswersAcrossSessionsAndTidiesUp) {
             SCOPED_TRACE(session);
             ExpectIdentity(link, "Q330", "1.21");
         }
+        ExpectIdleWithoutCpu(printer.Pid());  // the slave side closed: a hung-up master
         EXPECT_EQ(printer.Stop(), 0);
     }
     EXPECT_FALSE(Exists(com));
@@ -77,6 +78,7 @@ TEST(PrinterFifoTest, AnswersAcrossReopenedEndsAndTidiesUp) {
             SCOPED_TRACE(session);
             ExpectIdentity(link, "Q360", "1.00");
         }
+        ExpectIdleWithoutCpu(printer.Pid());  // the tool's ends closed
         EXPECT_EQ(printer.Stop(), 0);
     }
     EXPECT_FALSE(Exists(usb + "/to-printer"));

@@ -39,6 +39,7 @@ TEST(PrinterTcpTest, AnswersIdentificationVersionAndStatus) {
     link.Write(Hex("1D 49 40 A3 1D 04 01"));
     EXPECT_EQ(VersionOf(link.Read(6)), "1.00");
     EXPECT_EQ(link.Read(1), Hex("12"));
+    ExpectIdleWithoutCpu(printer.Pid());  // a connection open and quiet
     EXPECT_EQ(printer.Stop(), 0);
 }
 
