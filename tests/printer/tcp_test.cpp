@@ -136,9 +136,14 @@ TEST(PrinterTcpTest, ConnectsToTheToolsServerAndReconnects) {
 
 TEST(PrinterTcpTest, LogShowsBootPacingAndStoreKeepsTheBody) {
     ScratchDir dir;
+    dir.Write("nv.dat", "NV\x02 dump");
     SimPrinter printer(Listen({"--log", dir / "log", "--store", dir / "store", "--capture",
-                               dir / "capture", "--paper", dir / "paper"}));
+                               dir / "capture", "--paper", dir / "paper", "--nvram",
+                               dir / "nv.dat", "--ready-file", dir / "ready"}));
+    EXPECT_EQ(dir.Read("ready"), "ready " + printer.Ready() + "\n");
     RawLink link = RawLink::Tcp(printer.Port());
+    link.Write(Hex("1D 69 4E"));
+    EXPECT_EQ(link.Read(9), "NV\x02 dump");
     const std::string body = RandomBytes(292, 5);
     const std::string boot = Hex("1B 5B 42 24 01 00 00 00") + body;
     link.Write(boot.substr(0, 3));
@@ -160,10 +165,10 @@ TEST(PrinterTcpTest, LogShowsBootPacingAndStoreKeepsTheBody) {
         fields >> ms >> count;
         if (count != "#") counts.push_back(std::stoul(count));
     }
-    ASSERT_GE(counts.size(), 3u);
-    EXPECT_EQ(std::vector<std::size_t>(counts.begin(), counts.begin() + 3), (std::vector<std::size_t>{3, 5, 256}));
+    ASSERT_GE(counts.size(), 4u);  // the NVRAM request, then the boot pieces
+    EXPECT_EQ(std::vector<std::size_t>(counts.begin(), counts.begin() + 4), (std::vector<std::size_t>{3, 3, 5, 256}));
     EXPECT_EQ(dir.Read("store/boot.bin"), body);
-    EXPECT_EQ(dir.Read("capture"), boot + "Thank you\n" + Hex("1D 04 01"));
+    EXPECT_EQ(dir.Read("capture"), Hex("1D 69 4E") + boot + "Thank you\n" + Hex("1D 04 01"));
     EXPECT_EQ(dir.Read("paper"), "Thank you\n");
 }
 
