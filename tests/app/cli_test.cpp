@@ -200,7 +200,7 @@ TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {}, {"--port", "7", "a.txt"}, {"--count", "3", "a.txt"}, {"--command"},
              {"--command", "1B 40", "a.txt"}, {"--bogus", "a.txt"}, {"a.txt", "b.txt"},
-             {"--command", "1B", "--count", "-1"}}) {
+             {"--command", "1B", "--count", "-1"}, {"--timeout", "0", "a.txt"}}) {
         r = RunCli(args);
         EXPECT_EQ(r.status, 2) << args.size();
         EXPECT_NE(r.err.find("Usage: posbench-cli"), std::string::npos);
@@ -219,6 +219,16 @@ TEST_F(CliTest, CtrlCCancelsALongScript) {
     EXPECT_LT(r.took, 20s);
     EXPECT_EQ(LinesOf(r.out),
               (std::vector<std::string>{"waiting", "Error or operator initiated cancel on line  2"}));
+}
+
+TEST_F(CliTest, TimeoutEndsTheWaitForAPrinterThatNeverAnswers) {
+    StartPrinter({"--fault", "silent-after=0"});
+    const CliResult r =
+        RunCli(With({"--command", "1D 49 40 27", "--count", "17", "--timeout", "1"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_LT(r.took, 8s);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("not done after 1 s (--timeout): cancelled"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, SecondCtrlCEndsAtOnceWhileTheLinkIsRecovering) {

@@ -20,7 +20,8 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool takesValue =
-            arg == "--dir" || arg == "--port" || arg == "--command" || arg == "--count";
+            arg == "--dir" || arg == "--port" || arg == "--command" || arg == "--count" ||
+            arg == "--timeout";
         if (takesValue && i + 1 >= args.size()) {
             error = arg + " needs a value";
             return false;
@@ -51,6 +52,13 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
             }
             options.count = static_cast<int32_t>(count);
             countGiven = true;
+        } else if (arg == "--timeout") {
+            long seconds = 0;
+            if (!ParseNumber(args[++i], 1, 86400, seconds)) {
+                error = "--timeout takes a number of seconds from 1 to 86400";
+                return false;
+            }
+            options.timeoutSeconds = static_cast<int32_t>(seconds);
         } else if (arg == "--") {
             files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
@@ -86,8 +94,8 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
 }
 
 std::string UsageText() {
-    return R"(Usage: posbench-cli [--dir DIR] [--port N] FILE
-       posbench-cli [--dir DIR] [--port N] --command "DATA" [--count N]
+    return R"(Usage: posbench-cli [--dir DIR] [--port N] [--timeout S] FILE
+       posbench-cli [--dir DIR] [--port N] [--timeout S] --command "DATA" [--count N]
 
 Sends FILE, or one command, to a printer port exactly as the main window's Send does, prints
 every status line as it is added (lines of at most 55 characters), then the response text
@@ -100,6 +108,8 @@ every status line as it is added (lines of at most 55 characters), then the resp
   --count N       after the command, read N reply bytes (default 0: no read)
   --port N        the port: the Nth entry of the port table built from Startup.ini
                   (default 1)
+  --timeout S     when the work has not ended after S seconds, cancel it as Ctrl-C does
+                  and end (exit status 1), without waiting for a link recovery
   --dir DIR       the program directory holding Startup.ini; without it $POSBENCH_HOME,
                   else $XDG_CONFIG_HOME/posbench, else ~/.config/posbench. The directory is
                   created when missing and sample files it lacks are copied in.
@@ -114,15 +124,16 @@ The ports come from Startup.ini in the program directory, for example:
 
 The program runs until the port's work is done (no script, download, read, write or delay
 left) and, when the printer was reset, until its link has been closed and reopened (or given
-up). A reply that never starts to arrive is waited for until Ctrl-C, as in the window. Download
-progress is shown on standard error when it is a terminal.
+up). A reply that never arrives is waited for until Ctrl-C, as in the window: after 10 silent
+seconds standard error says so once; --timeout bounds the wait.
+Download progress is shown on standard error when it is a terminal.
 
 Ctrl-C is the Cancel button: every port stops and the work ends as it does on cancel. A
 second Ctrl-C exits at once.
 
 Exit status: 0 the work ended normally; 1 it ended with the cancel line, a download error, a
 port that would not open (or was not ready) or a link that could not be re-established;
-2 wrong usage; 130 a second Ctrl-C.
+2 wrong usage; 130 a second Ctrl-C. The end by --timeout counts as a cancel (1).
 )";
 }
 

@@ -13,6 +13,7 @@ struct CliOptions {
     bool commandMode = false; // --command given
     std::string command;      // --command: a data line ("1B 40", "\"text\"")
     int32_t count = 0;        // --count: reply bytes to read after the command
+    int32_t timeoutSeconds = 0;  // --timeout: cancel when not done by then (0: wait on)
     bool help = false;
 };
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -21,7 +22,9 @@
 #include "app/SendDispatcher.h"
 #include "base/Events.h"
 #include "base/Numbers.h"
+#include "base/StringOps.h"
 #include "base/Views.h"
+#include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
 #include "download/Downloads.h"
@@ -34,6 +37,8 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
+// A reply that has not come after this long is pointed out, with the way to stop waiting.
+constexpr auto kReplyHintAfter = std::chrono::seconds(10);
 
 std::atomic<int> gInterrupts{0};
 std::atomic<bool> gCancelPosted{false};
@@ -100,17 +105,62 @@ int Run(const CliOptions& options, const char* argv0) {
     const bool sent = window.Send();
 
     bool cancelled = false;
+    bool timedOut = false;
+    bool hinted = false;
+    bool recoveryNoted = false;
+    const auto started = std::chrono::steady_clock::now();
+    auto quietSince = started;
+    int32_t lastRcvdCount = gPortState(port).RcvdCount;
     // A command with a count is done once that many bytes have come back (or the port stops).
     auto awaitingReply = [&] {
         return sent && options.commandMode && options.count > 0 && !gbStop(port) &&
                gPortState(port).RcvdCount - receivedBefore < options.count;
     };
+    // Called at least once per 500 ms tick, so the deadline and the hint are never late by more.
     RunMainLoop(timers, [&] {
         if (gCancelPosted.exchange(false)) {
             window.btnCancel_Click();
             cancelled = true;
         }
-        return PortHasWork(port) || timers.AnyInProgress() || (!cancelled && awaitingReply());
+        if (options.timeoutSeconds > 0 && !timedOut &&
+            std::chrono::steady_clock::now() - started >=
+                std::chrono::seconds(options.timeoutSeconds)) {
+            std::fprintf(stderr, "posbench-cli: not done after %d s (--timeout): cancelled\n",
+                         options.timeoutSeconds);
+            window.btnCancel_Click();
+            cancelled = true;
+            timedOut = true;
+        }
+        // A read waits for as long as the printer stays silent; say so once.
+        const auto now = std::chrono::steady_clock::now();
+        const bool waitingForReply = gbReadPending(port) || awaitingReply();
+        if (!waitingForReply || gPortState(port).RcvdCount != lastRcvdCount) {
+            lastRcvdCount = gPortState(port).RcvdCount;
+            quietSince = now;
+        } else if (!hinted && !cancelled && now - quietSince >= kReplyHintAfter) {
+            hinted = true;
+            std::fprintf(stderr,
+                         "posbench-cli: port %d: no reply from the printer for %lld s; still "
+                         "waiting (Ctrl-C cancels, --timeout S bounds the wait)\n",
+                         port, static_cast<long long>(kReplyHintAfter.count()));
+        }
+        if (PortHasWork(port) || (!cancelled && awaitingReply())) return true;
+        // After --timeout a link recovery under way is not waited out: the run is over.
+        if (timedOut || !timers.AnyInProgress()) return false;
+        if (!recoveryNoted) {
+            // Recovery shows nothing until the link is back, which takes seconds.
+            recoveryNoted = true;
+            for (int16_t p = 1; p <= giNumPorts; ++p) {
+                if (!timers.InProgress(p)) continue;
+                std::fprintf(stderr,
+                             "posbench-cli: port %d: waiting for its link to be closed and "
+                             "reopened (%ld s settle time, then up to %d retries %ld s apart); "
+                             "Ctrl-C cancels\n",
+                             p, SettleTimeMs(UCase(Left(gsPortTable(p), 3))) / 1000, kMaxRetries,
+                             kRetryMs / 1000);
+            }
+        }
+        return true;
     });
 
     if (const std::string response = view.response.Text(); !response.empty())
