@@ -168,7 +168,7 @@ TEST_F(CliTest, FailedStatusCheckEndsWithTheCancelLineAndStatusOne) {
                                                "Response:  (12) "}));
 }
 
-TEST_F(CliTest, CommandReadsItsCountOfReplyBytes) {
+TEST_F(CliTest, CommandReadsItsCountOfReplyBytesAndUnsentTypesSaySo) {
     StartPrinter({"--model", "Q350"});
     CliResult r = RunCli(With({"--command", "1D 49 40 27", "--count", "17"}));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
@@ -181,6 +181,12 @@ TEST_F(CliTest, CommandReadsItsCountOfReplyBytes) {
     r = RunCli(With({"--command", "1B QQ"}));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Invalid hex character\n");
+
+    // A file of a type Send does not pass on: nothing sent, and the user is told so.
+    r = RunCli(With({dir.Write("notes.doc", "x")}));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("notes.doc: nothing sent"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {

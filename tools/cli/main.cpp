@@ -55,6 +55,16 @@ void WatchInterrupts(sigset_t set) {
     }
 }
 
+// The file types that Send passes to a port; any other (INI included: catalogues and
+// configuration definitions belong to the desktop program) is quietly not sent.
+bool SentByType(const std::string& fileName) {
+    static const char* const kSent[] = {"TXT", "AXI", "BIN", "PBT", "LGO", "BMP", "IB1", "IB2"};
+    const std::string type = UCase(Right(fileName, 3));
+    for (const char* known : kSent)
+        if (type == known) return true;
+    return false;
+}
+
 std::string ExecutablePath(const char* argv0) {
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -103,6 +113,11 @@ int Run(const CliOptions& options, const char* argv0) {
     }
     const int32_t receivedBefore = gPortState(port).RcvdCount;
     const bool sent = window.Send();
+    if (sent && !options.commandMode && !SentByType(view.fileName))
+        std::fprintf(stderr,
+                     "posbench-cli: %s: nothing sent: only TXT and AXI (scripts) and BIN, PBT, "
+                     "LGO, BMP, IB1, IB2 (downloads) are sent\n",
+                     options.file.c_str());
 
     bool cancelled = false;
     bool timedOut = false;
