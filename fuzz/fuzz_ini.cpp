@@ -29,9 +29,10 @@ bool Trimmed(const std::string& s) {
 bool PlainName(const std::string& s) {
     return Trimmed(s) && Printable(s) && s.find_first_of("[]=;\"") == std::string::npos;
 }
+// A value read loses one pair of enclosing quotes ('...' as well as "...").
 bool PlainValue(const std::string& s) {
-    return s.size() <= kIniValueMax && Printable(s) && s.find('"') == std::string::npos &&
-           (s.empty() || Trimmed(s));
+    const bool quoted = s.size() >= 2 && (s.front() == '\'' || s.front() == '"') && s.back() == s.front();
+    return s.size() <= kIniValueMax && Printable(s) && !quoted && (s.empty() || Trimmed(s));
 }
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;

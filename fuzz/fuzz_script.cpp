@@ -2,7 +2,7 @@
 // device that answers every write with bytes taken from the input. Downloads, capture files and
 // chained scripts resolve their names inside the scratch directory: scripts that hold a "/" or
 // "\" are not run. A script that has not finished after the pass bound while its port waits for
-// nothing is reported on stderr (set POSBENCH_FUZZ_HANG_ABORT=1 to stop at it).
+// nothing (no read, no delay) is reported on stderr (set POSBENCH_FUZZ_HANG_ABORT=1 to stop at it).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include "FuzzSupport.h"
 #include "comm/PortRequests.h"
 #include "script/ScriptProcessor.h"
+#include "script/ScriptState.h"
 
 using namespace posbench;
 
@@ -31,8 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gbStop(1) = false;
     gbScriptRunning(1) = true;
     RunTextFile(1, false, path);
-    if (!rig.Drive(3000) && std::getenv("POSBENCH_FUZZ_HANG_ABORT")) {
-        std::fprintf(stderr, "script still running after the pass bound\n");
+    // A read that no reply will complete waits as it should (the operator cancels it).
+    const bool rested = rig.Drive(3000);
+    const bool waiting = gbReadPending(1) || gbDelay(1) || rig.dev->reading;
+    if (!rested && !waiting && std::getenv("POSBENCH_FUZZ_HANG_ABORT")) {
+        std::fprintf(stderr, "script still running after the pass bound; last status lines:\n");
+        const auto& lines = rig.status.lines;
+        for (std::size_t i = lines.size() > 8 ? lines.size() - 8 : 0; i < lines.size(); ++i)
+            std::fprintf(stderr, "  %s\n", lines[i].c_str());
+        std::fprintf(stderr, "  (%zu writes, line %d)\n", rig.dev->writes.size(),
+                     static_cast<int>(gPortState(1).LineNum));
         std::abort();
     }
     return 0;
