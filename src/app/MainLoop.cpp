@@ -55,7 +55,7 @@ void RunMainLoop(LinkRecovery& timers, const std::function<bool()>& keepRunning)
         timers.Poll();
         const auto wait = std::min(StateMachineIdleWait(),
                                    std::chrono::milliseconds(timers.UntilNextTick()));
-        if (wait.count() > 0) WaitEvents(wait);
+        if (wait.count() > 0) WaitEventsOrInput(wait);
     }
 }
 

@@ -28,9 +28,9 @@ bool PortHasWork(int16_t port);
 // reopens) run the 500 ms tick when it is due. Pass nullptr to remove.
 void InstallTimerPump(LinkRecovery* timers);
 
-// The main loop: a state-machine pass, the tick when due, and a sleep in WaitEvents when the
-// pass made no progress (until the next poll or the next tick, whichever comes first), for as
-// long as keepRunning answers true.
+// The main loop: a state-machine pass, the tick when due, and a sleep in WaitEventsOrInput
+// when the pass made no progress (until the next poll, the next tick or a pending read's
+// bytes, whichever comes first), for as long as keepRunning answers true.
 void RunMainLoop(LinkRecovery& timers, const std::function<bool()>& keepRunning);
 
 }  // namespace posbench

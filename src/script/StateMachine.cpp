@@ -27,10 +27,14 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr milliseconds kIdleWait{5};  // nothing to do: unsolicited serial data seen within this
-constexpr milliseconds kPollWait{1};  // a read or write is being polled
+// A write draining the driver's output queue: nothing wakes the loop when it empties.
+constexpr milliseconds kPollWait{1};
+// A read waiting for its bytes: their arrival wakes the loop (a reader thread's notice, or the
+// line's watched descriptor), so this only bounds how late a timeout is noticed.
+constexpr milliseconds kReadWait = kIdleWait;
 
 // What a port's step did, in rising order of urgency for the loop.
-enum class Activity { Idle, Delaying, Polling, Progress };
+enum class Activity { Idle, Delaying, Awaiting, Polling, Progress };
 
 // The request a step was serving; a run-time error drops it so that it is not retried forever.
 enum class Step { None, Write, StartRead, Read, FileDl, FlashDl, BootDl, Unsolicited, IBankDl,
@@ -137,7 +141,7 @@ Activity ReadStep(int16_t port) {
         Display("Time out");
         return Activity::Progress;
     }
-    return Activity::Polling;
+    return Activity::Awaiting;
 }
 
 // The first applicable step for the port; `step` names the request being served.
@@ -302,12 +306,13 @@ Activity ServePort(int16_t port) {
 }
 
 milliseconds WaitFor(Activity busiest, int32_t nearestDelayMs) {
+    const milliseconds delayWait{
+        std::clamp<int32_t>(nearestDelayMs, 1, static_cast<int32_t>(kIdleWait.count()))};
     switch (busiest) {
         case Activity::Progress: return milliseconds{0};
         case Activity::Polling: return kPollWait;
-        case Activity::Delaying:
-            return milliseconds{std::clamp<int32_t>(nearestDelayMs, 1,
-                                                    static_cast<int32_t>(kIdleWait.count()))};
+        case Activity::Awaiting: return std::min(kReadWait, delayWait);
+        case Activity::Delaying: return delayWait;
         case Activity::Idle: break;
     }
     return kIdleWait;
@@ -354,7 +359,7 @@ milliseconds StateMachineIdleWait() { return gNextWait; }
 void RunStateMachine(const std::function<bool()>& keepRunning) {
     while (!gbEndRequested.load() && keepRunning()) {
         StateMachinePass();
-        if (gNextWait.count() > 0) WaitEvents(gNextWait);
+        if (gNextWait.count() > 0) WaitEventsOrInput(gNextWait);
     }
 }
 
@@ -404,7 +409,7 @@ bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int
         }
         while (!DeviceOf(port).ReadIsComplete()) {
             if (DeviceOf(port).BlockIsComplete()) GetAndProcessRead(port);
-            WaitEvents(kPollWait);
+            WaitEventsOrInput(kReadWait);
             if (gbStop(port)) {
                 Display("Operator requested cancel");
                 return false;

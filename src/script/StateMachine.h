@@ -21,12 +21,13 @@ void StateMachineInit();
 bool StateMachinePass();
 
 // How long the loop may sleep after the pass just made: zero when a step made progress (more
-// may follow at once), 1 ms while a read or a write is being polled, otherwise a few ms (less
-// when a delay ends sooner). Device reader threads wake the sleep early by posting notices.
+// may follow at once), 1 ms while a write drains, otherwise a few ms (less when a delay ends
+// sooner). A pending read's bytes end the sleep early: reader threads post notices, serial
+// and parallel lines arm a watch on their descriptor (the loop waits in WaitEventsOrInput).
 std::chrono::milliseconds StateMachineIdleWait();
 
-// The main loop: passes until keepRunning answers false, sleeping in WaitEvents between passes
-// that made no progress so that an idle program does not burn a core.
+// The main loop: passes until keepRunning answers false, sleeping in WaitEventsOrInput between
+// passes that made no progress so that an idle program does not burn a core.
 void RunStateMachine(const std::function<bool()>& keepRunning);
 
 // Init followed by the loop for the life of the program; returns only after EndStateMachine.

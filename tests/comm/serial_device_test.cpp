@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cerrno>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "base/Events.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
 #include "comm/PtyPrinter.h"
@@ -262,6 +266,85 @@ TEST_F(SerialLine, AHungUpLineFailsWithoutHanging) {
     EXPECT_FALSE(PumpUntil([&] { return dev.ReadIsComplete(); }, 200));
     EXPECT_NE(dev.LastError().find("Read Error: " + std::to_string(EIO)), std::string::npos)
         << dev.LastError();
+}
+
+// CPU time of this thread, to tell a sleeping loop from a spinning one.
+std::chrono::microseconds ThreadCpu() {
+    rusage use{};
+    getrusage(RUSAGE_THREAD, &use);
+    return std::chrono::seconds(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           std::chrono::microseconds(use.ru_utime.tv_usec + use.ru_stime.tv_usec);
+}
+
+// Runs the engine loop's input-aware wait (5 ms bound) for ms of real time, calling poll each
+// turn; returns the CPU time spent and counts the turns.
+template <class Poll>
+std::chrono::microseconds LoopFor(int ms, Poll poll, int& turns) {
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    const auto cpu = ThreadCpu();
+    for (turns = 0; Clock::now() < end; ++turns) {
+        poll();
+        WaitEventsOrInput(std::chrono::milliseconds(5));
+    }
+    return ThreadCpu() - cpu;
+}
+
+TEST_F(SerialLine, ARequestedReadWatchesTheLineUntilItCompletesOrCloses) {
+    // The device's own descriptor: the one open on the line besides the printer's slave end.
+    int line = -1;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        int fd = std::stoi(entry.path().filename().string());
+        if (fd != printer.slave() && std::filesystem::read_symlink(entry.path(), ec) == printer.path())
+            line = fd;
+    }
+    ASSERT_GE(line, 0);
+    EXPECT_TRUE(dev.ReadIsComplete());
+    EXPECT_FALSE(InputWatched(line));  // the outstanding read alone watches nothing
+
+    dev.ReadCount(2);
+    dev.BlockCount(2);
+    ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
+    EXPECT_TRUE(InputWatched(line));
+    EXPECT_FALSE(dev.ReadIsComplete());
+    EXPECT_TRUE(InputWatched(line));
+
+    // The answer ends the loop's wait at once, and the read collects it.
+    ASSERT_TRUE(printer.Send("ok"));
+    auto start = std::chrono::steady_clock::now();
+    WaitEventsOrInput(std::chrono::milliseconds(5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+    EXPECT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
+    EXPECT_EQ(dev.GetReadData(), "ok");
+    EXPECT_FALSE(InputWatched(line));
+
+    ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
+    EXPECT_TRUE(InputWatched(line));
+    ASSERT_TRUE(dev.CloseComm());
+    EXPECT_FALSE(InputWatched(line));
+}
+
+TEST_F(SerialLine, BytesNobodyCollectsNeverMakeTheLoopSpin) {
+    int turns = 0;
+    // Unsolicited bytes with no read requested.
+    ASSERT_TRUE(printer.Send("unsolicited"));
+    EXPECT_LT(LoopFor(300, [] {}, turns), std::chrono::milliseconds(100));
+    EXPECT_LT(turns, 100);
+
+    // A read requested, then abandoned (the operator's cancel): one wake-up at most.
+    dev.ReadCount(50);
+    dev.BlockCount(50);
+    ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
+    EXPECT_FALSE(dev.ReadIsComplete());
+    ASSERT_TRUE(printer.Send("more"));
+    EXPECT_LT(LoopFor(300, [] {}, turns), std::chrono::milliseconds(100));
+    EXPECT_LT(turns, 100);
+
+    // A hung-up line reports itself readable for ever while the read keeps being polled.
+    printer.CloseMaster();
+    EXPECT_LT(LoopFor(300, [&] { dev.ReadIsComplete(); }, turns), std::chrono::milliseconds(100));
+    EXPECT_LT(turns, 100);
 }
 
 TEST(SerialNames, OnlyComNamesOneToSixteenOpen) {

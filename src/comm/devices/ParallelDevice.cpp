@@ -132,6 +132,7 @@ bool clsLPT::ReadComm(int32_t lReadFlg) {
                 if (!StartInput(NextReadSize())) return false;
                 mbReadIdle = false;
             }
+            mPort.AwaitRead();
         }
         return true;
     } catch (...) {
@@ -145,11 +146,18 @@ bool clsLPT::Step(bool& appended) {
     mstrLastError.clear();
     // Between exchanges no read runs: the read is complete while its count stays reached.
     if (mbReadIdle) return mlRcvCount >= mlReadCount;
-    if (!CollectRead(appended)) return false;
-    if (mlRcvCount < mlReadCount) {
-        if (!StartInput(NextReadSize())) mbReadIdle = true;  // ReadComm may start afresh
+    if (!CollectRead(appended)) {
+        mPort.AwaitRead();
         return false;
     }
+    if (mlRcvCount < mlReadCount) {
+        if (StartInput(NextReadSize()))
+            mPort.AwaitRead();
+        else
+            mbReadIdle = true;  // ReadComm may start afresh
+        return false;
+    }
+    mPort.StopAwaiting();
     mbReadIdle = true;
     mlStopRead = 1;
     WaitTimeLPT(kTurnWait);
@@ -183,6 +191,7 @@ std::string clsLPT::GetReadData() { return PortDevice::GetReadData(); }
 
 bool clsLPT::ReadShutdown(int32_t lType) {
     mPort.CancelRead();
+    mPort.StopAwaiting();
     mbReadIdle = true;
     mlStopRead = lType;
     return true;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "base/Events.h"
 #include "base/Tick.h"
 
 namespace posbench {
@@ -77,6 +78,7 @@ int PortIo::Open(const std::string& path, bool requireTerminal) {
 
 int PortIo::Close() {
     if (fd_ < 0) return 0;
+    StopAwaiting();  // the number may be reused the moment it is closed
     writeTail_.clear();
     readState_ = ReadState::Idle;
     if (saved_) ioctl(fd_, TCSETS2, saved_.get());
@@ -266,6 +268,19 @@ std::string PortIo::TakeRead() {
 void PortIo::CancelRead() {
     readState_ = ReadState::Idle;
     readGot_ = 0;
+}
+
+void PortIo::AwaitRead() {
+    if (fd_ < 0) return;
+    if (readState_ == ReadState::Ended) {
+        WakeEvents();
+    } else if (readState_ == ReadState::Running && terminal_) {
+        WatchInput(fd_);
+    }
+}
+
+void PortIo::StopAwaiting() {
+    if (fd_ >= 0) UnwatchInput(fd_);
 }
 
 }  // namespace posbench

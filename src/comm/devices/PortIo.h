@@ -86,6 +86,15 @@ public:
     std::string TakeRead();
     void CancelRead();
 
+    // For a reader that has polled and still waits: makes the engine loop's input-aware wait
+    // end when the read can move on. A running read on a terminal line arms a one-shot watch
+    // on the descriptor; a read that has already ended (its bytes or error await collection)
+    // wakes the loop at once. A bare printer port's driver may call itself readable all the
+    // time, so its running read is left to the loop's bounded wait.
+    void AwaitRead();
+    // Drops the watch (the read completed, was shut down, or the line closes).
+    void StopAwaiting();
+
 private:
     enum class ReadState { Idle, Running, Ended };
     void AdvanceRead();

@@ -113,6 +113,7 @@ bool clsRS232::ReadComm(int32_t) {
         if (!mbDataAvailable || mlRcvCount < mlReadCount) {
             if (!mbDataAvailable) msBuffer.clear();
             mlStopRead = 3;  // read requested
+            mPort.AwaitRead();
         }
         return true;
     } catch (...) {
@@ -125,14 +126,22 @@ bool clsRS232::ReadIsComplete() {
     try {
         mstrLastError.clear();
         bool appended = false;
-        if (!CollectRead(appended)) return mlStopRead == 1;
+        if (!CollectRead(appended)) {
+            if (mlStopRead == 1) {
+                mPort.StopAwaiting();
+                return true;
+            }
+            mPort.AwaitRead();
+            return false;
+        }
         if (mlRcvCount >= mlReadCount) {
+            mPort.StopAwaiting();
             // Keep one byte's read outstanding so that the next answer is noticed.
             if (!StartInput(1)) return false;
             mlStopRead = 1;
             return true;
         }
-        StartInput(NextReadSize());
+        if (StartInput(NextReadSize())) mPort.AwaitRead();
         return false;
     } catch (...) {
         mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
