@@ -90,10 +90,17 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& interr
             kill(pid, SIGKILL);
             break;
         }
-        pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-        if (poll(fds, 2, 100) > 0) {
+        // The terminal is read as it fills: a full one would block the program's progress line.
+        const int ttyFd = terminal ? terminal->MasterFd() : -1;
+        pollfd fds[3] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}, {ttyFd, POLLIN, 0}};
+        if (poll(fds, 3, 100) > 0) {
             if (outFd >= 0 && fds[0].revents) Drain(outFd, result.out);
             if (errFd >= 0 && fds[1].revents) Drain(errFd, result.err);
+            if (ttyFd >= 0 && (fds[2].revents & POLLIN)) {
+                char buffer[4096];
+                const ssize_t n = read(ttyFd, buffer, sizeof buffer);
+                if (n > 0) result.err.append(buffer, static_cast<std::size_t>(n));
+            }
         }
         if (sent < interrupts && !interruptAfter.empty() &&
             result.out.find(interruptAfter) != std::string::npos &&
@@ -109,7 +116,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& interr
     waitpid(pid, &status, 0);
     result.took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (terminal) result.err = terminal->Read(1 << 20, 200ms);
+    if (terminal) result.err += terminal->Read(1 << 20, 200ms);
     return result;
 }
 
