@@ -53,7 +53,7 @@ void RunMainLoop(LinkRecovery& timers, const std::function<bool()>& keepRunning)
     while (keepRunning()) {
         StateMachinePass();
         timers.Poll();
-        const auto wait = std::min(StateMachineIdleWait(),
+        const auto wait = std::min(StateMachineInputWait(),
                                    std::chrono::milliseconds(timers.UntilNextTick()));
         if (wait.count() > 0) WaitEventsOrInput(wait);
     }

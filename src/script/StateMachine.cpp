@@ -29,8 +29,9 @@ using std::chrono::milliseconds;
 constexpr milliseconds kIdleWait{5};  // nothing to do: unsolicited serial data seen within this
 // A write draining the driver's output queue: nothing wakes the loop when it empties.
 constexpr milliseconds kPollWait{1};
-// A read waiting for its bytes: their arrival wakes the loop (a reader thread's notice, or the
-// line's watched descriptor), so this only bounds how late a timeout is noticed.
+// A read waiting for its bytes, in a wait that their arrival ends (a reader thread's notice, or
+// the line's watched descriptor): the bound only limits how late a timeout is noticed. A wait
+// blind to input (the desktop program's timer) polls a read at kPollWait.
 constexpr milliseconds kReadWait = kIdleWait;
 
 // What a port's step did, in rising order of urgency for the loop.
@@ -43,6 +44,7 @@ enum class Step { None, Write, StartRead, Read, FileDl, FlashDl, BootDl, Unsolic
 int32_t giPassCounter = 10;
 std::atomic<bool> gbEndRequested{false};
 milliseconds gNextWait = kIdleWait;
+milliseconds gNextInputWait = kIdleWait;
 
 // Signed distance from deadline to now, correct across the 32-bit wrap of the tick count.
 int32_t PastDeadline(int32_t deadline) {
@@ -305,13 +307,13 @@ Activity ServePort(int16_t port) {
     return activity;
 }
 
-milliseconds WaitFor(Activity busiest, int32_t nearestDelayMs) {
+milliseconds WaitFor(Activity busiest, int32_t nearestDelayMs, bool inputWakes) {
     const milliseconds delayWait{
         std::clamp<int32_t>(nearestDelayMs, 1, static_cast<int32_t>(kIdleWait.count()))};
     switch (busiest) {
         case Activity::Progress: return milliseconds{0};
         case Activity::Polling: return kPollWait;
-        case Activity::Awaiting: return std::min(kReadWait, delayWait);
+        case Activity::Awaiting: return inputWakes ? std::min(kReadWait, delayWait) : kPollWait;
         case Activity::Delaying: return delayWait;
         case Activity::Idle: break;
     }
@@ -335,6 +337,7 @@ void StateMachineInit() {
     }
     giPassCounter = 10;
     gNextWait = kIdleWait;
+    gNextInputWait = kIdleWait;
 }
 
 bool StateMachinePass() {
@@ -346,7 +349,8 @@ bool StateMachinePass() {
             nearestDelay = std::min(nearestDelay, -PastDeadline(gPortState(p).DelayUntil) + 1);
         busiest = std::max(busiest, activity);
     }
-    gNextWait = WaitFor(busiest, nearestDelay);
+    gNextWait = WaitFor(busiest, nearestDelay, false);
+    gNextInputWait = WaitFor(busiest, nearestDelay, true);
     if (--giPassCounter < 1) {
         giPassCounter = giEventPasses;
         DoEvents();
@@ -356,10 +360,12 @@ bool StateMachinePass() {
 
 milliseconds StateMachineIdleWait() { return gNextWait; }
 
+milliseconds StateMachineInputWait() { return gNextInputWait; }
+
 void RunStateMachine(const std::function<bool()>& keepRunning) {
     while (!gbEndRequested.load() && keepRunning()) {
         StateMachinePass();
-        if (gNextWait.count() > 0) WaitEventsOrInput(gNextWait);
+        if (gNextInputWait.count() > 0) WaitEventsOrInput(gNextInputWait);
     }
 }
 
@@ -378,6 +384,7 @@ void ResetStateMachineGlobals() {
     giPassCounter = 10;
     gbEndRequested.store(false);
     gNextWait = kIdleWait;
+    gNextInputWait = kIdleWait;
 }
 
 bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port) {

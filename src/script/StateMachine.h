@@ -21,10 +21,13 @@ void StateMachineInit();
 bool StateMachinePass();
 
 // How long the loop may sleep after the pass just made: zero when a step made progress (more
-// may follow at once), 1 ms while a write drains, otherwise a few ms (less when a delay ends
-// sooner). A pending read's bytes end the sleep early: reader threads post notices, serial
-// and parallel lines arm a watch on their descriptor (the loop waits in WaitEventsOrInput).
+// may follow at once), 1 ms while a read or a write is being polled, otherwise a few ms (less
+// when a delay ends sooner). For a wait that cannot see a read's bytes arrive.
 std::chrono::milliseconds StateMachineIdleWait();
+// The same for a sleep in WaitEventsOrInput, which a pending read's bytes end early (reader
+// threads post notices, serial and parallel lines arm a watch on their descriptor): a read
+// waits a few ms instead of a 1 ms poll; a write draining its output queue still polls.
+std::chrono::milliseconds StateMachineInputWait();
 
 // The main loop: passes until keepRunning answers false, sleeping in WaitEventsOrInput between
 // passes that made no progress so that an idle program does not burn a core.
