@@ -69,8 +69,6 @@ protected:
 };
 
 TEST_P(FlashDownloadTest, OneMebibyteAndAHundredBytesIn17Sectors) {
-    // The large image runs once, for real, over loopback.
-    if (GetParam() == Medium::Pty) GTEST_SKIP() << "run over loopback only";
     FlashCompletely(1048576 + 100, "0x1F", 17);
 }
 
