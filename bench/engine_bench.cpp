@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "comm/CommGlobals.h"
@@ -81,9 +82,16 @@ void HexScript(bool tcp, long lines) {
     RunTextFile(1, false, path);
     const auto limit = start + std::chrono::seconds(120);
     RunStateMachine([&] { return (gbScriptRunning(1) || gbSendPending(1)) && Clock::now() < limit; });
+    // Timed until the printer has every byte, not only until the last write was handed over.
+    const auto want = static_cast<std::uintmax_t>(lines) * 5;
+    std::error_code ec;
+    while (std::filesystem::file_size(capture, ec) < want && Clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     const double secs = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("%s: %ld lines in %.3f s = %.0f lines/s\n", tcp ? "tcp loopback" : "pseudo-terminal",
-                lines, secs, static_cast<double>(lines) / secs);
+    const std::uintmax_t got = std::filesystem::file_size(capture, ec);
+    std::printf("%s: %ld lines in %.3f s = %.0f lines/s%s\n", tcp ? "tcp loopback" : "pseudo-terminal",
+                lines, secs, static_cast<double>(lines) / secs,
+                got == want ? "" : " (the printer did not get every byte)");
     gcolDevices.Clear();
 }
 
