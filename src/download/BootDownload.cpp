@@ -3,7 +3,6 @@
 #include "base/Display.h"
 #include "base/File.h"
 #include "base/RuntimeError.h"
-#include "comm/Device.h"
 #include "comm/PortRequests.h"
 #include "download/DownloadSupport.h"
 #include "download/Downloads.h"
@@ -22,58 +21,29 @@ constexpr int16_t Second = 2;
 constexpr int16_t Pause = 3;
 constexpr int16_t Body = 4;
 constexpr int16_t Finish = 5;
-constexpr int16_t Abort = 6;
 }  // namespace step
 
 DownloadTable gBoot;
 
-void EndRecord(int16_t port, DownloadRecord& rec, bool ok) {
-    CloseFile(rec.fileNumber);
-    rec.fileNumber = 0;
-    const bool wasActive = rec.active;
-    rec.active = false;
-    gbBootDl(port) = false;
-    gsOutData.clear();
-    if (wasActive) ReportEnded(port, ok);
-}
-
-bool AbortStep(int16_t port, DownloadRecord& rec) {
-    ArmReconnect(port, 300);
-    EndRecord(port, rec, false);
-    Display(PortWords(port) + " Download File " + rec.name + " Aborted");
-    return false;
-}
+bool AbortStep(int16_t port, DownloadRecord& rec) { return AbortDownload(port, rec, gbBootDl); }
 
 // Opens the file and checks it; false when the download cannot start.
 bool Start(int16_t port, DownloadRecord& rec, const std::string& fileName) {
-    std::string name = fileName;
-    if (!GetCompletePath(name, gDlDefaultPath(port).boot)) {
-        Display(gsFileErr);
-        return false;
-    }
-    const bool nameOk = CheckFileName(name);
-    const std::string bare = gsSplitName;
-    if (!OpenFile(name, open_mode::BinaryRead)) {
-        Display(gsFileErr);
-        Display("Error Opening " + bare);
-        return false;
-    }
-    rec = DownloadRecord{};
-    rec.fileNumber = giFileNum;
-    rec.fileSize = FileLen(rec.fileNumber);
-    rec.name = bare;
-    rec.what = "Boot " + bare;
+    const auto opened =
+        OpenDownloadFile(fileName, gDlDefaultPath(port).boot, "Error Opening ", rec);
+    if (!opened) return false;
+    rec.what = "Boot " + rec.name;
     rec.active = true;
     gbDlAbort(port) = false;  // a cancel of an earlier download must not cut this one's pauses
     if (rec.fileSize < kMinBootFile) {
         Display("Invalid Boot File");
         return AbortStep(port, rec);
     }
-    if (!nameOk) {
+    if (!opened->nameOk) {
         Display("Invalid File Name");
         return AbortStep(port, rec);
     }
-    Display(PortWords(port) + " Downloading Boot " + bare);
+    Display(PortWords(port) + " Downloading Boot " + rec.name);
     rec.step = step::Head;
     rec.piecesTotal = 2 + PiecesIn(rec.fileSize - kHeadBytes - kSecondBytes);
     ReportPieces(port, rec);
@@ -122,11 +92,9 @@ bool RunSteps(int16_t port, DownloadRecord& rec) {
             case step::Finish:
                 WaitFileTime(port, 1500);
                 ArmReconnect(port, 300);
-                EndRecord(port, rec, true);
+                EndDownload(port, rec, gbBootDl, true);
                 Display(PortWords(port) + " Download File " + rec.name + " is Complete");
                 return true;
-            case step::Abort:
-                return AbortStep(port, rec);
             default:
                 Raise(err::InvalidProcedureCall);
         }
@@ -134,30 +102,12 @@ bool RunSteps(int16_t port, DownloadRecord& rec) {
     return true;
 }
 
+const StepMachine kBoot{gBoot, gbBootDl, "Internal Boot Error ", Start, RunSteps};
+
 }  // namespace
 
 bool BootDownload(int16_t port, bool& abort, const std::string& fileName) {
-    try {
-        gsOutData.clear();
-        glOutCount = 0;
-        glDlReadMode = STOP_R_NUM;
-        DownloadRecord& rec = RecordOf(gBoot, port);
-        if (rec.active && !fileName.empty() && !gbBootDl(port)) EndRecord(port, rec, false);
-        // A call without a name continues a download; there is none left to continue.
-        if (!rec.active && (fileName.empty() || !Start(port, rec, fileName))) return false;
-        if (abort) rec.step = step::Abort;
-        return RunSteps(port, rec);
-    } catch (...) {
-        const RuntimeError e = CurrentRuntimeError();
-        Display(ErrorLine("Internal Boot Error ", e, ": "));
-        Display(ErrorLine(PortWords(port) + " File Error. ", e, " "));
-        try {
-            EndRecord(port, RecordOf(gBoot, port), false);
-        } catch (...) {
-            gsOutData.clear();
-        }
-        return false;
-    }
+    return CallStepMachine(port, abort, fileName, kBoot);
 }
 
 void ResetBootRecords() { gBoot.reset(); }

@@ -4,7 +4,6 @@
 #include "base/File.h"
 #include "base/Numbers.h"
 #include "base/RuntimeError.h"
-#include "comm/Device.h"
 #include "comm/PortRequests.h"
 #include "download/DownloadSupport.h"
 #include "download/Downloads.h"
@@ -15,20 +14,10 @@ namespace {
 
 DownloadTable gFile;
 
-void EndRecord(int16_t port, DownloadRecord& rec, bool ok) {
-    CloseFile(rec.fileNumber);
-    rec.fileNumber = 0;
-    const bool wasActive = rec.active;
-    rec.active = false;
-    gbFileDl(port) = false;
-    gsOutData.clear();
-    if (wasActive) ReportEnded(port, ok);
-}
-
 // The end of a download that ran: all sent, or stopped.
 void EndStep(int16_t port, DownloadRecord& rec) {
     const bool stopped = gbStop(port);
-    EndRecord(port, rec, !stopped);
+    EndDownload(port, rec, gbFileDl, !stopped);
     if (stopped)
         Display("Error or operator initiated cancel.");
     else
@@ -49,31 +38,18 @@ bool NextBodyPiece(int16_t port, DownloadRecord& rec) {
 
 // Opens the file; false when the download cannot start.
 bool Start(int16_t port, DownloadRecord& rec, const std::string& fileName) {
-    std::string name = fileName;
-    if (!GetCompletePath(name, gDlDefaultPath(port).file)) {
-        Display(gsFileErr);
-        return false;
-    }
-    const bool nameOk = CheckFileName(name);
-    const std::string bare = gsSplitName;
-    if (!OpenFile(name, open_mode::BinaryRead)) {
-        Display(gsFileErr);
-        Display("Error Opening File" + bare);
-        return false;
-    }
-    rec = DownloadRecord{};
-    rec.fileNumber = giFileNum;
-    rec.fileSize = FileLen(rec.fileNumber);
+    const auto opened =
+        OpenDownloadFile(fileName, gDlDefaultPath(port).file, "Error Opening File", rec);
+    if (!opened) return false;
     rec.sentCount = kPieceSize;
-    rec.name = bare;
-    rec.what = "File " + bare;
-    if (!nameOk) {
+    rec.what = "File " + rec.name;
+    if (!opened->nameOk) {
         // Nothing was sent: the end is not reported as a completed download.
         Display("Invalid File Name");
-        EndRecord(port, rec, false);
+        EndDownload(port, rec, gbFileDl, false);
         return false;
     }
-    Display(bare + " file size is: " + CStr(rec.fileSize));
+    Display(rec.name + " file size is: " + CStr(rec.fileSize));
     rec.active = true;
     rec.piecesTotal = PiecesIn(rec.fileSize);
     ReportPieces(port, rec);
@@ -85,15 +61,10 @@ bool Start(int16_t port, DownloadRecord& rec, const std::string& fileName) {
 bool FileDownload(int16_t port, bool& abort, const std::string& prefix,
                   const std::string& fileName) {
     try {
-        gsOutData.clear();
-        glOutCount = 0;
-        glDlReadMode = STOP_R_NUM;
-        DownloadRecord& rec = RecordOf(gFile, port);
-        if (!rec.active || (!fileName.empty() && !gbFileDl(port))) {
+        DownloadRecord& rec = BeginDownloadCall(port, fileName, gFile, gbFileDl);
+        if (!rec.active) {
             // A call without a name continues a download; there is none left to continue.
-            if (fileName.empty()) return false;
-            if (rec.active) EndRecord(port, rec, false);
-            if (!Start(port, rec, fileName)) return false;
+            if (fileName.empty() || !Start(port, rec, fileName)) return false;
             if (!prefix.empty()) {
                 gsOutData = prefix;
                 return true;
@@ -104,11 +75,7 @@ bool FileDownload(int16_t port, bool& abort, const std::string& prefix,
         return !abort;
     } catch (...) {
         Display(ErrorLine("Download file Error ", CurrentRuntimeError(), ": "));
-        try {
-            EndRecord(port, RecordOf(gFile, port), false);
-        } catch (...) {
-            gsOutData.clear();
-        }
+        EndDownloadAfterError(port, gFile, gbFileDl);
         return false;
     }
 }

@@ -22,27 +22,11 @@ constexpr int16_t SelectBank = 2;
 constexpr int16_t CheckSelect = 3;
 constexpr int16_t Body = 4;
 constexpr int16_t Finish = 5;
-constexpr int16_t Abort = 6;
 }  // namespace step
 
 DownloadTable gBank;
 
-void EndRecord(int16_t port, DownloadRecord& rec, bool ok) {
-    CloseFile(rec.fileNumber);
-    rec.fileNumber = 0;
-    const bool wasActive = rec.active;
-    rec.active = false;
-    gbIBankDl(port) = false;
-    gsOutData.clear();
-    if (wasActive) ReportEnded(port, ok);
-}
-
-bool AbortStep(int16_t port, DownloadRecord& rec) {
-    ArmReconnect(port, 300);
-    EndRecord(port, rec, false);
-    Display(PortWords(port) + " Download File " + rec.name + " Aborted");
-    return false;
-}
+bool AbortStep(int16_t port, DownloadRecord& rec) { return AbortDownload(port, rec, gbIBankDl); }
 
 void WantAnswer() {
     glOutCount = 1;
@@ -51,32 +35,19 @@ void WantAnswer() {
 
 // Opens the file and checks it; false when the download cannot start.
 bool Start(int16_t port, DownloadRecord& rec, const std::string& fileName) {
-    std::string name = fileName;
-    if (!GetCompletePath(name, gDlDefaultPath(port).boot)) {
-        Display(gsFileErr);
-        return false;
-    }
-    const bool nameOk = CheckFileName(name);
-    const std::string bare = gsSplitName;
-    if (!OpenFile(name, open_mode::BinaryRead)) {
-        Display(gsFileErr);
-        Display("Error Opening " + bare);
-        return false;
-    }
-    rec = DownloadRecord{};
-    rec.fileNumber = giFileNum;
-    rec.fileSize = FileLen(rec.fileNumber);
-    if (rec.fileSize < kMinBankFile || !nameOk) {
+    const auto opened =
+        OpenDownloadFile(fileName, gDlDefaultPath(port).boot, "Error Opening ", rec);
+    if (!opened) return false;
+    if (rec.fileSize < kMinBankFile || !opened->nameOk) {
         Display(rec.fileSize < kMinBankFile ? "Invalid Imager File" : "Invalid File Name");
-        EndRecord(port, rec, false);
+        EndDownload(port, rec, gbIBankDl, false);
         return false;
     }
-    rec.bank = EqualsNoCase(Right(name, 3), "IB2") ? 2 : 1;
+    rec.bank = EqualsNoCase(Right(opened->path, 3), "IB2") ? 2 : 1;
     rec.sentCount = kPieceSize;
-    rec.name = bare;
-    rec.what = "Image bank " + bare;
-    Display(PortWords(port) + " Downloading Image Bank" + bare);
-    Display(bare + " file size is: " + CStr(rec.fileSize));
+    rec.what = "Image bank " + rec.name;
+    Display(PortWords(port) + " Downloading Image Bank" + rec.name);
+    Display(rec.name + " file size is: " + CStr(rec.fileSize));
     rec.active = true;
     rec.step = step::EnterDownload;
     rec.piecesTotal = PiecesIn(rec.fileSize);
@@ -131,11 +102,9 @@ bool RunSteps(int16_t port, DownloadRecord& rec) {
                 Display(PortWords(port) + " Download File " + rec.name + " is Complete");
                 WaitFileTime(port, 500);
                 ArmReconnect(port, 300);
-                EndRecord(port, rec, ok);
+                EndDownload(port, rec, gbIBankDl, ok);
                 return true;
             }
-            case step::Abort:
-                return AbortStep(port, rec);
             default:
                 Raise(err::InvalidProcedureCall);
         }
@@ -143,30 +112,13 @@ bool RunSteps(int16_t port, DownloadRecord& rec) {
     return true;
 }
 
+const StepMachine kImageBank{gBank, gbIBankDl, "Internal Imager Bank Download Error ", Start,
+                             RunSteps};
+
 }  // namespace
 
 bool ImageBankDownload(int16_t port, bool& abort, const std::string& fileName) {
-    try {
-        gsOutData.clear();
-        glOutCount = 0;
-        glDlReadMode = STOP_R_NUM;
-        DownloadRecord& rec = RecordOf(gBank, port);
-        if (rec.active && !fileName.empty() && !gbIBankDl(port)) EndRecord(port, rec, false);
-        // A call without a name continues a download; there is none left to continue.
-        if (!rec.active && (fileName.empty() || !Start(port, rec, fileName))) return false;
-        if (abort) rec.step = step::Abort;
-        return RunSteps(port, rec);
-    } catch (...) {
-        const RuntimeError e = CurrentRuntimeError();
-        Display(ErrorLine("Internal Imager Bank Download Error ", e, ": "));
-        Display(ErrorLine(PortWords(port) + " File Error. ", e, " "));
-        try {
-            EndRecord(port, RecordOf(gBank, port), false);
-        } catch (...) {
-            gsOutData.clear();
-        }
-        return false;
-    }
+    return CallStepMachine(port, abort, fileName, kImageBank);
 }
 
 void ResetImageBankRecords() { gBank.reset(); }
