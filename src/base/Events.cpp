@@ -38,6 +38,15 @@ std::vector<int>& Watched() {
     return watched;
 }
 
+std::function<void()>& WatchObserver() {
+    static std::function<void()> observer;
+    return observer;
+}
+
+void WatchSetChanged() {
+    if (auto& observer = WatchObserver()) observer();
+}
+
 void Signal(const Queue& q) {
     if (q.wakeFd < 0) return;
     const uint64_t one = 1;
@@ -113,16 +122,27 @@ void WaitEventsOrInput(std::chrono::milliseconds maxWait) { Wait(maxWait, true);
 void WatchInput(int fd) {
     if (fd < 0 || InputWatched(fd)) return;
     Watched().push_back(fd);
+    WatchSetChanged();
 }
 
-void UnwatchInput(int fd) { std::erase(Watched(), fd); }
+void UnwatchInput(int fd) {
+    if (std::erase(Watched(), fd) > 0) WatchSetChanged();
+}
 
 bool InputWatched(int fd) {
     const auto& watched = Watched();
     return std::find(watched.begin(), watched.end(), fd) != watched.end();
 }
 
+std::vector<int> WatchedInputs() { return Watched(); }
+
+void SetInputWatchObserver(std::function<void()> observer) { WatchObserver() = std::move(observer); }
+
 void WakeEvents() { Signal(TheQueue()); }
+
+int EventPumpFd() { return TheQueue().wakeFd; }
+
+void DrainEventPumpFd() { Drain(TheQueue()); }
 
 void DiscardNotices() {
     Queue& q = TheQueue();

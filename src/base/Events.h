@@ -5,6 +5,7 @@
 // that the engine loop's wait also ends when their bytes arrive.
 #include <chrono>
 #include <functional>
+#include <vector>
 
 namespace posbench {
 
@@ -35,9 +36,22 @@ void WatchInput(int fd);
 // Drop the watch (before the descriptor is closed: its number may be reused at once).
 void UnwatchInput(int fd);
 bool InputWatched(int fd);
+// The descriptors watched now, in arming order (user-interface thread only).
+std::vector<int> WatchedInputs();
+// Called on the user-interface thread after every change to the watch set (arming, dropping, a
+// wait dropping those it reported), so that a window system's event loop can mirror the set with
+// its own notifiers; empty to remove. It must not arm or drop watches itself.
+void SetInputWatchObserver(std::function<void()> observer);
 
 // Thread-safe: end a WaitEvents early without posting work.
 void WakeEvents();
+
+// The pump's wake-up descriptor (-1 if it could not be created), readable while a notice or a
+// wake is pending: for a window system's event loop to wait on instead of WaitEvents. Never read
+// it directly: call DrainEventPumpFd and then DoEvents, so a notice posted in between wakes again.
+int EventPumpFd();
+// Resets the wake-up descriptor's count (it stays readable until then).
+void DrainEventPumpFd();
 
 // Drop queued notices and a pending wake without running them (between tests, and when a
 // program shuts down).

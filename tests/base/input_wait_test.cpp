@@ -1,10 +1,12 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "base/Events.h"
 
@@ -97,6 +99,36 @@ TEST(InputWait, NoticesAndWakesStillEndTheInputAwareWait) {
     DiscardNotices();
     EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
     UnwatchInput(quiet.in());
+}
+
+// A window system's loop mirrors the watch set and waits on the pump's descriptor instead.
+TEST(InputWait, AnOutsideLoopSeesEveryChangeAndThePumpDescriptor) {
+    Pipe a, b;
+    std::vector<std::vector<int>> seen;
+    SetInputWatchObserver([&seen] { seen.push_back(WatchedInputs()); });
+    WatchInput(a.in());
+    WatchInput(a.in());  // no change, no call
+    WatchInput(b.in());
+    UnwatchInput(b.in());
+    UnwatchInput(b.in());
+    a.Put();
+    WaitEventsOrInput(1000ms);  // drops the watch it reported
+    SetInputWatchObserver(nullptr);
+    const std::vector<std::vector<int>> expected{{a.in()}, {a.in(), b.in()}, {a.in()}, {}};
+    EXPECT_EQ(seen, expected);
+
+    // Readable from a post until drained, whatever thread posted.
+    const auto readable = [] {
+        pollfd p{EventPumpFd(), POLLIN, 0};
+        return poll(&p, 1, 0) == 1;
+    };
+    ASSERT_GE(EventPumpFd(), 0);
+    EXPECT_FALSE(readable());
+    std::thread([] { PostNotice([] {}); }).join();
+    EXPECT_TRUE(readable());
+    DrainEventPumpFd();
+    EXPECT_FALSE(readable());
+    DoEvents();
 }
 
 }  // namespace
