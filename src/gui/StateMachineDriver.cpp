@@ -1,7 +1,9 @@
 #include "gui/StateMachineDriver.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <algorithm>
+#include <vector>
 
 #include "base/Events.h"
 #include "script/StateMachine.h"
@@ -9,8 +11,9 @@
 namespace posbench::gui {
 
 namespace {
-int gPumpDepth = 0;  // window pumps in progress on the stack (engine waits)
-}
+int gPumpDepth = 0;     // window pumps in progress on the stack (engine waits)
+uint64_t gPasses = 0;
+}  // namespace
 
 StateMachineDriver::StateMachineDriver(QObject* parent) : QObject(parent) {
     timer_.setSingleShot(true);
@@ -18,7 +21,10 @@ StateMachineDriver::StateMachineDriver(QObject* parent) : QObject(parent) {
     connect(&timer_, &QTimer::timeout, this, [this] { Step(); });
 }
 
-StateMachineDriver::~StateMachineDriver() { SetWindowPump(nullptr); }
+StateMachineDriver::~StateMachineDriver() {
+    SetInputWatchObserver(nullptr);
+    SetWindowPump(nullptr);
+}
 
 void StateMachineDriver::Start() {
     SetWindowPump([] {
@@ -26,19 +32,79 @@ void StateMachineDriver::Start() {
         QCoreApplication::processEvents();
         --gPumpDepth;
     });
+    const int pumpFd = EventPumpFd();
+    if (pumpFd >= 0 && !pumpNotifier_) {
+        pumpNotifier_ = new QSocketNotifier(pumpFd, QSocketNotifier::Read, this);
+        connect(pumpNotifier_, &QSocketNotifier::activated, this, [this] {
+            if (gPumpDepth > 0) {
+                // Stays readable until the next pass drains it: quiet until then.
+                pumpNotifier_->setEnabled(false);
+                Defer();
+                return;
+            }
+            Step();
+        });
+    }
+    SetInputWatchObserver([this] { MirrorWatches(); });
+    MirrorWatches();
     timer_.start(0);
+}
+
+uint64_t StateMachineDriver::PassesRun() { return gPasses; }
+
+void StateMachineDriver::Defer() {
+    if (!timer_.isActive()) timer_.start(kIdleBeat);
 }
 
 void StateMachineDriver::Step() {
     if (gPumpDepth > 0) {
-        timer_.start(kIdleBeat);
+        Defer();
         return;
     }
-    DoEvents();  // device notices first: a reader's data is then seen by this pass
+    timer_.stop();
+    DrainEventPumpFd();  // before the notices: one posted from now on wakes the loop again
+    DoEvents();          // device notices first: a reader's data is then seen by this pass
     const bool busy = StateMachinePass();
-    std::chrono::milliseconds wait = StateMachineIdleWait();
+    ++gPasses;
+    // Without the pump's descriptor nothing ends the sleep early: poll a read instead.
+    std::chrono::milliseconds wait = pumpNotifier_ ? StateMachineInputWait() : StateMachineIdleWait();
     if (!busy) wait = std::max(wait, kIdleBeat);
+    // Notifiers silenced while an engine wait was pumping listen again.
+    if (pumpNotifier_) pumpNotifier_->setEnabled(true);
+    for (auto& [fd, notifier] : inputNotifiers_) notifier->setEnabled(true);
     timer_.start(wait);
+}
+
+void StateMachineDriver::InputArrived(int fd, QSocketNotifier* notifier) {
+    // One wake-up per watch: bytes nobody collects must not fire again and again.
+    notifier->setEnabled(false);
+    if (gPumpDepth > 0) {
+        Defer();  // the engine's wait polls the line itself and keeps its watch
+        return;
+    }
+    UnwatchInput(fd);  // the reader arms it again once it has collected and still waits
+    Step();
+}
+
+void StateMachineDriver::MirrorWatches() {
+    const std::vector<int> watched = WatchedInputs();
+    for (auto it = inputNotifiers_.begin(); it != inputNotifiers_.end();) {
+        if (std::find(watched.begin(), watched.end(), it->first) == watched.end()) {
+            // Possibly inside its own signal, and the descriptor may be closed next.
+            it->second->setEnabled(false);
+            it->second->deleteLater();
+            it = inputNotifiers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (int fd : watched) {
+        if (inputNotifiers_.contains(fd)) continue;
+        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this,
+                [this, fd, notifier] { InputArrived(fd, notifier); });
+        inputNotifiers_.emplace(fd, notifier);
+    }
 }
 
 }  // namespace posbench::gui
