@@ -36,8 +36,7 @@ bool RunStartup(const std::function<void()>& createMainWindow) {
 }
 
 bool PortHasWork(int16_t port) {
-    return gbScriptRunning(port) || gbFileDl(port) || gbFlashDl(port) || gbBootDl(port) ||
-           gbIBankDl(port) || gbSendPending(port) || gbReadAfterWrite(port) ||
+    return PortIsActive(port) || gbIBankDl(port) || gbSendPending(port) || gbReadAfterWrite(port) ||
            gbReadPending(port) || gbDelay(port) || gbConfigPending(port);
 }
 

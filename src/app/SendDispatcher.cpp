@@ -4,6 +4,7 @@
 
 #include "app/LinkRecovery.h"
 #include "base/Display.h"
+#include "base/Events.h"
 #include "base/Numbers.h"
 #include "base/RuntimeError.h"
 #include "base/StringOps.h"
@@ -44,6 +45,7 @@ bool ConvertLine(std::string line) {
 void QueueFirstBlock(int16_t port, const std::string& bytes) {
     gsSendData(port) = bytes;
     gbSendPending(port) = true;
+    WakeEvents();
 }
 
 }  // namespace
@@ -76,8 +78,9 @@ bool MainWindow::Send() {
             gPortState(port).LoopDepth = 0;
         }
         giEventPasses = 10;
-        if (view_.CommandPanelShown()) return SendCommand(port);
-        return SendFile(port, fileName);
+        const bool sent = view_.CommandPanelShown() ? SendCommand(port) : SendFile(port, fileName);
+        WakeEvents();  // the engine loop may be asleep until its next beat: the request goes now
+        return sent;
     } catch (...) {
         Display(ErrorLine("frmMain, Send Error: ", CurrentRuntimeError(), ": "));
         return false;
@@ -219,7 +222,7 @@ void MainWindow::btnPollDev_Click() {
             Display("No Active Ports");
             return;
         }
-        if (gbScriptRunning(port) || gbFileDl(port) || gbFlashDl(port) || gbBootDl(port)) {
+        if (PortIsActive(port)) {
             Display("Port " + Str(port) + " is active");
             return;
         }
@@ -245,6 +248,7 @@ void MainWindow::btnReset_Click() {
         }
         gbStop(port) = false;
         SendReset(port);
+        WakeEvents();
     } catch (...) {
         Display(ErrorLine("frmMain, btnReset Error: ", CurrentRuntimeError(), ": "));
     }

@@ -423,7 +423,7 @@ bool ProcessTextFile(int16_t port, const std::string& fileName) {
             return false;
         }
         gbConfigPending(port) = false;
-        if (gbScriptRunning(port) || gbFileDl(port) || gbFlashDl(port) || gbBootDl(port)) {
+        if (PortIsActive(port)) {
             Display("Port " + Str(port) + " is active");
             return false;
         }
