@@ -19,31 +19,9 @@ namespace {
 
 using test::PumpUntil;
 
-class SerialLine : public testing::Test {
+class SerialLine : public test::PtyLineTest<clsRS232> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(printer.ok());
-        gsDevicePaths["COM1"] = printer.path();
-        ASSERT_TRUE(dev.OpenComm("COM1")) << dev.LastError();
-    }
-
-    // Polls the running read and notes how many bytes each step brought.
-    std::vector<size_t> CollectSteps(std::string& all) {
-        std::vector<size_t> steps;
-        bool complete = false;
-        PumpUntil([&] {
-            complete = dev.ReadIsComplete();
-            std::string part = dev.GetReadData();
-            if (!part.empty()) steps.push_back(part.size());
-            all += part;
-            return complete;
-        });
-        EXPECT_TRUE(complete);
-        return steps;
-    }
-
-    test::PtyPrinter printer;
-    clsRS232 dev;
+    SerialLine() : PtyLineTest("COM1") {}
 };
 
 TEST_F(SerialLine, WriteAndReadExchangeCarriesEveryByteValue) {
