@@ -13,7 +13,6 @@ namespace posbench {
 
 namespace {
 
-std::string WithCode(const char* text, int code) { return text + std::to_string(code); }
 
 // The printer's back channel needs a moment between the end of a write or read and the next
 // turn of the line.
@@ -184,10 +183,6 @@ bool clsLPT::DataAvailable() {
         return false;
     }
 }
-
-bool clsLPT::BlockIsComplete() { return PortDevice::BlockIsComplete(); }
-
-std::string clsLPT::GetReadData() { return PortDevice::GetReadData(); }
 
 bool clsLPT::ReadShutdown(int32_t lType) {
     mPort.CancelRead();

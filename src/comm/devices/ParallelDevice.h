@@ -19,8 +19,6 @@ public:
     bool WriteComm(const std::string& sLine) override;
     bool ReadComm(int32_t lReadFlg) override;
     bool ReadIsComplete() override;
-    bool BlockIsComplete() override;
-    std::string GetReadData() override;
     bool ReadShutdown(int32_t lType) override;
     bool PollDev() override;
     bool DataAvailable() override;

@@ -12,7 +12,6 @@ namespace posbench {
 
 namespace {
 
-std::string WithCode(const char* text, int code) { return text + std::to_string(code); }
 
 // Modem lines a comm-event mask watches.
 int LinesOfMask(int32_t mask) {

@@ -61,6 +61,8 @@ public:
 protected:
     explicit PortDevice(std::string className);
 
+    // A failure text followed by the system's error number ("Invalid Handle: 2").
+    static std::string WithCode(const char* text, int code) { return text + std::to_string(code); }
     // "clsRS232, WriteComm Error: " style prefixes of this class.
     std::string Prefix(const char* member, bool comma = true) const;
     // The whole number after the medium's letters ("COM", "LPT"; any case) when it lies in

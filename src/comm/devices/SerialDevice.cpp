@@ -12,7 +12,6 @@ namespace {
 
 constexpr int32_t kQueueSize = 1024;
 
-std::string WithCode(const char* text, int code) { return text + std::to_string(code); }
 
 }  // namespace
 
@@ -161,10 +160,6 @@ bool clsRS232::DataAvailable() {
         return false;
     }
 }
-
-bool clsRS232::BlockIsComplete() { return PortDevice::BlockIsComplete(); }
-
-std::string clsRS232::GetReadData() { return PortDevice::GetReadData(); }
 
 bool clsRS232::ReadShutdown(int32_t) { return true; }
 
