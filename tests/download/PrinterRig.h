@@ -30,8 +30,6 @@
 
 namespace posbench::test {
 
-enum class Medium { Tcp, Pty };
-
 inline std::string MediumName(const testing::TestParamInfo<Medium>& info) {
     return info.param == Medium::Tcp ? "Tcp" : "Pty";
 }
@@ -84,17 +82,9 @@ public:
         std::vector<std::string> args{"--log",   dir / "printer.log", "--flash", dir / "flash.bin",
                                       "--store", dir / "store",       "--reset-ms", "300"};
         args.insert(args.end(), extra.begin(), extra.end());
-        std::string ini;
-        if (medium == Medium::Tcp) {
-            args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
-            printer = std::make_unique<SimPrinter>(args);
-            ini = "[Communication]\nTCP=127.0.0.1:" + std::to_string(printer->Port()) + ", ON\n";
-        } else {
-            args.insert(args.begin(), {"--pty", dir / "com1"});
-            printer = std::make_unique<SimPrinter>(args);
-            ini = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" + printer->Path() + "\n";
-        }
-        std::ofstream(dir / "home/Startup.ini") << ini;
+        MediumPrinter started = StartOnMedium(medium, std::move(args), dir / "com1");
+        printer = std::move(started.printer);
+        std::ofstream(dir / "home/Startup.ini") << started.startupIni;
         ASSERT_TRUE(Startup());
         ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
         ASSERT_EQ(giNumPorts, 1);

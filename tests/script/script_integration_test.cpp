@@ -34,7 +34,7 @@ using test::ScratchDir;
 using test::SimPrinter;
 using namespace std::string_literals;
 
-enum class Medium { Tcp, Pty };
+using test::Medium;
 
 std::string Lines(const std::vector<std::string>& lines) {
     std::string text;
@@ -61,17 +61,9 @@ protected:
     // The printer on this test's medium, and a Startup.ini that names it.
     void StartPrinter(std::vector<std::string> args) {
         args.insert(args.begin(), {"--capture", capture});
-        std::string ini;
-        if (GetParam() == Medium::Tcp) {
-            args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
-            printer = std::make_unique<SimPrinter>(args);
-            ini = "[Communication]\nTCP=127.0.0.1:" + std::to_string(printer->Port()) + ", ON\n";
-        } else {
-            args.insert(args.begin(), {"--pty", dir / "com1"});
-            printer = std::make_unique<SimPrinter>(args);
-            ini = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" + printer->Path() + "\n";
-        }
-        std::ofstream(dir / "home/Startup.ini") << ini;
+        test::MediumPrinter started = test::StartOnMedium(GetParam(), std::move(args), dir / "com1");
+        printer = std::move(started.printer);
+        std::ofstream(dir / "home/Startup.ini") << started.startupIni;
     }
     void TearDown() override {
         gcolDevices.Clear();

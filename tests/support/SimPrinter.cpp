@@ -130,4 +130,21 @@ int SimPrinter::Stop() {
     return status_;
 }
 
+MediumPrinter StartOnMedium(Medium medium, std::vector<std::string> args,
+                            const std::string& ptyLink) {
+    MediumPrinter started;
+    if (medium == Medium::Tcp) {
+        args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
+        started.printer = std::make_unique<SimPrinter>(args);
+        started.startupIni =
+            "[Communication]\nTCP=127.0.0.1:" + std::to_string(started.printer->Port()) + ", ON\n";
+    } else {
+        args.insert(args.begin(), {"--pty", ptyLink});
+        started.printer = std::make_unique<SimPrinter>(args);
+        started.startupIni = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" +
+                             started.printer->Path() + "\n";
+    }
+    return started;
+}
+
 }  // namespace posbench::test

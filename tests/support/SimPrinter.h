@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,5 +47,16 @@ private:
     int status_ = -1;
     std::string ready_, kind_, where_;
 };
+
+// The two media the engine's end-to-end tests run over: a TCP printer on a free loopback port, or
+// a serial printer on a pseudo-terminal whose slave is linked at ptyLink.
+enum class Medium { Tcp, Pty };
+
+struct MediumPrinter {
+    std::unique_ptr<SimPrinter> printer;
+    std::string startupIni;  // a Startup.ini that defines port 1 on that printer, ON
+};
+MediumPrinter StartOnMedium(Medium medium, std::vector<std::string> args,
+                            const std::string& ptyLink);
 
 }  // namespace posbench::test
