@@ -99,7 +99,7 @@ bool InFalseWhile(const PortState& st) {
 void OpenWhile(int16_t port, bool condition) {
     PortState& st = gPortState(port);
     const long level = st.LoopDepth + 1;
-    st.LoopLine(level) = st.LineNum;
+    st.LoopLine(level) = st.FileLine;
     st.WhileFalse(level) = !condition;
     st.Skipping = !condition;
     st.LoopDepth = static_cast<int16_t>(level);
@@ -120,8 +120,7 @@ void EndWhile(int16_t port) {
     const long level = st.LoopDepth;
     st.LoopDepth = static_cast<int16_t>(level - 1);
     if (st.WhileFalse(level)) return;
-    st.LineNum = static_cast<int16_t>(st.LoopLine(level) - 1);
-    RewindScript(st.FileNum, st.LineNum);
+    GoBackToLine(st, static_cast<int16_t>(st.LoopLine(level) - 1));
     DoEvents();
 }
 

@@ -83,7 +83,10 @@ void ProcessRcvt(int16_t port, const std::string& line) {
     ps.ExpectTotal = glOutCount;
     ps.RcvdCount = 0;
     glWaitReadMode = 2;
-    gbReadPending(port) = true;
+    // A count of 0 expects no reply: a read marked pending that is never started would hold
+    // the port for ever.
+    if (glOutCount < 0) glOutCount = 0;
+    gbReadPending(port) = glOutCount > 0;
     ps.TimeFirstChar = true;
 
     std::string data = close > 0 ? Mid(line, close + 1) : Mid(line, 5);
@@ -97,7 +100,7 @@ void ProcessRcvt(int16_t port, const std::string& line) {
 }
 
 // SRVI: the printer connects to us; the TCP entry is reopened as a server for this one image.
-void ProcessSrvi(int16_t port) {
+bool ProcessSrvi(int16_t port) {
     gsSavedTCPMode = gsTCPAddress;
     gsTCPAddress = "SERVER";
     if (!OpenTCP("TCP", port)) {
@@ -106,7 +109,7 @@ void ProcessSrvi(int16_t port) {
         Display(gsCommErr);
         Display("Unable to open secondary channel");
         DisarmOutput();
-        return;
+        return false;
     }
     PortState& ps = gPortState(port);
     gsImageHdr.clear();
@@ -116,6 +119,7 @@ void ProcessSrvi(int16_t port) {
     gsOutData.clear();
     glOutCount = ps.ExpectTotal;
     glWaitReadMode = 2;
+    return true;
 }
 
 // Writes the display form of one received byte at out and returns the position after it:
@@ -195,39 +199,40 @@ void TakeEachByte(int16_t port, const std::string& data) {
 
 }  // namespace
 
-void ProcessWaitCommand(int16_t port, const std::string& line) {
+WaitForm ProcessWaitCommand(int16_t port, const std::string& line) {
     try {
         const std::string word = Left(line, 4);
         std::string rest = Mid(line, 5);
         if (!TrimLeadingSpaces(rest)) {
             Display("Invalid WAIT format");
             DisarmOutput();
-            return;
+            return WaitForm::Refused;
         }
         PortState& ps = gPortState(port);
 
         if (word == "DSRT") {
             DisarmOutput();
+            return WaitForm::ModemEvent;
         } else if (word == "RCVT") {
             ProcessRcvt(port, line);
         } else if (word == "RCVC") {
-            if (!ConvertWaitData(rest, "Invalid RCVC Parameter")) return;
+            if (!ConvertWaitData(rest, "Invalid RCVC Parameter")) return WaitForm::Refused;
             ps.ExpectTotal = 1;
             ps.RcvdCount = 0;
             WaitForCount(port, 1);
         } else if (word == "RCVN") {
-            if (!ConvertWaitData(rest, "Invalid RCVN Parameter")) return;
+            if (!ConvertWaitData(rest, "Invalid RCVN Parameter")) return WaitForm::Refused;
             ArmTimer(ps);
             ps.TimeFirstChar = true;
             WaitForCount(port, ps.ExpectTotal);
         } else if (word == "RCVI") {
-            if (!ConvertWaitData(rest, "Invalid RCVI Parameter")) return;
+            if (!ConvertWaitData(rest, "Invalid RCVI Parameter")) return WaitForm::Refused;
             gsImageHdr.clear();
             ps.ImageRcv = true;
             ArmTimer(ps);
             WaitForCount(port, ps.ExpectTotal);
         } else if (word == "SRVI") {
-            ProcessSrvi(port);
+            if (!ProcessSrvi(port)) return WaitForm::Refused;
         } else if (word == "RCVX") {
             gsImageHdr.clear();
             ArmTimer(ps);
@@ -240,11 +245,14 @@ void ProcessWaitCommand(int16_t port, const std::string& line) {
             // processor to wait on.
             Display("Invalid WAIT format");
             DisarmOutput();
+            return WaitForm::Refused;
         }
+        return WaitForm::Transfer;
     } catch (...) {
         const RuntimeError e = CurrentRuntimeError();
         Display("Error Number " + CStr(e.number()) + "  " + e.description());
         Display("Wait Command Error");
+        return WaitForm::Refused;
     }
 }
 

@@ -9,9 +9,14 @@
 
 namespace posbench {
 
+// What a [WAI] line asks of the processor: nothing (the line was refused, its message shown),
+// a watch for the line's modem-status event (DSRT), or the send and the count it left in
+// gsOutData and glOutCount.
+enum class WaitForm { Refused, ModemEvent, Transfer };
+
 // A [WAI] line: DSRT, RCVT(n), RCVC, RCVN, RCVI, SRVI or RCVX (case-sensitive, columns 1-4).
 // Any other word is refused with "Invalid WAIT format" and leaves nothing armed.
-void ProcessWaitCommand(int16_t port, const std::string& line);
+WaitForm ProcessWaitCommand(int16_t port, const std::string& line);
 
 // An [EXP] line: the expected status, written as the response text will look.
 void SetExpectedStatus(int16_t port, const std::string& line);

@@ -143,9 +143,17 @@ After WaitLine(int16_t scriptPort, const std::string& line) {
     // With a secondary channel chosen, waits run on that port.
     const int16_t port = gbSecActive ? giSecPort : scriptPort;
     gsOutData.clear();
-    ProcessWaitCommand(port, line);
+    const WaitForm form = ProcessWaitCommand(port, line);
+    // A refused line does nothing (its message is shown); above all it must not be taken for
+    // the modem-status form, whose request is empty too.
+    if (form == WaitForm::Refused) return After::Return;
     gsSendData(port) = gsOutData;
-    if (!gsOutData.empty()) {
+    if (form == WaitForm::ModemEvent) {
+        auto* portDevice = dynamic_cast<PortDevice*>(&gcolDevices.Item(port));
+        if (portDevice == nullptr)
+            throw RuntimeError(kErrNoSuchMember, "Object doesn't support this property or method");
+        if (!portDevice->EventWatchStartedOk(EV_DSR)) Display("Invalid Wait for Response Command");
+    } else if (!gsOutData.empty()) {
         gbSendPending(port) = true;
         if (glOutCount != 0) {
             glExpectCount(port) = glOutCount;
@@ -160,11 +168,6 @@ After WaitLine(int16_t scriptPort, const std::string& line) {
         glReadMode(port) = glWaitReadMode;
         gbStatusCheck(port) = false;
         gbReadPending(port) = gbSecActive;
-    } else {
-        auto* portDevice = dynamic_cast<PortDevice*>(&gcolDevices.Item(port));
-        if (portDevice == nullptr)
-            throw RuntimeError(kErrNoSuchMember, "Object doesn't support this property or method");
-        if (!portDevice->EventWatchStartedOk(EV_DSR)) Display("Invalid Wait for Response Command");
     }
     return After::Return;
 }
@@ -292,18 +295,35 @@ After Dispatch(int16_t port, std::string& line) {
     }
 }
 
-// PROG skipping: true when the line is dropped.
+// True for a PROG IF statement (the statement word, any case, as ProcessProgLine reads it).
+bool IsIfStatement(const std::string& line) {
+    const auto first = line.find_first_not_of(' ');
+    if (first == std::string::npos) return false;
+    const auto end = line.find(' ', first);
+    return UCase(line.substr(first, end == std::string::npos ? end : end - first)) == "IF";
+}
+
+// PROG skipping: true when the line is dropped. Blocks opened inside the skipped part are
+// counted, so that their own ELSE, ENDF and ENDW do not end the outer block's skipping.
 bool SkippedByProg(PortState& st, const std::string& line) {
     if (!st.Skipping) return false;
     if (InStr(line, "WHILE") > 0) {
         st.SkipWhileCount = ToInteger(st.SkipWhileCount + 1);
         return true;
     }
+    if (IsIfStatement(line)) {
+        st.SkipIfCount = ToInteger(st.SkipIfCount + 1);
+        return true;
+    }
+    if (InStr(line, "ENDF") > 0 && st.SkipIfCount > 0) {
+        --st.SkipIfCount;
+        return true;
+    }
     if (InStr(line, "ENDF") > 0 || InStr(line, "ENDW") > 0) {
         st.Skipping = false;
         return false;
     }
-    return InStr(line, "ELSE") == 0;
+    return InStr(line, "ELSE") == 0 || st.SkipIfCount > 0;
 }
 
 After ProcessLine(int16_t port, std::string line) {
@@ -372,6 +392,7 @@ void RunTextFile(int16_t port, bool stopRequested, const std::string& fileName) 
                 st.Response.clear();
                 st.FileNum = giFileNum;
                 st.LineNum = 0;
+                st.FileLine = 0;
                 st.ScriptFile = fileName;
                 st.FileOpen = true;
                 if (st.FileStackCount == 0) {
@@ -379,6 +400,7 @@ void RunTextFile(int16_t port, bool stopRequested, const std::string& fileName) 
                     // left open; a chained file goes on inside those of the file calling it.
                     st.Skipping = false;
                     st.SkipWhileCount = 0;
+                    st.SkipIfCount = 0;
                     st.LoopDepth = 0;
                     // A cancel of an earlier transfer must not cut this script's waits (the
                     // pause of PORT CLEAR, the TCP reopening); a cancel from now on does.
@@ -400,6 +422,7 @@ void RunTextFile(int16_t port, bool stopRequested, const std::string& fileName) 
             while (!gbStop(port) && !FileEOF(st.FileNum)) {
                 LineInput(st.FileNum, line);
                 st.LineNum = ToInteger(st.LineNum + 1);
+                st.FileLine = ToInteger(st.FileLine + 1);
                 if (ProcessLine(port, line) == After::Return) return;
             }
         }
@@ -449,6 +472,7 @@ void PutFileNumber(int16_t port, int16_t fileNum) {
         PortState& st = gPortState(port);
         if (st.FileStackCount < kMaxChainDepth) {
             st.FileStack.at(static_cast<std::size_t>(st.FileStackCount)) = fileNum;
+            st.FileLineStack.at(static_cast<std::size_t>(st.FileStackCount)) = st.FileLine;
             ++st.FileStackCount;
         }
     } catch (...) {
@@ -461,6 +485,8 @@ int16_t GetFileNumber(int16_t port) {
         PortState& st = gPortState(port);
         if (st.FileStackCount <= 0) return 0;
         --st.FileStackCount;
+        // The outer file goes on where it was: its loops count its own lines.
+        st.FileLine = st.FileLineStack.at(static_cast<std::size_t>(st.FileStackCount));
         return st.FileStack.at(static_cast<std::size_t>(st.FileStackCount));
     } catch (...) {
         Display(ErrorLine(" modControl GetFileNumber Error ", CurrentRuntimeError()));

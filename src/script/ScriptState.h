@@ -23,7 +23,12 @@ struct PortState {
     std::array<int16_t, kFileStackSize> FileStack{};
     int16_t FileStackCount = 0;
     int16_t LineNum = 0;
+    // Lines read from the current file itself (LineNum counts on across a chained file);
+    // loops go back by it. The outer files' counts wait on FileLineStack beside their handles.
+    int16_t FileLine = 0;
+    std::array<int16_t, kFileStackSize> FileLineStack{};
     int16_t SkipWhileCount = 0;
+    int16_t SkipIfCount = 0;      // IF blocks opened while skipping, still to be closed
     bool FileOpen = false;
     int32_t DelayUntil = 0;
     bool Skipping = false;

@@ -245,8 +245,7 @@ void LoopCommand(int16_t port, int16_t fileNum, const std::string& sub) {
             --st.LoopDepth;
             return;
         }
-        st.LineNum = st.LoopLine(st.LoopDepth);
-        RewindScript(fileNum, st.LineNum);
+        GoBackToLine(st, st.LoopLine(st.LoopDepth), fileNum);
         return;
     }
     const int32_t n = WholeNumber(sub);
@@ -256,7 +255,7 @@ void LoopCommand(int16_t port, int16_t fileNum, const std::string& sub) {
     }
     const long level = st.LoopDepth + 1;  // a ninth level is out of range
     st.LoopCount(level) = ToInteger(n);
-    st.LoopLine(level) = st.LineNum;
+    st.LoopLine(level) = st.FileLine;
     st.WhileFalse(level) = false;
     st.LoopDepth = static_cast<int16_t>(level);
 }
@@ -341,6 +340,12 @@ void KillCaptureFile(const std::string& name, int16_t port) {
     if (std::filesystem::is_regular_file(path, ec) && !std::filesystem::remove(path, ec)) {
         Display("Port" + Str(port) + ": can't delete " + *formed + " (" + ec.message() + ")");
     }
+}
+
+void GoBackToLine(PortState& st, int16_t lineCount, int16_t fileNum) {
+    st.FileLine = lineCount;
+    st.LineNum = lineCount;
+    RewindScript(fileNum != 0 ? fileNum : st.FileNum, lineCount);
 }
 
 void RewindScript(int16_t fileNum, int16_t lineCount) {

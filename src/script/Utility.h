@@ -9,6 +9,8 @@
 
 namespace posbench {
 
+struct PortState;
+
 // Capture numbers run 1..9999 and wrap back to 1.
 inline constexpr int32_t kMaxCaptureNumber = 9999;
 
@@ -37,5 +39,9 @@ void KillCaptureFile(const std::string& name, int16_t port);
 // Rewinds the script file and reads lineCount lines again, leaving the next LineInput at line
 // lineCount + 1. Used by LOOP NEXT and by PROG's ENDW.
 void RewindScript(int16_t fileNum, int16_t lineCount);
+
+// A loop going back: the port's current file (or fileNum) is rewound to its own line
+// lineCount, and the line counts restart there.
+void GoBackToLine(PortState& st, int16_t lineCount, int16_t fileNum = 0);
 
 }  // namespace posbench

@@ -139,13 +139,16 @@ TEST_F(ProgTest, WhileRereadsItsLineOnEveryPass) {
     EXPECT_EQ(gPortState(1).LineNum, 8);
 }
 
-TEST_F(ProgTest, FalseWhileSkipsNestedWhilesAndIfBlocksInside) {
+TEST_F(ProgTest, SkippedBlocksSkipTheWhileAndIfBlocksNestedInside) {
     const Lines scripts[] = {
         {"CLEAR", "SET X =5", "WHILE X < =3", "SHOW =1", "WHILE X > =0", "SHOW =2", "ENDW", "SHOW =3",
          "ENDW", "SHOW =4"},
         // ELSE and ENDF inside the false WHILE do not end its skipping
         {"CLEAR", "SET X =9", "WHILE X < =3", "IF X = =9", "SHOW =1", "ELSE", "SHOW =2", "ENDF",
-         "SHOW =3", "ENDW", "SHOW =4"}};
+         "SHOW =3", "ENDW", "SHOW =4"},
+        // an IF inside a false IF: its ELSE and ENDF belong to it, not to the outer block
+        {"CLEAR", "SET X =0", "IF X = =1", "IF X = =0", "SHOW =1", "ELSE", "SHOW =2", "ENDF",
+         "SHOW =3", "ENDF", "SHOW =4"}};
     for (const Lines& script : scripts) {
         SCOPED_TRACE(script[1]);
         status.lines.clear();
@@ -155,6 +158,14 @@ TEST_F(ProgTest, FalseWhileSkipsNestedWhilesAndIfBlocksInside) {
         EXPECT_EQ(gPortState(1).SkipWhileCount, 0);
         EXPECT_FALSE(gPortState(1).Skipping);
     }
+}
+
+TEST_F(ProgTest, LoopsAfterAChainedFileGoBackToTheirOwnLine) {
+    Write("sub.txt", {"[MES] a", "b", "c"});
+    Run(Write("main.txt", {"[CON] sub.txt", "[PRO] CLEAR", "SET I =0", "WHILE I < =2",
+                           "ADD I =1 I", "SHOW I", "ENDW", "[UTI] LOOP 2", "[MES] x",
+                           "[UTI] LOOP NEXT"}));
+    EXPECT_EQ(status.lines, (Lines{"a", "b", "c", "1", "2", "x", "x"}));
 }
 
 TEST_F(ProgTest, NestedWhilesAndIfElseRunTheRightBranches) {

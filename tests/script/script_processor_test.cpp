@@ -125,6 +125,12 @@ TEST_F(ScriptTest, WaitSendsThenReadsTheReplyBeforeTheNextLine) {
     EXPECT_EQ(gPortState(1).Response, "xyz");
 }
 
+TEST_F(ScriptTest, RejectedWaitLinesDoNothingAndACountOfZeroAwaitsNoReply) {
+    Run(Write("s.txt", {"[WAI]", "rcvc 1D 04 01", "RCVC 1G", "RCVT(0)1B 40", "[HEX] 41"}));
+    EXPECT_EQ(dev->writes, (Lines{"\x1B\x40", "A"}));
+    EXPECT_FALSE(Shown("Error or operator initiated cancel on line  5"));
+}
+
 TEST_F(ScriptTest, StatusCheckOnComparesAndStopsOnMismatch) {
     gbHexDisplay(1) = true;
     dev->replies = {"\x41\x42", "", "\x41\x43", "\x41\x43"};  // one per write
