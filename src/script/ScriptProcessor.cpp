@@ -90,11 +90,22 @@ bool Parameter(int16_t port, int16_t index, bool toEnd, const std::string& line)
     return false;
 }
 
+// A download line whose file name is missing: the download takes an empty name for "go on
+// with the running one" and would stop without a word, so the name check says what is wrong.
+bool FileNamed(int16_t port, const std::string& fileName) {
+    if (!fileName.empty()) return true;
+    CheckFileName(fileName);
+    Display(gsFileErr);
+    Stop(port);
+    return false;
+}
+
 After LogoOrBitmap(int16_t port, const std::string& line, bool bitmap) {
     if (!Parameter(port, 1, false, line)) return After::NextLine;
     const std::string id = gsResult;
     if (!Parameter(port, 2, true, line)) return After::NextLine;
     const std::string fileName = gsResult;
+    if (!FileNamed(port, fileName)) return After::NextLine;
     std::string prefix = "\x1D\x23";
     prefix += static_cast<char>(HexCharToByte(id));
     if (bitmap) prefix += '\x1B';
@@ -110,6 +121,7 @@ After BinaryFile(int16_t port, const std::string& line) {
     if (!Parameter(port, 1, true, line)) return After::NextLine;
     if (!Parameter(port, 2, true, line)) return After::NextLine;
     const std::string fileName = gsResult;
+    if (!FileNamed(port, fileName)) return After::NextLine;
     SetDefaultPath(port, gPortState(port).ScriptFile);
     bool abort = false;
     if (producers::FileDownload(port, abort, "", fileName)) return QueueDownload(port, gbFileDl);

@@ -68,13 +68,19 @@ TEST_P(BootFileBankTest, BootCodeGoesAs3Then5ThenPiecesWithThePauses) {
     EXPECT_EQ(FreeFile(), 1);
 }
 
-TEST_P(BootFileBankTest, ABootFileUnder256BytesIsRefused) {
+TEST_P(BootFileBankTest, ABootFileUnder256BytesOrNoFileNameIsRefused) {
     rig.Start(GetParam());
     rig.dir.Write("small.pbt", BootImage(255));
     rig.RunScript("[BOO] small.pbt\r\n[MES] never\r\n", 5s);
     ASSERT_FALSE(PrinterRig::Busy()) << rig.State();
     EXPECT_EQ(rig.status.lines, (Lines{"Invalid Boot File", "Port 1 Download File small.pbt Aborted",
                                        "Error or operator initiated cancel on line  1"}));
+    for (const char* line : {"[BIN] data.bin\r\n", "[LOG] 0A\r\n", "[BMP] id\r\n"}) {
+        rig.status.lines.clear();
+        rig.RunScript(line, 5s);
+        EXPECT_EQ(rig.status.lines, (Lines{"Missing file name error - blank line",
+                                           "Error or operator initiated cancel on line  1"}));
+    }
     EXPECT_TRUE(rig.Chunks().empty()) << "nothing reaches the printer";
     EXPECT_EQ(FreeFile(), 1);
 }
