@@ -68,6 +68,14 @@ void EndRecord(int16_t port, FlashRecord& rec) {
 // never be written.
 int64_t SectorsFor(int32_t fileSize) { return (int64_t{fileSize} + kSectorSize - 1) / kSectorSize; }
 
+// Progress counts what goes to the printer: whole sectors, the erased-flash padding after the
+// end of the file included, so 100% comes with the last block.
+void ReportBlocks(int16_t port, const FlashRecord& rec) {
+    const int64_t blocksTotal = int64_t{rec.sectorCount} * kBlocksPerSector;
+    ReportProgress(port, rec.what, rec.blocksDone * kPieceSize, blocksTotal * kPieceSize,
+                   rec.blocksDone, blocksTotal);
+}
+
 // Opens the file and fills the record; false when the download cannot start.
 bool Start(int16_t port, FlashRecord& rec, const std::string& fileName) {
     std::string name = fileName;
@@ -100,7 +108,7 @@ bool Start(int16_t port, FlashRecord& rec, const std::string& fileName) {
     gbFlashDl(port) = true;
     gbDlAbort(port) = false;  // a cancel of an earlier download must not cut this one's pauses
     Display(PortWords(port) + " Number of Sectors to download is: " + CStr(rec.sectorCount));
-    ReportProgress(port, rec.what, 0, rec.fileSize, 0, int64_t{rec.sectorCount} * kBlocksPerSector);
+    ReportBlocks(port, rec);
     return true;
 }
 
@@ -229,7 +237,14 @@ void CheckDownloadResponse(int16_t port) {
         switch (rec.step) {
             case step::QueryTop:
                 if (b == 0x07 || b == 0x0F || b == 0x1F) {
-                    rec.step = step::Erase;
+                    // An image larger than the flash would be erased over and then cut short.
+                    if (rec.sectorCount > b + 1) {
+                        Display(who + " Firmware needs " + CStr(rec.sectorCount) +
+                                " sectors, the printer has " + CStr(b + 1));
+                        rec.step = step::Abort;
+                    } else {
+                        rec.step = step::Erase;
+                    }
                 } else {
                     Display(who + " Invalid top sector #: " + CStr(b));
                     rec.step = step::Abort;
@@ -255,10 +270,7 @@ void CheckDownloadResponse(int16_t port) {
                 if (b == 0x06) {
                     rec.step = step::BlockHeader;
                     ++rec.blocksDone;
-                    ReportProgress(port, rec.what,
-                                   std::min<int64_t>(rec.blocksDone * kPieceSize, rec.fileSize),
-                                   rec.fileSize, rec.blocksDone,
-                                   int64_t{rec.sectorCount} * kBlocksPerSector);
+                    ReportBlocks(port, rec);
                 } else {
                     Display(who + " Download sector response status error");
                     rec.step = step::Abort;

@@ -49,11 +49,26 @@ protected:
         ASSERT_FALSE(rig.progress.reports.empty());
         const auto& last = rig.progress.reports.back();
         EXPECT_EQ(last.what, "Flash fw.bin");
-        EXPECT_EQ(last.bytesDone, static_cast<int64_t>(size));
+        EXPECT_EQ(last.bytesDone, static_cast<int64_t>(sectors * kSector));  // padding included
         EXPECT_EQ(last.blocksDone, sectors * 256);
         EXPECT_EQ(last.blocksTotal, sectors * 256);
         EXPECT_TRUE(rig.EndedOnce(true));
         EXPECT_EQ(FreeFile(), 1) << "every file is closed";
+    }
+    // The printer answers topSector; the download must stop with `refusal` before the erase.
+    void RefusedBeforeErasing(const std::string& topSector, std::size_t size, int sectors,
+                              const std::string& refusal) {
+        Flash({"--top-sector", topSector}, size);
+        ASSERT_FALSE(PrinterRig::Busy()) << rig.State();
+        EXPECT_EQ(rig.LinesWith({"Port 1", "after"}),
+                  (std::vector<std::string>{"Port 1 File Size is: " + std::to_string(size),
+                                            "Port 1 Number of Sectors to download is: " +
+                                                std::to_string(sectors),
+                                            refusal, "Port 1 Download Aborted: ",
+                                            "Reseting Port 1 Printer", "after"}));
+        for (const auto& e : rig.Events()) EXPECT_EQ(e.find("erased"), std::string::npos) << e;
+        EXPECT_EQ(FreeFile(), 1);
+        EXPECT_TRUE(rig.EndedOnce(false));
     }
     // Starts the printer with the options and runs a [FLA] line for a file of `size` bytes.
     std::string Flash(std::vector<std::string> options, std::size_t size,
@@ -77,17 +92,12 @@ TEST_P(FlashDownloadTest, TwoAndAHalfSectorsAreWrittenAsThree) {
 }
 
 TEST_P(FlashDownloadTest, TopSector3FIsRefusedBeforeTheFlashIsErased) {
-    Flash({"--top-sector", "0x3F"}, 4096);
-    ASSERT_FALSE(PrinterRig::Busy()) << rig.State();
-    EXPECT_EQ(rig.LinesWith({"Port 1", "after"}),
-              (std::vector<std::string>{"Port 1 File Size is: 4096",
-                                        "Port 1 Number of Sectors to download is: 1",
-                                        "Port 1 Invalid top sector #: 63",
-                                        "Port 1 Download Aborted: ", "Reseting Port 1 Printer",
-                                        "after"}));
-    for (const auto& e : rig.Events()) EXPECT_EQ(e.find("erased"), std::string::npos) << e;
-    EXPECT_EQ(FreeFile(), 1);
-    EXPECT_TRUE(rig.EndedOnce(false));
+    RefusedBeforeErasing("0x3F", 4096, 1, "Port 1 Invalid top sector #: 63");
+}
+
+TEST_P(FlashDownloadTest, FileLargerThanTheFlashIsRefusedBeforeTheFlashIsErased) {
+    RefusedBeforeErasing("0x0F", 16 * kSector + 1, 17,
+                         "Port 1 Firmware needs 17 sectors, the printer has 16");
 }
 
 TEST_P(FlashDownloadTest, ANakedBlockEndsTheDownload) {
