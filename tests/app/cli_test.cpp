@@ -191,7 +191,7 @@ TEST_F(CliTest, CommandReadsItsCountOfReplyBytesAndUnsentTypesSaySo) {
 
     // A file of a type Send does not pass on: nothing sent, and the user is told so.
     r = RunCli(With({dir.Write("notes.doc", "x")}));
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("notes.doc: nothing sent"), std::string::npos) << r.err;
 }

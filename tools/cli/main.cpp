@@ -113,7 +113,9 @@ int Run(const CliOptions& options, const char* argv0) {
     }
     const int32_t receivedBefore = gPortState(port).RcvdCount;
     const bool sent = window.Send();
-    if (sent && !options.commandMode && !SentByType(view.fileName))
+    // Send takes such a file without a word; for a runner that is a failure to report.
+    const bool typeNotSent = sent && !options.commandMode && !SentByType(view.fileName);
+    if (typeNotSent)
         std::fprintf(stderr,
                      "posbench-cli: %s: nothing sent: only TXT and AXI (scripts) and BIN, PBT, "
                      "LGO, BMP, IB1, IB2 (downloads) are sent\n",
@@ -182,7 +184,8 @@ int Run(const CliOptions& options, const char* argv0) {
         std::printf("Response: %s\n", response.c_str());
     std::fflush(stdout);
     InstallTimerPump(nullptr);
-    const bool failed = !sent || cancelled || status.FailureSeen() || progress.DownloadFailed();
+    const bool failed =
+        !sent || typeNotSent || cancelled || status.FailureSeen() || progress.DownloadFailed();
     return failed ? kExitFailed : kExitOk;
 }
 
