@@ -234,6 +234,21 @@ TEST_F(CliTest, CtrlCCancelsALongScript) {
               (std::vector<std::string>{"waiting", "Error or operator initiated cancel on line  2"}));
 }
 
+TEST_F(CliTest, CtrlCAndTimeoutReachTheWaitInsideAPortClear) {
+    StartPrinter();
+    const std::string script =
+        dir.Write("clear.txt", "[MES] clearing\r\n[POR] CLEAR\r\n[MES] never\r\n");
+    const std::vector<std::string> cancelled{"clearing", "System Time error during ClearPortOK",
+                                             "Error clearing Port: 1",
+                                             "Error or operator initiated cancel on line  2"};
+    CliResult r = RunCli(With({script}), "clearing");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LinesOf(r.out), cancelled);
+    r = RunCli(With({"--timeout", "1", script}));  // the clock runs from the first line on
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LinesOf(r.out), cancelled);
+}
+
 TEST_F(CliTest, TimeoutEndsTheWaitForAPrinterThatNeverAnswers) {
     StartPrinter({"--fault", "silent-after=0"});
     const CliResult r =

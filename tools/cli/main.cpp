@@ -111,30 +111,13 @@ int Run(const CliOptions& options, const char* argv0) {
         view.fileName = std::filesystem::absolute(options.file, ec).string();
         if (ec) view.fileName = options.file;
     }
-    const int32_t receivedBefore = gPortState(port).RcvdCount;
-    const bool sent = window.Send();
-    // Send takes such a file without a word; for a runner that is a failure to report.
-    const bool typeNotSent = sent && !options.commandMode && !SentByType(view.fileName);
-    if (typeNotSent)
-        std::fprintf(stderr,
-                     "posbench-cli: %s: nothing sent: only TXT and AXI (scripts) and BIN, PBT, "
-                     "LGO, BMP, IB1, IB2 (downloads) are sent\n",
-                     options.file.c_str());
-
     bool cancelled = false;
     bool timedOut = false;
-    bool hinted = false;
-    bool recoveryNoted = false;
+    // The clock runs from the first line on: Send already runs the script's first pass.
     const auto started = std::chrono::steady_clock::now();
-    auto quietSince = started;
-    int32_t lastRcvdCount = gPortState(port).RcvdCount;
-    // A command with a count is done once that many bytes have come back (or the port stops).
-    auto awaitingReply = [&] {
-        return sent && options.commandMode && options.count > 0 && !gbStop(port) &&
-               gPortState(port).RcvdCount - receivedBefore < options.count;
-    };
-    // Called at least once per 500 ms tick, so the deadline and the hint are never late by more.
-    RunMainLoop(timers, [&] {
+    // Run from every event pump, the waits inside a line included (a port clear, a TCP reopen,
+    // a download's pauses), as the window's Cancel button is: the cancel lands where it would.
+    auto takeCancel = [&] {
         if (gCancelPosted.exchange(false)) {
             window.btnCancel_Click();
             cancelled = true;
@@ -148,6 +131,34 @@ int Run(const CliOptions& options, const char* argv0) {
             cancelled = true;
             timedOut = true;
         }
+    };
+    SetWindowPump([&] {
+        timers.Poll();
+        takeCancel();
+    });
+
+    const int32_t receivedBefore = gPortState(port).RcvdCount;
+    const bool sent = window.Send();
+    // Send takes such a file without a word; for a runner that is a failure to report.
+    const bool typeNotSent = sent && !options.commandMode && !SentByType(view.fileName);
+    if (typeNotSent)
+        std::fprintf(stderr,
+                     "posbench-cli: %s: nothing sent: only TXT and AXI (scripts) and BIN, PBT, "
+                     "LGO, BMP, IB1, IB2 (downloads) are sent\n",
+                     options.file.c_str());
+
+    bool hinted = false;
+    bool recoveryNoted = false;
+    auto quietSince = std::chrono::steady_clock::now();
+    int32_t lastRcvdCount = gPortState(port).RcvdCount;
+    // A command with a count is done once that many bytes have come back (or the port stops).
+    auto awaitingReply = [&] {
+        return sent && options.commandMode && options.count > 0 && !gbStop(port) &&
+               gPortState(port).RcvdCount - receivedBefore < options.count;
+    };
+    // Called at least once per 500 ms tick, so the deadline and the hint are never late by more.
+    RunMainLoop(timers, [&] {
+        takeCancel();
         // A read waits for as long as the printer stays silent; say so once.
         const auto now = std::chrono::steady_clock::now();
         const bool waitingForReply = gbReadPending(port) || awaitingReply();
