@@ -227,14 +227,24 @@ TEST_F(TcpDeviceTest, ShutdownSendsReleaseOnlyWhileReading) {
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
 }
 
-TEST_F(TcpDeviceTest, ServerModeAcceptsOnFirstReadAndAgainAfterCountedRead) {
+TEST_F(TcpDeviceTest, ServerModeAcceptsOnFirstWriteOrReadAndAgainAfterCountedRead) {
     const uint16_t port = FreePort();
     TcpDevice dev;
     ASSERT_TRUE(dev.OpenComm("server:" + std::to_string(port))) << dev.LastError();
     EXPECT_TRUE(dev.ServerMode());
     EXPECT_FALSE(dev.WriteComm("x"));
     EXPECT_EQ(dev.LastError(), "TCP Write Socket Error" + std::to_string(ENOTCONN));
-
+    {
+        // A printer that connected before anything was read: the first write reaches it.
+        Sock printer(Connect(port));
+        EXPECT_TRUE(PumpUntil([&] { return dev.WriteComm("hi"); }, 1000)) << dev.LastError();
+        EXPECT_EQ(Receive(printer.fd), "hi");
+        dev.ReadCount(2);
+        dev.ReadComm(STOP_R_NUM);
+        Send(printer.fd, "ok");
+        ASSERT_TRUE(PumpUntil([&] { return dev.ReadStopped(); }));
+        EXPECT_EQ(dev.GetReadData(), "ok");
+    }
     for (const std::string answer : {"first", "again"}) {
         dev.ReadCount(5);
         dev.BlockCount(8);
@@ -247,10 +257,6 @@ TEST_F(TcpDeviceTest, ServerModeAcceptsOnFirstReadAndAgainAfterCountedRead) {
         char b;
         EXPECT_EQ(recv(printer.fd, &b, 1, 0), 0);
     }
-    // A printer that connects before any read is taken for a write.
-    Sock printer(Connect(port));
-    EXPECT_TRUE(PumpUntil([&] { return dev.WriteComm("hi"); }, 1000)) << dev.LastError();
-    EXPECT_EQ(Receive(printer.fd), "hi");
     EXPECT_TRUE(dev.CloseComm());
 }
 

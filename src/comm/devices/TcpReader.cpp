@@ -46,6 +46,9 @@ void clsTCPRd::CloseAccepted() {
 }
 
 bool clsTCPRd::AcceptWaiting(int listenSocket) {
+    // Only a server takes connections: before its first read this is how the reader learns
+    // that the data travels on the accepted one.
+    mbServerMode = true;
     if (mAccepted >= 0) return true;
     int fd = accept4(listenSocket, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) return false;
