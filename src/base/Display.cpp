@@ -8,6 +8,22 @@ namespace posbench {
 
 bool gbVKDisplay = false;
 
+namespace {
+
+// One line of text, in pieces of the status list's width; an empty line shows as two blanks.
+void AddPieces(IStatusList& list, const std::string& line) {
+    std::size_t n = line.size();
+    std::size_t p = 0;
+    while (n > static_cast<std::size_t>(kStatusLineWidth)) {
+        list.AddItem(line.substr(p, kStatusLineWidth));
+        n -= kStatusLineWidth;
+        p += kStatusLineWidth;
+    }
+    list.AddItem(n == 0 ? std::string("  ") : line.substr(p));
+}
+
+}  // namespace
+
 void Display(const std::string& text) {
     try {
         if (gbVKDisplay) {
@@ -16,14 +32,14 @@ void Display(const std::string& text) {
         }
         IStatusList* list = StatusList();
         if (!list) return;
-        std::size_t n = text.size();
-        std::size_t p = 0;
-        while (n > static_cast<std::size_t>(kStatusLineWidth)) {
-            list->AddItem(text.substr(p, kStatusLineWidth));
-            n -= kStatusLineWidth;
-            p += kStatusLineWidth;
+        // A message of several lines (a failure, then the device and the system's reason) shows
+        // each on a status line of its own.
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+            const std::size_t cut = end > start && text[end - 1] == '\r' ? end - 1 : end;
+            AddPieces(*list, text.substr(start, cut - start));
         }
-        list->AddItem(n == 0 ? std::string("  ") : text.substr(p));
+        AddPieces(*list, text.substr(start));
         list->SetListIndex(list->ListCount() - 1);
         list->SetListIndex(-1);
         while (list->ListCount() >= kStatusListBound) list->RemoveItem(0);

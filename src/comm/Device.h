@@ -45,6 +45,9 @@ public:
         mlRcvCount = 0;
     }
     const std::string& LastError() const { return mstrLastError; }
+    // After a failed OpenComm: the device it was tried on and the system's reason
+    // ("/dev/ttyUSB7: No such file or directory"); empty when the medium has nothing to add.
+    const std::string& LastReason() const { return mstrLastReason; }
 
     // Serial and parallel devices carry port settings; the others have none (nullptr / false).
     virtual clsDCB* DCB() { return nullptr; }
@@ -54,6 +57,7 @@ protected:
     Device() = default;
 
     std::string mstrLastError;
+    std::string mstrLastReason;
     int32_t mlReadCount = 0;    // wait count: bytes the current read waits for
     int32_t mlBlockCount = 0;   // block size: most bytes one read step may ask for
     int32_t mlRcvCount = 0;     // bytes delivered since the read began

@@ -97,6 +97,12 @@ bool ApplyComSetting(clsDCB& dcb, const ComSetting& setting) {
     return false;
 }
 
+// Why the device would not open, and on a line of its own which device and the system's reason.
+std::string OpenFailureOf(const Device& device) {
+    if (device.LastReason().empty()) return device.LastError();
+    return device.LastError() + "\n" + device.LastReason();
+}
+
 bool RemoveByKey(const char* text, const std::string& key) {
     return Guarded(text, [&] {
         gcolDevices.Remove(key);
@@ -252,7 +258,7 @@ bool OpenComm(const std::string& key, int16_t port) {
         }
         Device& device = gcolDevices.Item(port);
         if (!device.OpenComm(name)) {
-            gsCommErr = device.LastError();
+            gsCommErr = OpenFailureOf(device);
             return false;
         }
         try {
@@ -276,7 +282,7 @@ bool OpenUSB(const std::string& key, int16_t port) {
         // The key ("USB, N" or "USB, P") tells the device which interface to open.
         Device& device = gcolDevices.Item(port);
         if (!device.OpenComm(key)) {
-            gsCommErr = key + " Open error: " + "\r\n" + device.LastError();
+            gsCommErr = key + " Open error: " + "\r\n" + OpenFailureOf(device);
             return false;
         }
         return true;
@@ -289,7 +295,7 @@ bool OpenTCP(const std::string& key, int16_t port) {
         if (!WaitFileTime(port, 1000)) Display("OpenTCP Timer Error");
         Device& device = gcolDevices.Item(key);
         if (!device.OpenComm(gsTCPAddress)) {
-            gsCommErr = device.LastError();
+            gsCommErr = OpenFailureOf(device);
             return false;
         }
         return true;
@@ -302,7 +308,7 @@ bool OpenLPT(const std::string& key, int16_t port) {
         DcbOf(device).BaudRate(9600);
         device.ConfigureComm();
         if (!device.OpenComm(key)) {
-            gsCommErr = device.LastError();
+            gsCommErr = OpenFailureOf(device);
             return false;
         }
         return true;

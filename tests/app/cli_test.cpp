@@ -204,6 +204,7 @@ TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
     const auto lines = LinesOf(r.out);
     ASSERT_GE(lines.size(), 2u) << r.out;
     EXPECT_EQ(lines.front().rfind("Port: 1.  ", 0), 0u);
+    EXPECT_EQ(lines[1], printer->Path() + ": Connection refused");  // the device and the reason
     EXPECT_EQ(lines.back(), "Port  1 is Off");
 
     r = RunCli(With({"--port", "3", "x.txt"}));

@@ -366,6 +366,7 @@ TEST(SerialNames, PathsThatAreNoTerminalAreRefusedClearly) {
     clsRS232 dev;
     EXPECT_FALSE(dev.OpenComm("COM2"));
     EXPECT_EQ(dev.LastError(), "Invalid Handle: " + std::to_string(ENOENT));
+    EXPECT_EQ(dev.LastReason(), dir / "missing" + ": No such file or directory");
     EXPECT_FALSE(dev.OpenComm("COM3"));
     EXPECT_EQ(dev.LastError(), "Invalid Handle: " + std::to_string(ENOTTY));
     // a device that never opened refuses I/O with a message instead of crashing

@@ -294,15 +294,22 @@ TEST_F(TcpDeviceTest, PeerThatDisappearsEndsTheReadAndWritesFail) {
 
 TEST_F(TcpDeviceTest, ConnectFailuresAreReportedAndBounded) {
     TcpDevice dev;
-    EXPECT_FALSE(dev.OpenComm("127.0.0.1:" + std::to_string(FreePort())));
+    const std::string refused = "127.0.0.1:" + std::to_string(FreePort());
+    EXPECT_FALSE(dev.OpenComm(refused));
     EXPECT_EQ(dev.LastError(), "TCP Connect Error: " + std::to_string(ECONNREFUSED));
+    EXPECT_EQ(dev.LastReason(), refused + ": Connection refused");
     EXPECT_FALSE(dev.OpenComm("not an address"));
-    EXPECT_EQ(dev.LastError(), "TCP Connect Error: " + std::to_string(EADDRNOTAVAIL));
+    EXPECT_EQ(dev.LastError(), "TCP Connect Error: Name or service not known");
     EXPECT_FALSE(dev.OpenComm("127.0.0.1:99999"));
+    uint16_t port = 0;
+    {
+        Sock named(Listen(port));
+        EXPECT_TRUE(dev.OpenComm("localhost:" + std::to_string(port))) << dev.LastError();
+        EXPECT_TRUE(dev.CloseComm());
+    }
 
     // A printer that does not answer: a listener whose accept queue is full drops new
     // connection requests, so the connect hangs until the device gives up.
-    uint16_t port = 0;
     Sock listener(Listen(port, 0));
     std::vector<int> queued;
     for (int i = 0; i < 4; ++i) {

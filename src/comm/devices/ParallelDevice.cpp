@@ -57,6 +57,7 @@ void clsLPT::WaitTimeLPT(int16_t n) {
 bool clsLPT::OpenComm(const std::string& CommDeviceName) {
     try {
         mstrLastError.clear();
+        mstrLastReason.clear();
         int16_t number = GetNumFromDevname(CommDeviceName);
         if (number == 0) {
             // Only LPTn names map onto a device here.
@@ -65,7 +66,7 @@ bool clsLPT::OpenComm(const std::string& CommDeviceName) {
         }
         std::string path = DevicePath("LPT" + std::to_string(number));
         if (path.empty()) path = "/dev/lp" + std::to_string(number - 1);
-        if (!OpenPath(path, false)) return false;
+        if (!OpenPath(path, false, "lp")) return false;
         // A printer port reached through a terminal line (adaptor, test line) must pass bytes
         // untouched; a bare printer port has nothing to set.
         if (int error = mPort.MakeRaw(); error != 0) {

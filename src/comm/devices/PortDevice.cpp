@@ -7,6 +7,7 @@
 #include "base/Numbers.h"
 #include "base/RuntimeError.h"
 #include "base/StringOps.h"
+#include "comm/devices/OpenFailure.h"
 
 namespace posbench {
 
@@ -48,11 +49,13 @@ int32_t PortDevice::NextReadSize() const {
     return static_cast<int32_t>(n);
 }
 
-bool PortDevice::OpenPath(const std::string& path, bool requireTerminal) {
+bool PortDevice::OpenPath(const std::string& path, bool requireTerminal,
+                          const char* accessGroup) {
     if (mPort.IsOpen()) ClosePath();
     int error = mPort.Open(path, requireTerminal);
     if (error != 0) {
         mstrLastError = WithCode("Invalid Handle: ", error);
+        mstrLastReason = OpenFailureReason(path, error, accessGroup);
         return false;
     }
     mPath = path;

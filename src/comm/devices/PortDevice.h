@@ -74,8 +74,9 @@ protected:
     // Zero-wait collection of the read step: false while it runs; once it has ended, appends
     // its bytes to the receive buffer, counts them and tells (bytesAppended) whether any came.
     bool CollectRead(bool& bytesAppended);
-    // Opens the path and resets the contract state; false with "Invalid Handle: " + errno.
-    bool OpenPath(const std::string& path, bool requireTerminal);
+    // Opens the path and resets the contract state; false with "Invalid Handle: " + errno and
+    // the reason, which for a refused access names accessGroup (the group owning such lines).
+    bool OpenPath(const std::string& path, bool requireTerminal, const char* accessGroup);
     // Closes the line (0 or errno) and ends any comm-event watch.
     int ClosePath();
     // Whether a read that ends at once without a byte is an error for this medium.

@@ -30,6 +30,7 @@ int16_t clsRS232::GetNumFromDevname(const std::string& name) {
 
 bool clsRS232::OpenComm(const std::string& CommDeviceName) {
     try {
+        mstrLastReason.clear();
         std::string name = CommDeviceName;
         mbAdaptor = !name.empty() && name.back() == 'x';
         if (mbAdaptor) name.pop_back();
@@ -41,7 +42,7 @@ bool clsRS232::OpenComm(const std::string& CommDeviceName) {
         std::string medium = "COM" + std::to_string(number);
         std::string path = DevicePath(medium);
         if (path.empty()) path = "/dev/ttyS" + std::to_string(number - 1);
-        if (!OpenPath(path, true)) return false;
+        if (!OpenPath(path, true, "dialout")) return false;
 
         // The line driver sizes its own queues; the request is only remembered.
         mlInQueue = kQueueSize;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -16,6 +18,7 @@
 #include "base/RuntimeError.h"
 #include "base/StringOps.h"
 #include "base/Tick.h"
+#include "comm/devices/TcpResolve.h"
 
 namespace posbench {
 namespace {
@@ -79,6 +82,7 @@ bool clsTCP::OpenComm(const std::string& CommDeviceName) {
         // Opening an open port again starts it afresh instead of leaking the old connection.
         if (mSocket >= 0) CloseComm();
         mstrLastError = "False";
+        mstrLastReason.clear();
         ResetReadState();
         mbWriteComplete = true;
         const std::string upper = UCase(CommDeviceName);
@@ -95,28 +99,45 @@ bool clsTCP::OpenCommC(const std::string& CommDeviceName) {
     mbServerMode = false;
     std::string host;
     uint16_t port = kTcpClientPort;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    if (!SplitPort(Trim(CommDeviceName), kTcpClientPort, host, port) ||
-        inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+    const std::string target = Trim(CommDeviceName);
+    if (!SplitPort(target, kTcpClientPort, host, port) || host.empty()) {
         mstrLastError = "TCP Connect Error: " + CStr(EADDRNOTAVAIL);
         return false;
     }
-    address.sin_port = htons(port);
-
-    mSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (mSocket < 0) {
-        mstrLastError = "TCP Startup Error : " + CStr(errno) + " " + "Is IP address correct?";
+    // One bound for the whole open, name lookup included.
+    const uint32_t deadline = TickCount() + mlConnectTimeoutMs;
+    std::string lookupError;
+    const std::vector<TcpAddress> addresses =
+        ResolveTcpHost(host, port, mlConnectTimeoutMs, lookupError);
+    if (addresses.empty()) {
+        mstrLastError = "TCP Connect Error: " + lookupError;
         return false;
     }
+    int code = ETIMEDOUT;
+    for (const TcpAddress& address : addresses) {
+        if (TickReached(TickCount(), deadline)) break;
+        mSocket = socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (mSocket < 0) {
+            mstrLastError = "TCP Startup Error : " + CStr(errno) + " " + "Is IP address correct?";
+            return false;
+        }
+        code = Connect(address, deadline);
+        if (code == 0) return FinishOpen();
+        CloseSocket();
+    }
+    mstrLastError = "TCP Connect Error: " + CStr(code);
+    mstrLastReason = target + ": " + std::strerror(code);
+    return false;
+}
+
+int clsTCP::Connect(const TcpAddress& address, uint32_t deadline) {
     // Connect without blocking and keep the events flowing: an address that never answers
     // would otherwise hold the whole program for minutes.
     int code = 0;
-    if (connect(mSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (connect(mSocket, reinterpret_cast<const sockaddr*>(&address.address), address.length) != 0) {
         code = errno;
         if (code == EINPROGRESS || code == EINTR) {
             code = ETIMEDOUT;
-            const uint32_t deadline = TickCount() + mlConnectTimeoutMs;
             while (!TickReached(TickCount(), deadline)) {
                 pollfd pending{mSocket, POLLOUT, 0};
                 const int ready = poll(&pending, 1, kConnectPollMs);
@@ -134,12 +155,7 @@ bool clsTCP::OpenCommC(const std::string& CommDeviceName) {
         }
     }
     if (code == 0 && !SetBlocking(mSocket, true)) code = errno;
-    if (code != 0) {
-        mstrLastError = "TCP Connect Error: " + CStr(code);
-        CloseSocket();
-        return false;
-    }
-    return FinishOpen();
+    return code;
 }
 
 bool clsTCP::OpenCommS(const std::string& CommDeviceName) {

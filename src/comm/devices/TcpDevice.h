@@ -14,6 +14,8 @@ inline constexpr uint16_t kTcpServerPort = 9000;
 // A printer that does not answer must not freeze the program while the connect runs.
 inline constexpr uint32_t kTcpConnectTimeoutMs = 5000;
 
+struct TcpAddress;
+
 class clsTCP : public ReaderDevice {
 public:
     clsTCP();
@@ -48,6 +50,8 @@ protected:
 
 private:
     bool FinishOpen();
+    // Connects the fresh socket to address by the deadline: 0, or the error number.
+    int Connect(const TcpAddress& address, uint32_t deadline);
     void CloseSocket();
 
     int mSocket = -1;

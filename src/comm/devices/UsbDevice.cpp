@@ -32,10 +32,11 @@ bool clsUSB::OpenComm(const std::string& sInterface) {
         if (mLink) CloseComm();
         InitUSB(sInterface);
         mstrLastError.clear();
+        mstrLastReason.clear();
         ResetReadState();
         mbWriteComplete = true;
         std::string error;
-        mLink = OpenUsbLink(mbPrinterClass, error);
+        mLink = OpenUsbLink(mbPrinterClass, error, mstrLastReason);
         if (!mLink) {
             mstrLastError = error;
             return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "base/Numbers.h"
 #include "base/StringOps.h"
 #include "comm/CommGlobals.h"
+#include "comm/devices/OpenFailure.h"
 
 namespace posbench {
 namespace {
@@ -157,7 +159,8 @@ private:
     std::vector<char> pending_;
 };
 
-std::unique_ptr<UsbLink> OpenPair(const std::string& pair, std::string& error) {
+std::unique_ptr<UsbLink> OpenPair(const std::string& pair, std::string& error,
+                                  std::string& reason) {
     const long comma = InStr(pair, ",");
     const std::string writePath = Trim(comma > 0 ? Left(pair, comma - 1) : pair);
     const std::string readPath = comma > 0 ? Trim(Mid(pair, comma + 1)) : writePath;
@@ -165,18 +168,20 @@ std::unique_ptr<UsbLink> OpenPair(const std::string& pair, std::string& error) {
     int writeFd = open(writePath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (writeFd < 0) {
         error = "Invalid Write Handle Error: " + CStr(errno);
+        reason = OpenFailureReason(writePath, errno);
         return nullptr;
     }
     int readFd = open(readPath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (readFd < 0) {
         error = "Invalid Read Handle Error: " + CStr(errno);
+        reason = OpenFailureReason(readPath, errno);
         close(writeFd);
         return nullptr;
     }
     return std::make_unique<FdLink>(writeFd, readFd);
 }
 
-std::unique_ptr<UsbLink> OpenPrinterClass(std::string& error) {
+std::unique_ptr<UsbLink> OpenPrinterClass(std::string& error, std::string& reason) {
     std::vector<std::string> printers;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/sys/class/usbmisc", ec)) {
@@ -194,11 +199,13 @@ std::unique_ptr<UsbLink> OpenPrinterClass(std::string& error) {
     int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         error = "Invalid Write Handle Error: " + CStr(errno);
+        reason = OpenFailureReason(path, errno, "lp");
         return nullptr;
     }
     // One program at a time: interleaved jobs would garble both.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         error = "Invalid Write Handle Error: " + CStr(errno);
+        reason = OpenFailureReason(path, errno);
         close(fd);
         return nullptr;
     }
@@ -258,7 +265,7 @@ bool FindVendorInterface(libusb_device* device, NativeInterface& found) {
     return ok;
 }
 
-std::unique_ptr<UsbLink> OpenNative(std::string& error) {
+std::unique_ptr<UsbLink> OpenNative(std::string& error, std::string& reason) {
     int vendor = -1;
     int product = -1;
     const std::string id = Trim(DevicePath("USBID"));
@@ -281,8 +288,8 @@ std::unique_ptr<UsbLink> OpenNative(std::string& error) {
     }
     libusb_device* chosen = nullptr;
     NativeInterface intf;
+    libusb_device_descriptor desc{};
     for (ssize_t i = 0; i < count && !chosen; ++i) {
-        libusb_device_descriptor desc{};
         if (libusb_get_device_descriptor(list[i], &desc) != 0) continue;
         if (vendor >= 0 && (desc.idVendor != vendor || desc.idProduct != product)) continue;
         if (FindVendorInterface(list[i], intf)) chosen = list[i];
@@ -304,6 +311,11 @@ std::unique_ptr<UsbLink> OpenNative(std::string& error) {
     }
     if (rc != 0) {
         error = "Invalid Write Handle Error: " + CStr(rc);
+        char found[16];
+        std::snprintf(found, sizeof found, "%04x:%04x", desc.idVendor, desc.idProduct);
+        reason = std::string("USB printer ") + found + ": " + libusb_strerror(rc);
+        // Raw USB devices belong to root unless a udev rule hands them to the user.
+        if (rc == LIBUSB_ERROR_ACCESS) reason += " (add a udev rule for the printer, see README)";
         libusb_exit(context);
         return nullptr;
     }
@@ -312,10 +324,10 @@ std::unique_ptr<UsbLink> OpenNative(std::string& error) {
 
 }  // namespace
 
-std::unique_ptr<UsbLink> OpenUsbLink(bool printerClass, std::string& error) {
+std::unique_ptr<UsbLink> OpenUsbLink(bool printerClass, std::string& error, std::string& reason) {
     const std::string pair = Trim(DevicePath("USB"));
-    if (!pair.empty()) return OpenPair(pair, error);
-    return printerClass ? OpenPrinterClass(error) : OpenNative(error);
+    if (!pair.empty()) return OpenPair(pair, error, reason);
+    return printerClass ? OpenPrinterClass(error, reason) : OpenNative(error, reason);
 }
 
 }  // namespace posbench

@@ -28,7 +28,8 @@ public:
 
 // Opens the pipes for the key passed to OpenComm ("USB, P": the first USB printer-class device;
 // anything else: the first native device), unless [Devices] USB=write,read names a pair of byte
-// streams. Null with the failure text in error.
-std::unique_ptr<UsbLink> OpenUsbLink(bool printerClass, std::string& error);
+// streams. Null with the failure text in error and, where known, the device and the system's
+// reason in reason (see OpenFailureReason).
+std::unique_ptr<UsbLink> OpenUsbLink(bool printerClass, std::string& error, std::string& reason);
 
 }  // namespace posbench
