@@ -29,6 +29,7 @@ bool RunStartup(const std::function<void()>& createMainWindow) {
     bool ok = Startup();
     if (ok) ok = ConfigureDevices();
     if (createMainWindow) createMainWindow();
+    for (const std::string& note : gsStartupNotes) Display(note);
     if (!ok) Display(gsCommErr);
     giEventPasses = 10;
     StateMachineInit();

@@ -18,6 +18,7 @@ std::string gsUSBAdaptor1;
 std::string gsUSBAdaptor2;
 std::string gsConfigErr;
 std::string gsStartupErr;
+std::vector<std::string> gsStartupNotes;
 std::map<std::string, std::string> gsDevicePaths;
 std::string gsProgramDir;
 
@@ -41,6 +42,7 @@ void ResetCommGlobals() {
     gsUSBAdaptor2.clear();
     gsConfigErr.clear();
     gsStartupErr.clear();
+    gsStartupNotes.clear();
     gsDevicePaths.clear();
     gsProgramDir.clear();
 }

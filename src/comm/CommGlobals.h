@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "base/Arrays.h"
 
@@ -31,6 +32,9 @@ extern std::string gsUSBAdaptor1;
 extern std::string gsUSBAdaptor2;
 extern std::string gsConfigErr;
 extern std::string gsStartupErr;
+// One line per Startup.ini entry that was refused or corrected while it loaded, with the reason;
+// shown once the main window exists.
+extern std::vector<std::string> gsStartupNotes;
 
 // The optional [Devices] section of Startup.ini: medium name upper-cased ("COM1", "LPT1",
 // "USB", "USBID") to what the user wrote for it. Never written back by the program.

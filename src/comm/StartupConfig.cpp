@@ -47,6 +47,55 @@ void AppendEntry(const std::string& entry) {
     giNumPorts = ToInteger(gsPortTable.size());
 }
 
+// The reasons an entry did not load as written; a field not accepted silently takes its
+// default, so the user is told which and why.
+class EntryNotes {
+public:
+    EntryNotes(const std::string& key, const std::string& value) : entry_(key + "=" + value) {}
+    ~EntryNotes() {
+        if (!reasons_.empty()) gsStartupNotes.push_back("Startup.ini: " + entry_ + ": " + reasons_);
+    }
+    EntryNotes(const EntryNotes&) = delete;
+    EntryNotes& operator=(const EntryNotes&) = delete;
+
+    void Add(const std::string& reason) {
+        if (reason.empty()) return;
+        if (!reasons_.empty()) reasons_ += "; ";
+        reasons_ += reason;
+    }
+    // The field was not one of the accepted words: what it was, and the default taken.
+    void Unaccepted(const std::string& field, const std::string& what, const char* accepted,
+                    const char* taken) {
+        if (field.empty()) Add(what + " missing (" + accepted + "); " + taken);
+        else Add(what + " " + field + " is not " + accepted + "; " + taken);
+    }
+    void State(const std::string& field) {
+        if (UCase(field) != "ON" && UCase(field) != "OFF")
+            Unaccepted(field, "state", "ON or OFF", "port left off");
+    }
+
+private:
+    std::string entry_;
+    std::string reasons_;
+};
+
+void NoteComEntry(EntryNotes& notes, const std::string& value) {
+    const std::string baud = Field(1, value);
+    if (baud.empty()) notes.Add("baud rate missing; 115200 used");
+    else if (!IsBaudRate(baud))
+        notes.Add("baud rate " + baud + " is not one of 115200, 57600, 38400, 19200, 9600; 115200 used");
+    const std::string flow = Field(2, value);
+    const std::string state = Field(3, value);
+    if ((UCase(flow) == "ON" || UCase(flow) == "OFF") && state.empty()) {
+        // The state written where the flow control belongs.
+        notes.Add("flow control missing (DTR or XON); port left off");
+        return;
+    }
+    if (UCase(flow) != "DTR" && UCase(flow) != "XON")
+        notes.Unaccepted(flow, "flow control", "DTR or XON", "DTR used");
+    notes.State(state);
+}
+
 }  // namespace
 
 std::string StartupFileName() { return ResolveParentNoCase(gsProgramDir + "/Startup.ini"); }
@@ -59,6 +108,7 @@ bool StartupCom() {
         gsTCPAddress.clear();
         gsPortTable.clear();
         giNumPorts = 0;
+        gsStartupNotes.clear();
 
         for (int16_t n = 1; n <= 8; ++n) {
             std::string key = "COM" + CStr(static_cast<int64_t>(n));
@@ -70,6 +120,8 @@ bool StartupCom() {
             if (IsBaudRate(baud)) com.Baud = baud;
             if (UCase(Field(2, *value)) == "XON") com.Flow = "XON";
             com.State = OnOff(Field(3, *value));
+            EntryNotes notes(key, *value);
+            NoteComEntry(notes, *value);
             AppendEntry(key + ", " + com.Baud + ", " + com.Flow + ", " + com.State);
         }
         for (int16_t n = 1; n <= 3; ++n) {
@@ -77,6 +129,7 @@ bool StartupCom() {
             std::optional<std::string> value = ReadDefined(kCommSection, key);
             if (!value) continue;
             gsLPTState(n - 1) = OnOff(Field(1, *value));
+            EntryNotes(key, *value).State(Field(1, *value));
             AppendEntry(key + ", " + gsLPTState(n - 1));
         }
         if (std::optional<std::string> value = ReadDefined(kCommSection, "USB")) {
@@ -84,11 +137,16 @@ bool StartupCom() {
             std::string mode = Field(1, *value);
             if (UCase(mode) == "NATIVE" || UCase(mode) == "PRINTER CLASS") gsUSBMode = mode;
             gsUSBState = OnOff(Field(2, *value));
+            EntryNotes notes("USB", *value);
+            if (UCase(mode) != "NATIVE" && UCase(mode) != "PRINTER CLASS")
+                notes.Unaccepted(mode, "mode", "NATIVE or PRINTER CLASS", "NATIVE used");
+            notes.State(Field(2, *value));
             AppendEntry("USB, " + gsUSBMode + ", " + gsUSBState);
         }
         if (std::optional<std::string> value = ReadDefined(kCommSection, "TCP")) {
             gsTCPAddress = Field(1, *value);
             gsTCPState = OnOff(Field(2, *value));
+            EntryNotes("TCP", *value).State(Field(2, *value));
             AppendEntry("TCP, " + gsTCPAddress + ", " + gsTCPState);
         }
         return true;

@@ -82,6 +82,21 @@ TEST_F(StartupConfigTest, PortsFollowTheFixedOrderWhateverTheFileOrder) {
     EXPECT_EQ(gsUSBMode, "");
 }
 
+TEST_F(StartupConfigTest, EntriesRefusedOrCorrectedAreNamedWithTheReason) {
+    WriteStartup("[Communication]\nCOM1=115200, ON\nCOM2=abc, DTR, ON\nCOM3=115200, RTS, ON\n"
+                 "COM4=9600, XON, OFF\nLPT1=yes\nUSB=FAST, ON\nTCP=10.0.0.9\n");
+    ASSERT_TRUE(Startup());
+    EXPECT_EQ(gsStartupNotes,
+              (std::vector<std::string>{
+                  "Startup.ini: COM1=115200, ON: flow control missing (DTR or XON); port left off",
+                  "Startup.ini: COM2=abc, DTR, ON: baud rate abc is not one of 115200, 57600, "
+                  "38400, 19200, 9600; 115200 used",
+                  "Startup.ini: COM3=115200, RTS, ON: flow control RTS is not DTR or XON; DTR used",
+                  "Startup.ini: LPT1=yes: state yes is not ON or OFF; port left off",
+                  "Startup.ini: USB=FAST, ON: mode FAST is not NATIVE or PRINTER CLASS; NATIVE used",
+                  "Startup.ini: TCP=10.0.0.9: state missing (ON or OFF); port left off"}));
+}
+
 TEST_F(StartupConfigTest, OtherOptions) {
     WriteStartup("[OTHER]\nMAXPORTS=9\nUSBADAPTOR1= com3, extra\nUSBADAPTOR2=none\n");
     ASSERT_TRUE(Startup());
