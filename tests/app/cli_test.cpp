@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -154,7 +155,7 @@ TEST_F(CliTest, SampleReceiptRunsFromAFreshlySeededDirectory) {
     StartPrinter();
     const CliResult r = RunCli(With({home + "/Scripts/Receipt.txt"}));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Storing the logo", "posbench.lgo file size is: 146",
+    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Storing the logo", "posbench.lgo file size is: 149",
                                                "Port 1 download is complete", "Receipt text sent",
                                                "Q310             (00) ", "Printer status is ready",
                                                "Receipt done", "Response: 12 "}));
@@ -287,6 +288,40 @@ TEST_F(CliTest, FirmwareDownloadShowsProgressAndTheLinkComesBackAfterTheReset) {
     EXPECT_EQ(ReadAll(dir / "flash.bin").substr(0, 65536), firmware);
     EXPECT_NE(r.err.find("Flash fw.bin: 65536 of 65536 bytes"), std::string::npos) << r.err;
 }
+
+// Every script and download shipped in samples/, run as its readme says, against the printer.
+struct Sample {
+    const char* file;    // under the program directory
+    const char* prints;  // text the paper must hold; nothing but line feeds when empty
+};
+
+class SampleTest : public CliTest, public ::testing::WithParamInterface<Sample> {};
+
+TEST_P(SampleTest, RunsCleanlyAndPrintsOnlyWhatItSays) {
+    StartPrinter({"--store", dir / "store"});
+    const CliResult r = RunCli(With({home + "/" + GetParam().file}));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("Unknown Section"), std::string::npos) << r.out;
+    printer->Stop();  // the paper is complete once the printer has ended
+    const std::string paper = ReadAll(dir / "paper.txt");
+    if (*GetParam().prints == '\0')
+        EXPECT_EQ(paper.find_first_not_of('\n'), std::string::npos) << paper;
+    else
+        EXPECT_NE(paper.find(GetParam().prints), std::string::npos) << paper;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shipped, SampleTest,
+    testing::Values(Sample{"Scripts/Receipt.txt", "POSBENCH DEMO STORE\n"},
+                    Sample{"Scripts/TestPage.txt", "\nBold heading\n"},
+                    Sample{"Scripts/Feed.txt", ""}, Sample{"Scripts/Status.txt", ""},
+                    Sample{"Scripts/Identify.txt", ""}, Sample{"Logos/posbench.lgo", ""}),
+    [](const testing::TestParamInfo<Sample>& sample) {
+        std::string name = sample.param.file;
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
 
 }  // namespace
 }  // namespace posbench
