@@ -195,8 +195,9 @@ TEST_F(PortTableTest, ClearPortOkFailuresAreShownAndLeaveThePortOff) {
     status.lines.clear();
     gsDevicePaths["COM1"] = "/nonexistent/posbench-tty";
     EXPECT_FALSE(ClearPortOK(1));
-    ASSERT_EQ(status.lines.size(), 1u);
+    ASSERT_EQ(status.lines.size(), 2u);
     EXPECT_EQ(status.lines[0].rfind("Port: 1.  ", 0), 0u) << status.lines[0];
+    EXPECT_EQ(status.lines[1], "/nonexistent/posbench-tty: No such file or directory");
     EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF");
 
     EXPECT_FALSE(ClearPortOK(2));
