@@ -10,6 +10,7 @@
 #include "base/Events.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
+#include "comm/devices/OpenFailure.h"
 #include "comm/PtyPrinter.h"
 #include "comm/devices/SerialDevice.h"
 #include "support/TestSupport.h"
@@ -367,6 +368,9 @@ TEST(SerialNames, PathsThatAreNoTerminalAreRefusedClearly) {
     EXPECT_FALSE(dev.OpenComm("COM2"));
     EXPECT_EQ(dev.LastError(), "Invalid Handle: " + std::to_string(ENOENT));
     EXPECT_EQ(dev.LastReason(), dir / "missing" + ": No such file or directory");
+    // Refused access (not reproducible as root) says how to get it.
+    EXPECT_EQ(OpenFailureReason("/dev/ttyUSB0", EACCES, "dialout"),
+              "/dev/ttyUSB0: Permission denied (add the user to group dialout, see README)");
     EXPECT_FALSE(dev.OpenComm("COM3"));
     EXPECT_EQ(dev.LastError(), "Invalid Handle: " + std::to_string(ENOTTY));
     // a device that never opened refuses I/O with a message instead of crashing
