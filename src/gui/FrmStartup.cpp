@@ -5,6 +5,7 @@
 
 #include "app/MainLoop.h"
 #include "download/Downloads.h"
+#include "imaging/Imaging.h"
 #include "gui/FrmMain.h"
 
 namespace posbench::gui {
@@ -34,6 +35,7 @@ FrmStartup::~FrmStartup() {
 
 void FrmStartup::StartUp() {
     RegisterDownloads();
+    RegisterImaging();
     startupOk_ = RunStartup([this] {
         main_ = std::make_unique<FrmMain>(recovery_);
         main_->show();

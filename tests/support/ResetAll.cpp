@@ -12,6 +12,7 @@
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
 #include "download/Downloads.h"
+#include "imaging/Imaging.h"
 #include "script/Producers.h"
 #include "script/ScriptProcessor.h"
 #include "script/Prog.h"
@@ -45,6 +46,7 @@ void ResetAllGlobals() {
     ResetDownloadGlobals();
     ResetCatalogueGlobals();
     ResetSendDispatcherGlobals();
+    ResetImagingGlobals();
 }
 
 }  // namespace posbench::test

@@ -28,6 +28,7 @@
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
 #include "download/Downloads.h"
+#include "imaging/Imaging.h"
 #include "script/ScriptState.h"
 
 namespace posbench::cli {
@@ -94,6 +95,7 @@ int Run(const CliOptions& options, const char* argv0) {
     SetEngineHost(&window);
     InstallTimerPump(&timers);
     RegisterDownloads();
+    RegisterImaging();
 
     ClearStartGlobals();
     RunStartup([&] {

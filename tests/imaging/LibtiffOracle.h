@@ -1,0 +1,116 @@
+#pragma once
+// libtiff as the oracle of the imaging tests: pages written uncompressed, compressed by tiffcp,
+// and decoded back with TIFFReadEncodedStrip. The programs never use it.
+#include <tiffio.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace posbench::test {
+
+// A bilevel page as libtiff stores it with min-is-white: rows of width / 8 bytes, 1 bits black.
+struct Page {
+    int width = 1728;
+    int height = 0;
+    std::vector<uint8_t> bits;
+    int RowBytes() const { return (width + 7) / 8; }
+    void Black(int x, int y) { bits[y * RowBytes() + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
+};
+
+inline Page BlankPage(int height, bool black = false) {
+    Page p;
+    p.height = height;
+    p.bits.assign(static_cast<std::size_t>(p.RowBytes()) * height, black ? 0xFF : 0x00);
+    return p;
+}
+
+// Runs of every length class: make-up codes alone, make-up plus terminating codes, single pixels.
+inline Page MakeUpPage(int height) {
+    Page p = BlankPage(height);
+    const int runs[] = {64, 1, 127, 128, 2, 1000, 63, 191, 1, 151};
+    for (int y = 0; y < height; ++y) {
+        int x = y % 7;
+        bool black = true;
+        for (int i = 0; x < p.width; i = (i + 1) % 10) {
+            const int n = runs[(i + y) % 10];
+            for (int k = 0; k < n && x < p.width; ++k, ++x)
+                if (black) p.Black(x, y);
+            black = !black;
+        }
+    }
+    return p;
+}
+
+// Text-like marks: short strokes in lines of characters, as on a printed check.
+inline Page TextPage(int height, unsigned seed) {
+    Page p = BlankPage(height);
+    std::mt19937 rng(seed);
+    for (int top = 10; top + 24 < height; top += 30)
+        for (int left = 40; left + 14 < p.width - 40; left += 16) {
+            if (rng() % 5 == 0) continue;
+            for (int stroke = 0; stroke < 6; ++stroke) {
+                const int x0 = left + static_cast<int>(rng() % 12), y0 = top + static_cast<int>(rng() % 20);
+                const int len = 2 + static_cast<int>(rng() % 10);
+                const bool across = rng() % 2 == 0;
+                for (int k = 0; k < len; ++k) p.Black(across ? x0 + k % 14 : x0, across ? y0 : y0 + k % 24);
+            }
+        }
+    return p;
+}
+
+inline void WriteUncompressed(const Page& page, const std::string& path) {
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    if (!t) throw std::runtime_error("cannot write " + path);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, page.width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, page.height);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, page.height);
+    auto row = page.bits;
+    for (int y = 0; y < page.height; ++y) TIFFWriteScanline(t, row.data() + y * page.RowBytes(), y);
+    TIFFClose(t);
+}
+
+// tiffcp to a big-endian single strip coded as given ("g3:1d" or "g3:1d:fill").
+inline void Compress(const std::string& in, const std::string& out, const std::string& coding, int rows) {
+    const std::string cmd = "tiffcp -B -r " + std::to_string(rows) + " -c " + coding + " '" + in + "' '" + out + "'";
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("failed: " + cmd);
+}
+
+// libtiff's decode of the file's first strip, in its own order (top-down, 1 bits black).
+inline std::vector<uint8_t> LibtiffDecode(const std::string& path) {
+    TIFF* t = TIFFOpen(path.c_str(), "r");
+    if (!t) throw std::runtime_error("libtiff cannot read " + path);
+    std::vector<uint8_t> out(static_cast<std::size_t>(TIFFStripSize(t)));
+    const tmsize_t n = TIFFReadEncodedStrip(t, 0, out.data(), -1);
+    TIFFClose(t);
+    if (n < 0) throw std::runtime_error("libtiff cannot decode " + path);
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+// A one-bit bitmap file's pixels in libtiff's order: rows top-down, 1 bits black.
+inline std::vector<uint8_t> BitmapAsTiffRows(const std::string& bmp, int width, int height) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width + 7) / 8;
+    const std::size_t stride = static_cast<std::size_t>(width + 31) / 32 * 4;
+    std::vector<uint8_t> rows(rowBytes * height);
+    for (int y = 0; y < height; ++y)
+        for (std::size_t i = 0; i < rowBytes; ++i)
+            rows[y * rowBytes + i] = static_cast<uint8_t>(~bmp.at(62 + (height - 1 - y) * stride + i));
+    return rows;
+}
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace posbench::test
