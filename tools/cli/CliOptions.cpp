@@ -12,6 +12,10 @@ bool ParseNumber(const std::string& text, long low, long high, long& value) {
     return ec == std::errc() && end == last && !text.empty() && value >= low && value <= high;
 }
 
+bool IsTiffOption(const std::string& arg) {
+    return arg == "--image" || arg == "--tags" || arg == "--micr";
+}
+
 }  // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
@@ -21,7 +25,7 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
         const std::string& arg = args[i];
         const bool takesValue =
             arg == "--dir" || arg == "--port" || arg == "--command" || arg == "--count" ||
-            arg == "--timeout";
+            arg == "--timeout" || IsTiffOption(arg);
         if (takesValue && i + 1 >= args.size()) {
             error = arg + " needs a value";
             return false;
@@ -59,6 +63,9 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
                 return false;
             }
             options.timeoutSeconds = static_cast<int32_t>(seconds);
+        } else if (IsTiffOption(arg)) {
+            options.tiffOption = arg;
+            options.tiffFile = args[++i];
         } else if (arg == "--") {
             files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
@@ -70,6 +77,10 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
         }
     }
     if (options.help) return true;
+    if (!options.tiffOption.empty()) {
+        if (options.commandMode || !files.empty()) error = options.tiffOption + " takes no FILE or --command";
+        return error.empty();
+    }
     if (options.commandMode) {
         if (!files.empty()) {
             error = "give either a FILE or --command, not both";
@@ -96,6 +107,7 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
 std::string UsageText() {
     return R"(Usage: posbench-cli [--dir DIR] [--port N] [--timeout S] FILE
        posbench-cli [--dir DIR] [--port N] [--timeout S] --command "DATA" [--count N]
+       posbench-cli --image FILE.tif | --tags FILE.tif | --micr FILE.tif
 
 Sends FILE, or one command, to a printer port exactly as the main window's Send does, prints
 every status line as it is added (lines of at most 55 characters), then the response text
@@ -113,6 +125,11 @@ every status line as it is added (lines of at most 55 characters), then the resp
   --dir DIR       the program directory holding Startup.ini; without it $POSBENCH_HOME,
                   else $XDG_CONFIG_HOME/posbench, else ~/.config/posbench. The directory is
                   created when missing and sample files it lacks are copied in.
+  --image F.tif   convert the check image F.tif to a bitmap ("temp1.bmp" beside it) and
+                  print the bitmap's path; no port is opened
+  --tags F.tif    print the tag list of F.tif's first directory
+  --micr F.tif    print the MICR text of F.tif
+                  (these three exit 0, or 1 with the reason on standard error)
   --help          this text
 
 The ports come from Startup.ini in the program directory, for example:

@@ -15,6 +15,8 @@ struct CliOptions {
     int32_t count = 0;        // --count: reply bytes to read after the command
     int32_t timeoutSeconds = 0;  // --timeout: cancel when not done by then (0: wait on)
     bool help = false;
+    std::string tiffOption;   // --image, --tags or --micr: work on tiffFile, open no port
+    std::string tiffFile;
 };
 
 // Parses argv[1..]. False with a one-line reason in error for wrong usage.

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "CliImage.h"
 #include "CliOptions.h"
 #include "CliViews.h"
 #include "app/LinkRecovery.h"
@@ -96,6 +97,8 @@ int Run(const CliOptions& options, const char* argv0) {
     InstallTimerPump(&timers);
     RegisterDownloads();
     RegisterImaging();
+    PrintingImagingViews imaging;
+    SetImagingViews(&imaging);
 
     ClearStartGlobals();
     RunStartup([&] {
@@ -218,6 +221,7 @@ int main(int argc, char** argv) {
         std::fputs(UsageText().c_str(), stdout);
         return kExitOk;
     }
+    if (!options.tiffOption.empty()) return RunTiffOption(options.tiffOption, options.tiffFile);
 
     // Blocked before any thread exists, so every device reader thread inherits the mask.
     sigset_t set;

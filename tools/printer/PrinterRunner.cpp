@@ -1,5 +1,7 @@
 #include "PrinterRunner.h"
 
+#include "CheckImage.h"
+
 #include <fcntl.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -276,7 +278,7 @@ void PrinterRunner::Store(const std::string& name, const Bytes& data) {
 }
 
 Bytes PrinterRunner::ImageData() {
-    return options_.imageFile.empty() ? Bytes{} : ReadWholeFile(options_.imageFile);
+    return options_.imageFile.empty() ? CheckImageTiff() : ReadWholeFile(options_.imageFile);
 }
 
 Bytes PrinterRunner::NvramData() {
