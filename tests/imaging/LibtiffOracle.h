@@ -87,6 +87,7 @@ inline void Compress(const std::string& in, const std::string& out, const std::s
 
 // libtiff's decode of the file's first strip, in its own order (top-down, 1 bits black).
 inline std::vector<uint8_t> LibtiffDecode(const std::string& path) {
+    TIFFSetWarningHandler(nullptr);  // tag 65002 is private: libtiff would warn about it
     TIFF* t = TIFFOpen(path.c_str(), "r");
     if (!t) throw std::runtime_error("libtiff cannot read " + path);
     std::vector<uint8_t> out(static_cast<std::size_t>(TIFFStripSize(t)));
