@@ -23,6 +23,7 @@
 #include "base/Ini.h"
 #include "base/StringOps.h"
 #include "comm/CommGlobals.h"
+#include "gui/QtImagingViews.h"
 #include "gui/ScriptPanel.h"
 #include "gui/StatusListWidget.h"
 
@@ -241,6 +242,7 @@ void FrmMain::RegisterViews() {
     SetPortList(&logic_);
     SetEngineHost(&logic_);
     SetProgress(this);
+    imaging_ = std::make_unique<QtImagingViews>(image1_, [this] { return logic_.SelectedPort(); });
     logic_.SetIniHandler([this](const std::string& file) { catalogue_.CommonINI(file); });
 }
 

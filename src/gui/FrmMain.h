@@ -5,6 +5,7 @@
 // menu and the command lists); they hold no engine state and own no device.
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ class LinkRecovery;
 
 namespace posbench::gui {
 
+class QtImagingViews;
 class ScriptPanel;
 class StatusListWidget;
 
@@ -149,6 +151,7 @@ private:
     QLabel* image1_ = nullptr;
     QLabel* lblTimeIs_ = nullptr;
     QLabel* lblVersion_ = nullptr;
+    std::unique_ptr<QtImagingViews> imaging_;  // the image and tag windows, the picture
 };
 
 }  // namespace posbench::gui
