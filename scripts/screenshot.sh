@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # Writes a picture of the main window (default docs/screenshot.png): posbench runs under Xvfb
 # with a copy of the sample program directory, its port 1 on the simulated printer over
-# loopback, sends the identification command once and saves its window.
-#   scripts/screenshot.sh [OUT.png]        (POSBENCH_SCREENSHOT_BUILD picks the build directory)
+# loopback, sends the identification command once and saves its window. With --image it runs
+# the sample Scripts/CheckImage.txt instead and saves the image window showing the printer's
+# check (default docs/image-window.png).
+#   scripts/screenshot.sh [--image] [OUT.png]   (POSBENCH_SCREENSHOT_BUILD picks the build directory)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup-deps.sh
 build=${POSBENCH_SCREENSHOT_BUILD:-build/screenshot}
-out=$(realpath -m "${1:-docs/screenshot.png}")
+shot=(--screenshot)
+default_out=docs/screenshot.png
+if [ "${1:-}" = "--image" ]; then
+  shot=(--screenshot-image)
+  default_out=docs/image-window.png
+  shift
+fi
+out=$(realpath -m "${1:-$default_out}")
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOSBENCH_TESTS=OFF
@@ -36,5 +45,5 @@ printf '[Communication]\r\nTCP=127.0.0.1:%s, ON\r\n[OTHER]\r\nMAXPORTS=2\r\n' "$
 
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} \
   xvfb-run -a -s "-screen 0 1280x800x24" \
-  "$build/src/gui/posbench" --dir "$work/dir" --screenshot "$out"
+  "$build/src/gui/posbench" --dir "$work/dir" "${shot[@]}" "$out"
 echo "screenshot: $out"

@@ -115,7 +115,8 @@ void FrmImage::ApplyZoom() {
     btnFit_->setEnabled(zoom_ != ImageZoom::Fit);
     btnActual_->setEnabled(zoom_ != ImageZoom::Actual);
     if (pixmap_.isNull()) return;
-    const QSize room = scroll_->viewport()->size();
+    // The window's own size, not the viewport's: a window just resized has not laid out yet.
+    const QSize room(width() - 2, height() - controls_->sizeHint().height() - 2);
     const double scale = PictureScale(zoom_, {pixmap_.width(), pixmap_.height()},
                                       {room.width(), room.height()});
     if (scale >= 1.0) {

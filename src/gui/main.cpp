@@ -18,6 +18,7 @@
 #include "comm/CommGlobals.h"
 #include "gui/FrmMain.h"
 #include "gui/FrmStartup.h"
+#include "gui/ImageScreenshot.h"
 #include "gui/QtMessageBox.h"
 
 #ifndef POSBENCH_SAMPLES_DIR
@@ -32,6 +33,8 @@ void Usage() {
               "                    tables); default $POSBENCH_HOME, else $XDG_CONFIG_HOME/posbench\n"
               "  --screenshot PNG  for the documentation: send the second command of the list\n"
               "                    on port 1, then write a picture of the main window and end\n"
+              "  --screenshot-image PNG  the same for the image window: run Scripts/CheckImage.txt\n"
+              "                    on port 1 and write a picture of the check it shows\n"
               "  FILE              a file for the printer utility window");
 }
 
@@ -67,11 +70,14 @@ std::string ExecutablePath(const char* argv0) {
 int main(int argc, char** argv) {
     std::string dirOption;
     std::string screenshot;
+    std::string imageScreenshot;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
             dirOption = argv[++i];
         } else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
             screenshot = argv[++i];
+        } else if (std::strcmp(argv[i], "--screenshot-image") == 0 && i + 1 < argc) {
+            imageScreenshot = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             Usage();
             return 0;
@@ -107,6 +113,8 @@ int main(int argc, char** argv) {
     posbench::gui::FrmStartup startup;
     startup.show();
     if (!screenshot.empty()) ScheduleScreenshot(startup, QString::fromLocal8Bit(screenshot.c_str()));
+    if (!imageScreenshot.empty())
+        posbench::gui::ScheduleImageScreenshot(startup, QString::fromLocal8Bit(imageScreenshot.c_str()));
     const int status = QApplication::exec();
     posbench::SetMessageBox(nullptr);
     return status;
