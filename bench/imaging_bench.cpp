@@ -23,20 +23,7 @@ using Clock = std::chrono::steady_clock;
 std::string BuiltInPage() {
     const std::string path =
         (std::filesystem::temp_directory_path() / "posbench-bench-page.tif").string();
-    const posbench::test::Page page = posbench::test::TextPage(2200, 1);
-    TIFF* t = TIFFOpen(path.c_str(), "wb");
-    if (!t) return {};
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, page.width);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, page.height);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-    TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, 0);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, page.height);
-    std::vector<uint8_t> rows = page.bits;
-    TIFFWriteEncodedStrip(t, 0, rows.data(), static_cast<tmsize_t>(rows.size()));
-    TIFFClose(t);
+    posbench::test::WritePage(posbench::test::TextPage(2200, 1), path, COMPRESSION_CCITTFAX3, "wb");
     return path;
 }
 

@@ -8,6 +8,7 @@
 #include "base/File.h"
 #include "base/Numbers.h"
 #include "base/RuntimeError.h"
+#include "imaging/BitmapFile.h"
 #include "imaging/Tiff.h"
 #include "script/ScriptState.h"
 
@@ -207,10 +208,6 @@ struct PixelWriter {
     }
 };
 
-void PutLe(std::string& s, std::size_t at, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFFu);
-}
-
 }  // namespace
 
 int GetNextBit(StripBits& bits) {
@@ -321,22 +318,11 @@ bool DecodeStrip(const uint8_t* strip, std::size_t size, int32_t width, int32_t 
 }
 
 std::string OneBitBitmap(const DecodedPage& page, bool withPixels) {
-    const uint32_t stride = (static_cast<uint32_t>(page.width) + 31) / 32 * 4;
-    const uint32_t imageSize = stride * static_cast<uint32_t>(page.height);
-    std::string bmp(62, '\0');
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    PutLe(bmp, 2, 62 + imageSize, 4);
-    PutLe(bmp, 10, 62, 4);
-    PutLe(bmp, 14, 40, 4);
-    PutLe(bmp, 18, static_cast<uint32_t>(page.width), 4);
-    PutLe(bmp, 22, static_cast<uint32_t>(page.height), 4);
-    PutLe(bmp, 26, 1, 2);
-    PutLe(bmp, 28, 1, 2);
-    PutLe(bmp, 34, imageSize, 4);
-    PutLe(bmp, 58, 0x00FFFFFFu, 4);  // colour 0 black, colour 1 white
+    const uint32_t stride = BitmapStride(page.width, 1);
+    const std::string colours("\0\0\0\0\xFF\xFF\xFF\0", 8);  // 0 black, 1 white
+    std::string bmp = BitmapHeaders(page.width, page.height, 1, 8) + colours;
     if (!withPixels) return bmp;
-    bmp.reserve(bmp.size() + imageSize);
+    bmp.reserve(bmp.size() + stride * static_cast<uint32_t>(page.height));
     const std::string padding(stride - static_cast<uint32_t>(page.rowLength), '\0');
     for (int32_t r = 0; r < page.height; ++r) {
         const auto* row = page.pixels.data() + static_cast<std::size_t>(r) * page.rowLength;

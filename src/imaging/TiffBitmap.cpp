@@ -8,6 +8,7 @@
 #include "base/File.h"
 #include "base/Numbers.h"
 #include "base/RuntimeError.h"
+#include "imaging/BitmapFile.h"
 #include "imaging/Ccitt.h"
 #include "imaging/ImagingViews.h"
 #include "imaging/Tiff.h"
@@ -17,10 +18,6 @@ namespace {
 
 constexpr int32_t kCompressionNone = 1;
 constexpr int32_t kCompressionGroup3 = 3;
-
-void PutLe(std::string& s, std::size_t at, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFFu);
-}
 
 // The step's own message replaces the reason below it; the reason is kept as a status line.
 void FailWith(const char* text) {
@@ -62,21 +59,9 @@ bool GreyBitmap(int16_t tiffFileNumber, std::string& fileName, int32_t pageNumbe
     bmp.number = giFileNum;
     fileName = bmpName;
 
-    const uint32_t stride = (static_cast<uint32_t>(width) + 3) / 4 * 4;
-    const uint32_t imageSize = stride * static_cast<uint32_t>(height);
-    std::string header(54, '\0');
-    header[0] = 'B';
-    header[1] = 'M';
-    PutLe(header, 2, 1078 + imageSize, 4);
-    PutLe(header, 10, 1078, 4);
-    PutLe(header, 14, 40, 4);
-    PutLe(header, 18, static_cast<uint32_t>(width), 4);
-    PutLe(header, 22, static_cast<uint32_t>(height), 4);
-    PutLe(header, 26, 1, 2);
-    PutLe(header, 28, 8, 2);
-    PutLe(header, 34, imageSize, 4);
-    std::string out = header + SetMyColortable();
-    out.reserve(out.size() + imageSize);
+    const uint32_t stride = BitmapStride(width, 8);
+    std::string out = BitmapHeaders(width, height, 8, 1024) + SetMyColortable();
+    out.reserve(out.size() + stride * static_cast<uint32_t>(height));
     const std::string padding(stride - static_cast<uint32_t>(width), '\0');
     for (int32_t y = height; y >= 1; --y) {
         out.append(strip, static_cast<std::size_t>(y - 1) * width, static_cast<std::size_t>(width));

@@ -64,8 +64,10 @@ inline Page TextPage(int height, unsigned seed) {
     return p;
 }
 
-inline void WriteUncompressed(const Page& page, const std::string& path) {
-    TIFF* t = TIFFOpen(path.c_str(), "w");
+// The page as one strip, compressed as given (mode "w" native, "wb" big-endian).
+inline void WritePage(const Page& page, const std::string& path, uint16_t compression,
+                      const char* mode = "w") {
+    TIFF* t = TIFFOpen(path.c_str(), mode);
     if (!t) throw std::runtime_error("cannot write " + path);
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, page.width);
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, page.height);
@@ -73,9 +75,11 @@ inline void WriteUncompressed(const Page& page, const std::string& path) {
     TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+    if (compression == COMPRESSION_CCITTFAX3) TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, 0);
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, page.height);
-    auto row = page.bits;
-    for (int y = 0; y < page.height; ++y) TIFFWriteScanline(t, row.data() + y * page.RowBytes(), y);
+    auto rows = page.bits;
+    TIFFWriteEncodedStrip(t, 0, rows.data(), static_cast<tmsize_t>(rows.size()));
     TIFFClose(t);
 }
 

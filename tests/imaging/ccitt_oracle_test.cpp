@@ -35,7 +35,7 @@ TEST(CcittOracle, DecodesLibtiffGroup3PagesLikeLibtiff) {
         for (const std::string coding : {"g3:1d", "g3:1d:fill"}) {
             SCOPED_TRACE(std::string(c.name) + " " + coding);
             const std::string plain = dir / "plain.tif", coded = dir / "coded.tif";
-            test::WriteUncompressed(c.page, plain);
+            test::WritePage(c.page, plain, COMPRESSION_NONE);
             test::Compress(plain, coded, coding, c.page.height);
             const auto expected = test::LibtiffDecode(coded);
             ASSERT_EQ(expected, c.page.bits) << "the fixture itself";
