@@ -197,6 +197,29 @@ TEST_F(CliTest, CommandReadsItsCountOfReplyBytesAndUnsentTypesSaySo) {
     EXPECT_NE(r.err.find("notes.doc: nothing sent"), std::string::npos) << r.err;
 }
 
+TEST_F(CliTest, CheckImageScriptAndTheTiffOptionsWithoutAPort) {
+    StartPrinter();
+    CliResult r = RunCli(With({home + "/Scripts/CheckImage.txt"}));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    const std::string tiff = home + "/Scripts/IMG0001.TIF";
+    EXPECT_NE(r.out.find("Bitmap: " + home + "/Scripts/temp1.bmp\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nT123456789T 0123456789O 1042\n"), std::string::npos) << r.out;
+
+    printer.reset();  // the options open no port
+    r = RunCli({"--micr", tiff});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "T123456789T 0123456789O 1042\n");
+    r = RunCli({"--tags", tiff});
+    EXPECT_EQ(LinesOf(r.out).size(), 18u);
+    EXPECT_NE(r.out.find("Width           0100   0004   0000 0001  0000 06C0  1728\n"),
+              std::string::npos) << r.out;
+    r = RunCli({"--image", tiff});
+    EXPECT_EQ(r.out, home + "/Scripts/temp1.bmp\n");
+    r = RunCli({"--image", dir.Write("not.tif", "GIF89a")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Invalid or unsupported TIFF header"), std::string::npos) << r.err;
+}
+
 TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
     StartPrinter();
     printer->Stop();
