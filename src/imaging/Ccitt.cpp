@@ -140,24 +140,23 @@ const PeekTable& Peek(bool white) {
     return white ? whiteTable : blackTable;
 }
 
-int16_t FastPixelRun(bool white, StripBits& bits, const PeekTable& table) {
-    const std::size_t total = bits.size * 8;
-    if (total - bits.pos >= static_cast<std::size_t>(kPeekBits)) {
-        const std::size_t at = bits.pos >> 3;
-        const uint8_t* d = bits.data;
-        const uint32_t word = static_cast<uint32_t>(d[at]) << 16 |
-                              static_cast<uint32_t>(d[at + 1]) << 8 |
-                              (at + 2 < bits.size ? d[at + 2] : 0u);
-        const uint32_t pattern = (word >> (11 - (bits.pos & 7))) & ((1u << kPeekBits) - 1);
+[[gnu::always_inline]] inline int16_t FastPixelRun(bool white, StripBits& bits,
+                                                   const PeekTable& table) {
+    const std::size_t at = bits.pos >> 3;
+    if (at + 4 <= bits.size) {  // 13 bits from any bit of a byte lie within its 4 bytes
+        uint32_t word;
+        std::memcpy(&word, bits.data + at, 4);
+        word = __builtin_bswap32(word);
+        const uint32_t pattern = (word << (bits.pos & 7)) >> (32 - kPeekBits);
         const uint16_t entry = table[pattern];
         if (entry != 0) {
             bits.pos += entry >> 12;
             const uint16_t value = entry & 0x0FFF;
-            if (value == kEntryEol) return kRunEol;
-            if (value == kEntryInvalid) return kRunInvalid;
-            return static_cast<int16_t>(value);
+            if (value < kEntryInvalid) return static_cast<int16_t>(value);
+            return value == kEntryEol ? kRunEol : kRunInvalid;
         }
     }
+    // The last bytes of the strip, long fill and bad codes: bit at a time.
     return GetPixelRun(white, bits);
 }
 
@@ -256,23 +255,18 @@ void CapImageSize(int32_t& width, int32_t& height) {
     height = std::max(height, 0);
 }
 
-bool DecodeStrip(const uint8_t* strip, std::size_t size, int32_t width, int32_t height,
-                 DecodedPage& page, bool bitAtATime) {
-    CapImageSize(width, height);
-    page.width = width;
-    page.height = height;
-    page.rowLength = width / 8;
-    page.pixels.assign(static_cast<std::size_t>(page.rowLength) * height, 0);
+namespace {
 
-    StripBits bits{strip, size, 0};
+template <bool BitAtATime>
+bool DecodeLines(StripBits& bits, DecodedPage& page) {
     const PeekTable& whitePeek = Peek(true);
     const PeekTable& blackPeek = Peek(false);
     auto run = [&](bool white) {
-        return bitAtATime ? GetPixelRun(white, bits)
-                          : FastPixelRun(white, bits, white ? whitePeek : blackPeek);
+        if constexpr (BitAtATime) return GetPixelRun(white, bits);
+        else return FastPixelRun(white, bits, white ? whitePeek : blackPeek);
     };
     PixelWriter writer{page.pixels.data(), page.rowLength};
-    writer.row = height;
+    writer.row = page.height;
 
     if (run(true) != kRunEol) {
         Display("Compressed file missing initial EOL");
@@ -315,6 +309,19 @@ bool DecodeStrip(const uint8_t* strip, std::size_t size, int32_t width, int32_t 
         if (lineLength == fullLine) --writer.row;
     }
     return false;
+}
+
+}  // namespace
+
+bool DecodeStrip(const uint8_t* strip, std::size_t size, int32_t width, int32_t height,
+                 DecodedPage& page, bool bitAtATime) {
+    CapImageSize(width, height);
+    page.width = width;
+    page.height = height;
+    page.rowLength = width / 8;
+    page.pixels.assign(static_cast<std::size_t>(page.rowLength) * height, 0);
+    StripBits bits{strip, size, 0};
+    return bitAtATime ? DecodeLines<true>(bits, page) : DecodeLines<false>(bits, page);
 }
 
 std::string OneBitBitmap(const DecodedPage& page, bool withPixels) {
