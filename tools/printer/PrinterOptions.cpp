@@ -155,7 +155,8 @@ Printer:
   --flash FILE         flash memory image: sector s at offset s*65536, unwritten bytes FF;
                        1D 0E empties it
   --store DIR          image banks, logos, bitmaps and boot code are kept here
-  --image FILE         image served to the image request
+  --image FILE         image served to the image request (default: a built-in check,
+                       1728 x 800, Group 3 TIFF, MICR line in tag 65002)
   --nvram FILE         bytes served to the NVRAM request (default: built-in 522-byte dump)
 
 Output:
@@ -207,7 +208,8 @@ Answers (hex):
                        USB printer-class mode: 06
   1F 0B 4E 1F 43 00    USB native mode: no answer
   1D 69 49 nL nH       image request: the 14-byte header 1D 69 49, seven 00, the size (4
-                       bytes, least significant first), then the image of --image. With n = 0
+                       bytes, least significant first), then the image (--image or the
+                       built-in check). With n = 0
                        all at once; otherwise the header and the first n bytes, then n bytes
                        after each 06 from the tool (the last block is not waited for; any
                        other byte ends the transfer and is read as a command)
