@@ -38,6 +38,10 @@ bool GreyBitmap(int16_t tiffFileNumber, std::string& fileName, int32_t pageNumbe
     const int32_t width = gTiff.imageWidth;
     const int32_t height = gTiff.imageLength;
     const int64_t size = static_cast<int64_t>(width) * height;
+    if (size == 0) {  // a width of 0 would still make height rows of nothing
+        gsTiffErr = "TIFF image of" + Str(width) + " x" + Str(height) + " pixels has no pixels";
+        return false;
+    }
     if (size > kMaxStripBytes) {
         gsTiffErr = "TIFF image of" + Str(width) + " x" + Str(height) +
                     " pixels is too large to convert";

@@ -141,6 +141,7 @@ TEST_F(TiffFiles, HostileFilesEndWithAClearTextAndNoStaleImage) {
         {Tiff(Group3(1728, 1, n + 1), strip), "runs past the end of the file"},
         {Tiff({{256, 4, 1, 8}, {259, 3, 1, 5u << 16}}), "Unsupported TIFF compression: 5"},
         {Tiff(Group3(1730, 1, n), strip), "was converted"},
+        {Tiff({{256, 4, 1, 0}, {257, 4, 1, 0x7FFFFFFF}, {259, 3, 1, 1u << 16}}), "has no pixels"},
     };
     for (const auto& [bytes, why] : files) {
         SCOPED_TRACE(why);
