@@ -109,6 +109,12 @@ bool LinkRecovery::InProgress(int16_t port) const {
     return armed_(port);
 }
 
+uint32_t LinkRecovery::MsLeft(int16_t port) const {
+    if (!armed_(port)) return 0;
+    const auto left = static_cast<int32_t>(deadline_(port) - TickCount());
+    return left > 0 ? static_cast<uint32_t>(left) : 0;
+}
+
 bool LinkRecovery::AnyInProgress() const {
     for (int16_t p = 1; p <= kMaxPorts; ++p)
         if (InProgress(p)) return true;

@@ -38,6 +38,8 @@ public:
     // is still to come. A port that gave up (closed, no timer) is not in progress.
     bool InProgress(int16_t port) const;
     bool AnyInProgress() const;
+    // Milliseconds until the port's timer expires (0 when it is not armed or already due).
+    uint32_t MsLeft(int16_t port) const;
     // True when the port's link was closed by recovery and has not been reopened.
     bool LinkClosed(int16_t port) const { return closed_(port); }
     int16_t Retries(int16_t port) const { return retries_(port); }

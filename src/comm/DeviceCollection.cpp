@@ -35,6 +35,17 @@ void DeviceCollection::Remove(const std::string& key) {
     items_.erase(it);
 }
 
+void DeviceCollection::Rename(const std::string& oldKey, const std::string& newKey) {
+    auto it = Find(oldKey);
+    if (it == items_.end()) Raise(err::InvalidProcedureCall);
+    auto held = Find(newKey);
+    if (held != items_.end() && held != it) {
+        throw RuntimeError(kErrDuplicateKey,
+                           "This key is already associated with an element of this collection");
+    }
+    it->key = newKey;
+}
+
 Device& DeviceCollection::Item(const std::string& key) {
     auto it = Find(key);
     if (it == items_.end()) Raise(err::InvalidProcedureCall);

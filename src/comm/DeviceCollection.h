@@ -28,6 +28,9 @@ public:
     Device& Item(long position);
     long Count() const { return static_cast<long>(items_.size()); }
     bool Contains(const std::string& key) const;
+    // The device under oldKey keeps its position under newKey (a USB port whose mode changed);
+    // a missing oldKey raises 5, a newKey held by another device raises 457.
+    void Rename(const std::string& oldKey, const std::string& newKey);
     void Clear() { items_.clear(); }
 
 private:

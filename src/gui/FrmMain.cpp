@@ -1,6 +1,7 @@
 #include "gui/FrmMain.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -8,10 +9,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTime>
 #include <QToolButton>
@@ -19,11 +22,17 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/DownloadGuard.h"
+#include "app/PortListText.h"
 #include "base/Display.h"
 #include "base/Ini.h"
 #include "base/StringOps.h"
 #include "comm/CommGlobals.h"
+#include "gui/FrmSetup.h"
+#include "gui/FrmVK.h"
+#include "gui/MainMenu.h"
 #include "gui/QtImagingViews.h"
+#include "gui/ReceiptDemoPanel.h"
 #include "gui/ScriptPanel.h"
 #include "gui/StatusListWidget.h"
 
@@ -48,7 +57,7 @@ constexpr int kSubIconSize = 40;
 }  // namespace
 
 FrmMain::FrmMain(LinkRecovery& recovery)
-    : logic_(*this, recovery), catalogue_(*this), unload_([] {
+    : logic_(*this, recovery), catalogue_(*this), recovery_(recovery), unload_([] {
           std::fflush(nullptr);
           std::_Exit(0);
       }) {
@@ -56,6 +65,9 @@ FrmMain::FrmMain(LinkRecovery& recovery)
     setWindowTitle("posbench");
 
     auto* top = new QHBoxLayout(this);
+    top->setMenuBar(BuildMainMenu(this, MainMenuActions{
+        [this] { logic_.Send(); }, [this] { close(); }, [this] { btnSetup_Click(); },
+        [this] { btnReset_->click(); }, [this] { logic_.btnCancel_Click(); }}));
     top->addWidget(BuildMenuPanel());
 
     auto* right = new QVBoxLayout;
@@ -64,6 +76,15 @@ FrmMain::FrmMain(LinkRecovery& recovery)
     fraScript_ = new ScriptPanel(this);
     fraReceipt_ = new QGroupBox(this);
     fraReceipt_->setObjectName("fraReceipt");
+    demo_ = new ReceiptDemoPanel(
+        [this](const std::string& file) {
+            fraScript_->SetFileName(file);
+            logic_.Send();
+        },
+        fraReceipt_);
+    auto* demoScroll = new QScrollArea(fraReceipt_);
+    demoScroll->setWidget(demo_);
+    (new QVBoxLayout(fraReceipt_))->addWidget(demoScroll);
     panels->addWidget(fraScript_);
     panels->addWidget(BuildCommandPanel());
     panels->addWidget(fraReceipt_);
@@ -92,6 +113,9 @@ FrmMain::~FrmMain() {
     SetEngineHost(nullptr);
     SetProgress(nullptr);
     SetConfigOpener(nullptr);
+    SetDemoLoader(nullptr);
+    SetVKDisplay(nullptr);
+    gbVKDisplay = false;
 }
 
 QWidget* FrmMain::BuildMenuPanel() {
@@ -153,11 +177,23 @@ QWidget* FrmMain::BuildPortColumn() {
     btnCancel_ = NewButton("btnCancel", "Cancel", column);
     btnReset_ = NewButton("btnReset", "Reset Printer", column);
     btnPollDev_ = NewButton("btnPollDev", "Poll Device", column);
+    auto* btnSetup = NewButton("btnSetup", "Setup", column);
+    auto* btnTest = NewButton("btnTest", "Test", column);
+    btnSend_->setToolTip("Send the chosen command or file to the selected port");
+    btnCancel_->setToolTip("Stop every port now");
+    btnReset_->setToolTip("Restart the printer on the selected port; the link reconnects by itself");
+    btnSetup->setToolTip("Define ports, their speeds and addresses, and store them for the next start");
+    btnTest->setToolTip("Open the VK printer utility for the selected port");
+    lstPorts_->setToolTip("Port number, entry and live state; double-click switches a port on or off");
     auto* buttons = new QGridLayout;
     buttons->addWidget(btnSend_, 0, 0);
     buttons->addWidget(btnCancel_, 0, 1);
     buttons->addWidget(btnReset_, 1, 0);
     buttons->addWidget(btnPollDev_, 1, 1);
+    buttons->addWidget(btnSetup, 2, 0);
+    buttons->addWidget(btnTest, 2, 1);
+    connect(btnSetup, &QPushButton::clicked, this, [this] { btnSetup_Click(); });
+    connect(btnTest, &QPushButton::clicked, this, [this] { ShowVK(false); });
     layout->addLayout(buttons);
 
     prgDownload_ = new QProgressBar(column);
@@ -170,7 +206,9 @@ QWidget* FrmMain::BuildPortColumn() {
             [this](QListWidgetItem*) { logic_.lstPorts_DblClick(); });
     connect(btnSend_, &QPushButton::clicked, this, [this] { logic_.Send(); });
     connect(btnCancel_, &QPushButton::clicked, this, [this] { logic_.btnCancel_Click(); });
-    connect(btnReset_, &QPushButton::clicked, this, [this] { logic_.btnReset_Click(); });
+    connect(btnReset_, &QPushButton::clicked, this, [this] {
+        if (ConfirmStopDownload("reset the printer")) logic_.btnReset_Click();
+    });
     connect(btnPollDev_, &QPushButton::clicked, this, [this] { logic_.btnPollDev_Click(); });
     return column;
 }
@@ -244,6 +282,7 @@ void FrmMain::RegisterViews() {
     SetProgress(this);
     imaging_ = std::make_unique<QtImagingViews>(image1_, [this] { return logic_.SelectedPort(); });
     logic_.SetIniHandler([this](const std::string& file) { catalogue_.CommonINI(file); });
+    SetDemoLoader([this](const std::string& file) { demo_->Logic().Load(file); });
 }
 
 void FrmMain::FormLoad() {
@@ -268,15 +307,84 @@ void FrmMain::FormLoad() {
 void FrmMain::FormActivate() {
     gbVKDisplay = false;
     const std::string vk = GetPrivateProfileString("VKTYPE", "VK", "NONE", gsProgramDir + "/SUPrinters.ini");
-    if (UCase(vk) == "VKLOAD" && !vkNoticeShown_) {
-        vkNoticeShown_ = true;
-        Display("The printer utility window is not available in this version");
+    if (UCase(vk) == "VKLOAD") {
+        ShowVK(true);
+    } else if (!gsCommandLineFile.empty() && !fileNoteShown_) {
+        fileNoteShown_ = true;
+        Display("The file " + gsCommandLineFile + " is sent at start only by the VK printer utility");
     }
 }
 
-void FrmMain::UpdateClock() { lblTimeIs_->setText(QTime::currentTime().toString(Qt::TextDate)); }
+void FrmMain::ShowVK(bool takeOver) {
+    if (!vk_) {
+        vk_ = std::make_unique<FrmVK>(*this);
+        SetVKDisplay(vk_.get());
+    }
+    if (takeOver) {
+        vk_->SetExitAction(unload_);
+    } else {
+        // "Test": Exit in the utility brings the main window back instead of ending the program.
+        vk_->SetExitAction([this] { Raise(); });
+    }
+    if (pos().x() > -20000) shownAt_ = pos();
+    move(-20000, pos().y());
+    vk_->show();
+    vk_->raise();
+    vk_->activateWindow();
+    if (takeOver) gbVKDisplay = true;
+}
+
+void FrmMain::Raise() {
+    if (vk_ && vk_->isVisible()) {
+        vk_->raise();
+        vk_->activateWindow();
+        return;
+    }
+    if (pos().x() <= -20000) move(shownAt_);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void FrmMain::btnSetup_Click() {
+    {
+        FrmSetup setup(&recovery_, this);
+        setup.exec();
+    }
+    logic_.UpdatePortDisp();
+    if (lstPorts_->currentRow() < 0 && lstPorts_->count() > 0) lstPorts_->setCurrentRow(0);
+}
+
+void FrmMain::SendFile(const std::string& fileName) {
+    fraCommands_->hide();
+    fraScript_->SetFileName(fileName);
+    logic_.AccessToSendCmd();
+}
+
+void FrmMain::SendCommand(const std::string& command, const std::string& inputCount) {
+    fraScript_->hide();
+    fraReceipt_->hide();
+    fraCommands_->show();
+    SetCommand(command, inputCount);
+    logic_.AccessToSendCmd();
+}
+
+void FrmMain::UpdateClock() {
+    lblTimeIs_->setText(QTime::currentTime().toString(Qt::TextDate));
+    for (int row = 0; row < lstPorts_->count(); ++row) {
+        QListWidgetItem* item = lstPorts_->item(row);
+        const auto port = static_cast<int16_t>(row + 1);
+        const std::string entry = ToBytes(item->data(Qt::UserRole).toString());
+        const QString text = FromBytes(PortListLine(port, entry, PortLiveState(port, &recovery_)));
+        if (item->text() != text) item->setText(text);
+    }
+}
 
 void FrmMain::closeEvent(QCloseEvent* event) {
+    if (!ConfirmStopDownload("quit")) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (unload_) unload_();
 }
@@ -289,6 +397,13 @@ void FrmMain::changeEvent(QEvent* event) {
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == cboCommand_ || watched == cboCommand_->lineEdit()) {
         const QEvent::Type type = event->type();
+        if (type == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                logic_.Send();
+                return true;
+            }
+        }
         if (type == QEvent::FocusIn || type == QEvent::MouseButtonPress ||
             type == QEvent::MouseButtonDblClick)
             logic_.cboCommand_Chosen(-1);
@@ -306,14 +421,21 @@ void FrmMain::SetPortListIndex(long index) {
 
 long FrmMain::PortListCount() const { return lstPorts_->count(); }
 
+// The list shows the port number and live state beside the entry; the entry itself rides along.
 std::string FrmMain::PortListItem(long index) const {
     if (index < 0 || index >= lstPorts_->count()) return "";
-    return ToBytes(lstPorts_->item(static_cast<int>(index))->text());
+    return ToBytes(lstPorts_->item(static_cast<int>(index))->data(Qt::UserRole).toString());
 }
 
 void FrmMain::ClearPortList() { lstPorts_->clear(); }
 
-void FrmMain::AddPortListItem(const std::string& text) { lstPorts_->addItem(FromBytes(text)); }
+void FrmMain::AddPortListItem(const std::string& text) {
+    const auto port = static_cast<int16_t>(lstPorts_->count() + 1);
+    auto* item = new QListWidgetItem(FromBytes(PortListLine(port, text, PortLiveState(port, &recovery_))));
+    item->setData(Qt::UserRole, FromBytes(text));
+    item->setToolTip(FromBytes("Port " + std::to_string(port) + " uses " + PortDevicePath(text)));
+    lstPorts_->addItem(item);
+}
 
 bool FrmMain::ScriptPanelShown() const { return !fraScript_->isHidden(); }
 

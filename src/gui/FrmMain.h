@@ -12,6 +12,7 @@
 #include "app/Catalogue.h"
 #include "app/MainWindowView.h"
 #include "app/SendDispatcher.h"
+#include "app/VKUtility.h"
 #include "base/Views.h"
 
 class QComboBox;
@@ -32,6 +33,8 @@ class LinkRecovery;
 
 namespace posbench::gui {
 
+class FrmVK;
+class ReceiptDemoPanel;
 class QtImagingViews;
 class ScriptPanel;
 class StatusListWidget;
@@ -40,7 +43,8 @@ class FrmMain : public QWidget,
                 public IMainWindowView,
                 public ICatalogueView,
                 public IResponseBox,
-                public IProgress {
+                public IProgress,
+                public IVKHost {
 public:
     // Registers the window's views with the engine and runs Form_Load.
     explicit FrmMain(LinkRecovery& recovery);
@@ -49,8 +53,18 @@ public:
     MainWindow& Logic() { return logic_; }
     Catalogue& Menu() { return catalogue_; }
 
-    // The 500 ms tick: the clock label.
+    // The 500 ms tick: the clock label and the ports' live states.
     void UpdateClock();
+
+    // "Setup": the port setup window, modal; the port list is refilled when it closes.
+    void btnSetup_Click();
+    // The VK utility window takes over (VKLOAD, status lines go there) or, for "Test", is shown
+    // beside a main window that its Exit brings back.
+    void ShowVK(bool takeOver);
+    FrmVK* VKForm() const { return vk_.get(); }
+    ReceiptDemoPanel* DemoPanel() const { return demo_; }
+    // Back on screen and in front (a second copy of the program asked for it).
+    void Raise();
 
     // What closing the window does (Form_Unload). By default the process ends at once with
     // status 0, ports left as they are; tests replace it.
@@ -100,6 +114,11 @@ public:
                           int64_t bytesTotal, int64_t blocksDone, int64_t blocksTotal) override;
     void DownloadEnded(int16_t port, bool ok) override;
 
+    // IVKHost
+    int16_t SelectedPort() const override { return logic_.SelectedPort(); }
+    void SendFile(const std::string& fileName) override;
+    void SendCommand(const std::string& command, const std::string& inputCount) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -117,8 +136,12 @@ private:
 
     MainWindow logic_;
     Catalogue catalogue_;
+    LinkRecovery& recovery_;
+    std::unique_ptr<FrmVK> vk_;
+    ReceiptDemoPanel* demo_ = nullptr;
+    QPoint shownAt_;  // where the window stood before the VK window moved it off screen
     std::function<void()> unload_;
-    bool vkNoticeShown_ = false;
+    bool fileNoteShown_ = false;
     int16_t progressPort_ = 0;  // the port whose download the bar shows
 
     QFrame* picPrntrs_ = nullptr;

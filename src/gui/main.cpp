@@ -2,6 +2,7 @@
 // ports and the main window, and the Qt event loop then drives the engine until the main window
 // is closed, which ends the process at once.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QListWidget>
 #include <QTimer>
 #include <cstdio>
@@ -14,11 +15,13 @@
 #include "app/MainLoop.h"
 #include "app/ProgramDir.h"
 #include "app/SingleInstance.h"
+#include "app/VKUtility.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
 #include "gui/FrmMain.h"
 #include "gui/FrmStartup.h"
 #include "gui/ImageScreenshot.h"
+#include "gui/InstanceRaiser.h"
 #include "gui/QtMessageBox.h"
 
 #ifndef POSBENCH_SAMPLES_DIR
@@ -35,7 +38,7 @@ void Usage() {
               "                    on port 1, then write a picture of the main window and end\n"
               "  --screenshot-image PNG  the same for the image window: run Scripts/CheckImage.txt\n"
               "                    on port 1 and write a picture of the check it shows\n"
-              "  FILE              a file for the printer utility window");
+              "  FILE              a file the VK printer utility sends as soon as its port is ON");
 }
 
 // The documentation's picture: the window as a user sees it after one command and its reply.
@@ -71,6 +74,7 @@ int main(int argc, char** argv) {
     std::string dirOption;
     std::string screenshot;
     std::string imageScreenshot;
+    std::string file;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
             dirOption = argv[++i];
@@ -85,6 +89,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "posbench: unknown option %s\n", argv[i]);
             Usage();
             return 2;
+        } else if (file.empty()) {
+            file = argv[i];
+        } else {
+            std::fprintf(stderr, "posbench: one FILE only (%s and %s given)\n", file.c_str(), argv[i]);
+            return 2;
         }
     }
 
@@ -96,13 +105,24 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A second copy creates no window and ends at once.
+    // A second copy creates no window: it brings the running copy to the front and ends.
     posbench::SingleInstance instance(posbench::InstanceLockFile(posbench::gsProgramDir));
-    if (!instance.Acquired() && instance.Error().empty()) return 0;
+    if (!instance.Acquired() && instance.Error().empty()) {
+        QCoreApplication core(argc, argv);
+        if (!posbench::gui::InstanceRaiser::AskRunningCopy(posbench::gsProgramDir))
+            std::fprintf(stderr, "posbench: already running for the program directory %s\n",
+                         posbench::gsProgramDir.c_str());
+        return 0;
+    }
     // A directory where no lock file can be made (read-only media) still gets a working bench.
     if (!instance.Acquired())
         std::fprintf(stderr, "posbench: no single-instance lock: %s\n", instance.Error().c_str());
     posbench::ClearStartGlobals();
+    if (!file.empty()) {
+        std::error_code ec;
+        const auto absolute = std::filesystem::absolute(file, ec);
+        posbench::gsCommandLineFile = ec ? file : absolute.string();
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("posbench");
@@ -112,6 +132,9 @@ int main(int argc, char** argv) {
 
     posbench::gui::FrmStartup startup;
     startup.show();
+    posbench::gui::InstanceRaiser raiser(posbench::gsProgramDir, [&startup] {
+        if (posbench::gui::FrmMain* main = startup.MainForm()) main->Raise();
+    });
     if (!screenshot.empty()) ScheduleScreenshot(startup, QString::fromLocal8Bit(screenshot.c_str()));
     if (!imageScreenshot.empty())
         posbench::gui::ScheduleImageScreenshot(startup, QString::fromLocal8Bit(imageScreenshot.c_str()));
