@@ -264,7 +264,7 @@ void PortSetup::AddConfiguration(const std::string& definition) {
         }
         // Inserting renumbers every later port: none of them may be in the middle of something.
         if (const int16_t busy = BusyPortFrom(selected + 1); busy != 0) {
-            Show("Port " + CStr(busy) + " is busy. Let it finish or press Cancel, then insert again.");
+            Show("Port " + CStr(busy) + " is busy: wait or press Cancel.");
             return;
         }
         view_.SelectEntry(selected + 1);
@@ -365,7 +365,7 @@ void PortSetup::RemoveConfiguration() {
         const long selected = view_.SelectedEntry();
         if (view_.EntryCount() == 0 || selected < 0 || selected >= view_.EntryCount()) return;
         if (const int16_t busy = BusyPortFrom(selected); busy != 0) {
-            Show("Port " + CStr(busy) + " is busy. Let it finish or press Cancel, then remove again.");
+            Show("Port " + CStr(busy) + " is busy: wait or press Cancel.");
             return;
         }
         RemoveDevices();
