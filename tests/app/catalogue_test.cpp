@@ -114,9 +114,13 @@ TEST_F(CatalogueTest, SampleCatalogueOpensTheFirstPrinterOnItsCommandTable) {
     EXPECT_EQ(catalogue.Commands()(2).command, "1D 49 40 27");
     EXPECT_EQ(catalogue.Commands()(2).inputCount, "17");
 
-    // Every sub-function of every model opens without a complaint.
+    // Every sub-function of every model opens without a complaint (the demo panel is the
+    // window's; here it only has to be reached).
+    std::vector<std::string> demos;
+    SetDemoLoader([&demos](const std::string& file) { demos.push_back(file); });
     for (int16_t s = 0; s < catalogue.SubFunctionCount(); ++s) catalogue.ProcessSubFcn(s);
     EXPECT_TRUE(status.lines.empty()) << status.lines.front();
+    EXPECT_EQ(demos.size(), 1u);
 }
 
 TEST_F(CatalogueTest, BadPrinterListsStopWhereTheyBreak) {

@@ -196,9 +196,11 @@ void MainWindowTest::doubleClickingACommandSendsIt() {
 void MainWindowTest::portListSwitchesAPortOffAndOn() {
     auto* ports = Find<QListWidget>("lstPorts");
     QCOMPARE(ports->count(), 1);
-    QVERIFY2(ports->item(0)->text().endsWith("ON"), qPrintable(ports->item(0)->text()));
+    // The list shows the port number and its live state beside the entry.
+    QVERIFY2(ports->item(0)->text().startsWith("1  TCP, ") && ports->item(0)->text().endsWith(", ON   idle"),
+             qPrintable(ports->item(0)->text()));
     DoubleClickRow(ports, 0);
-    QTRY_VERIFY(ports->item(0) && ports->item(0)->text().endsWith("OFF"));
+    QTRY_VERIFY(main_->PortListItem(0).ends_with("OFF"));
     QCOMPARE(ports->currentRow(), 0);
 
     // An OFF port refuses a send.
@@ -206,7 +208,7 @@ void MainWindowTest::portListSwitchesAPortOffAndOn() {
     QTRY_VERIFY(Status().contains("is Off"));
 
     DoubleClickRow(ports, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(ports->item(0) && ports->item(0)->text().endsWith("ON"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(main_->PortListItem(0).ends_with("ON"), 5000);
     QCOMPARE(ports->currentRow(), 0);
     Find<QPlainTextEdit>("txtResponse")->clear();
     Click("btnSend");

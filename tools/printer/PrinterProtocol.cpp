@@ -310,6 +310,10 @@ void PrinterProtocol::Execute(Kind kind) {
             FlushPaper();
             host_.Note("reset");
             PowerCycle();
+            // A mode command is stored at once but the interface changes only as the printer
+            // restarts, the way the real printer asks for a reset after the switch.
+            usbPrinterClass_ = usbPrinterClassStored_;
+            host_.Note(std::string("USB interface after restart: ") + (usbPrinterClass_ ? "printer class" : "native"));
             restarted_ = true;
             host_.Restart();
             break;
@@ -318,9 +322,11 @@ void PrinterProtocol::Execute(Kind kind) {
             host_.Note("download mode");
             break;
         case Kind::UsbNative:
+            usbPrinterClassStored_ = false;
             host_.Note("USB interface: native");
             break;
         case Kind::UsbClass:
+            usbPrinterClassStored_ = true;
             host_.Note("USB interface: printer class");
             Answer(reply::kAck);
             break;

@@ -76,6 +76,10 @@ public:
     void PowerCycle();
 
     bool InDownloadMode() const { return downloadMode_; }
+    // The USB interface the printer runs (true: printer class), and the one a mode command
+    // stored for the next restart. A restart keeps both: they are settings, not session state.
+    bool UsbPrinterClass() const { return usbPrinterClass_; }
+    bool UsbPrinterClassStored() const { return usbPrinterClassStored_; }
     long FlashBlocks() const { return flashBlocks_; }
 
 private:
@@ -112,6 +116,8 @@ private:
     std::optional<uint8_t> sector_;
     long flashBlocks_ = 0;
     bool downloadMode_ = false;
+    bool usbPrinterClass_ = false;
+    bool usbPrinterClassStored_ = false;
     Bytes imageOut_;     // image bytes not yet sent
     std::size_t imageBlock_ = 0;
     std::string paper_;
