@@ -63,7 +63,7 @@ bool ReceiptDemo::ProcessSubSection(const std::string& /*label*/, const std::str
         const int16_t count = CInt(Val(countField));
         for (int16_t h = 0; h < count; ++h) {
             if (headings_ >= kMaxDemoHeadings) {
-                Display("The panel shows at most " + CStr(kMaxDemoHeadings) + " headings; the rest are left out");
+                Display("Demo cut: the panel holds at most " + CStr(kMaxDemoHeadings) + " headings");
                 return false;
             }
             const std::string heading = Read(section_, Field(static_cast<int16_t>(h + 2), headingList), fileName);
@@ -106,7 +106,7 @@ bool ReceiptDemo::ProcessFcnKeys(const std::string& section, const std::string& 
         const int16_t count = CInt(Val(Field(1, buttonList)));
         for (int16_t b = 0; b < count; ++b) {
             if (ButtonCount() >= kMaxDemoButtons) {
-                Display("The panel shows at most " + CStr(kMaxDemoButtons) + " buttons; the rest are left out");
+                Display("Demo cut: the panel holds at most " + CStr(kMaxDemoButtons) + " buttons");
                 return false;
             }
             const std::string button = Read(section, Field(static_cast<int16_t>(b + 2), buttonList), fileName);
