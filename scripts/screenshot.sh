@@ -3,7 +3,9 @@
 # with a copy of the sample program directory, its port 1 on the simulated printer over
 # loopback, sends the identification command once and saves its window. With --image it runs
 # the sample Scripts/CheckImage.txt instead and saves the image window showing the printer's
-# check (default docs/image-window.png).
+# check (default docs/image-window.png). Without --image it also writes, beside the main
+# window's picture, screenshot-setup.png, screenshot-vk.png and screenshot-demo.png (the port
+# setup window, the VK utility after a version query, the receipt demo panel).
 #   scripts/screenshot.sh [--image] [OUT.png]   (POSBENCH_SCREENSHOT_BUILD picks the build directory)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,9 +13,11 @@ cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 build=${POSBENCH_SCREENSHOT_BUILD:-build/screenshot}
 shot=(--screenshot)
+windows=(main setup vk demo)
 default_out=docs/screenshot.png
 if [ "${1:-}" = "--image" ]; then
   shot=(--screenshot-image)
+  windows=(image)
   default_out=docs/image-window.png
   shift
 fi
@@ -43,7 +47,15 @@ mkdir -p "$work/dir" "$(dirname "$out")"
 cp -r samples/. "$work/dir/"
 printf '[Communication]\r\nTCP=127.0.0.1:%s, ON\r\n[OTHER]\r\nMAXPORTS=2\r\n' "$port" >"$work/dir/Startup.ini"
 
-ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} \
-  xvfb-run -a -s "-screen 0 1280x800x24" \
-  "$build/src/gui/posbench" --dir "$work/dir" "${shot[@]}" "$out"
-echo "screenshot: $out"
+for window in "${windows[@]}"; do
+  picture=$out
+  which=()
+  case $window in
+    main | image) ;;
+    *) picture="$(dirname "$out")/screenshot-$window.png"; which=(--screenshot-of "$window") ;;
+  esac
+  ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0} \
+    xvfb-run -a -s "-screen 0 1280x800x24" \
+    "$build/src/gui/posbench" --dir "$work/dir" "${shot[@]}" "$picture" "${which[@]}"
+  echo "screenshot: $picture"
+done

@@ -67,6 +67,7 @@ FrmSetup::FrmSetup(const LinkRecovery* recovery, QWidget* parent)
     grid->addWidget(new QLabel("Status:", frame), 6, 0);
     grid->addWidget(btnClear, 6, 2);
     grid->addWidget(lstSetupStatus_, 7, 0, 1, 3);
+    lstComDevice_->setMaximumWidth(150);
     grid->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -75,7 +76,7 @@ FrmSetup::FrmSetup(const LinkRecovery* recovery, QWidget* parent)
     footer->addStretch(1);
     footer->addWidget(btnExit);
     layout->addLayout(footer);
-    resize(560, 420);
+    resize(620, 420);
 
     connect(lstComDevice_, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { logic_.lstComDevice_DblClick(lstComDevice_->row(item)); });

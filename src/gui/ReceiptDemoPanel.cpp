@@ -21,7 +21,14 @@ QPoint OnPanel(int left, int top, const QSize& size) {
 ReceiptDemoPanel::ReceiptDemoPanel(std::function<void(const std::string& file)> send, QWidget* parent)
     : QWidget(parent), logic_(*this, std::move(send)) {
     setObjectName("picDemo");
-    setFixedSize(kDemoPanelWidth, kDemoPanelHeight);
+    resize(kDemoPanelWidth, kDemoPanelHeight);
+}
+
+// The panel as large as its controls need (at most its full size), so it scrolls only when the
+// demo truly is wider or taller than the window shows.
+void ReceiptDemoPanel::FitToControls() {
+    const QRect used = childrenRect();
+    resize(std::min(kDemoPanelWidth, used.right() + 12), std::min(kDemoPanelHeight, used.bottom() + 12));
 }
 
 void ReceiptDemoPanel::ClearDemo() {
@@ -29,6 +36,7 @@ void ReceiptDemoPanel::ClearDemo() {
     for (QPushButton* button : buttons_) delete button;
     headings_.clear();
     buttons_.clear();
+    resize(0, 0);
 }
 
 void ReceiptDemoPanel::AddHeading(int16_t index, const std::string& caption, int left, int top) {
@@ -41,6 +49,7 @@ void ReceiptDemoPanel::AddHeading(int16_t index, const std::string& caption, int
     label->move(OnPanel(left, top, label->size()));
     label->show();
     headings_.push_back(label);
+    FitToControls();
 }
 
 void ReceiptDemoPanel::AddButton(int16_t index, const std::string& caption, int left, int top) {
@@ -53,6 +62,7 @@ void ReceiptDemoPanel::AddButton(int16_t index, const std::string& caption, int 
     button->show();
     connect(button, &QPushButton::clicked, this, [this, index] { logic_.btnFcns_Click(index); });
     buttons_.push_back(button);
+    FitToControls();
 }
 
 }  // namespace posbench::gui

@@ -24,6 +24,8 @@ public:
     void AddButton(int16_t index, const std::string& caption, int left, int top) override;
 
 private:
+    void FitToControls();
+
     ReceiptDemo logic_;
     std::vector<QLabel*> headings_;
     std::vector<QPushButton*> buttons_;

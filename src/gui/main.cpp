@@ -3,8 +3,6 @@
 // is closed, which ends the process at once.
 #include <QApplication>
 #include <QCoreApplication>
-#include <QListWidget>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +21,7 @@
 #include "gui/ImageScreenshot.h"
 #include "gui/InstanceRaiser.h"
 #include "gui/QtMessageBox.h"
+#include "gui/Screenshot.h"
 
 #ifndef POSBENCH_SAMPLES_DIR
 #define POSBENCH_SAMPLES_DIR ""
@@ -31,34 +30,14 @@
 namespace {
 
 void Usage() {
-    std::puts("usage: posbench [--dir DIR] [--screenshot PNG] [FILE]\n"
+    std::puts("usage: posbench [--dir DIR] [--screenshot PNG [--screenshot-of W]] [FILE]\n"
               "  --dir DIR         program directory (Startup.ini, SUPrinters.ini, command\n"
               "                    tables); default $POSBENCH_HOME, else $XDG_CONFIG_HOME/posbench\n"
-              "  --screenshot PNG  for the documentation: send the second command of the list\n"
-              "                    on port 1, then write a picture of the main window and end\n"
+              "  --screenshot PNG  for the documentation: write a picture of a window and end\n"
+              "  --screenshot-of W main (after one command), setup, vk or demo; default main\n"
               "  --screenshot-image PNG  the same for the image window: run Scripts/CheckImage.txt\n"
               "                    on port 1 and write a picture of the check it shows\n"
               "  FILE              a file the VK printer utility sends as soon as its port is ON");
-}
-
-// The documentation's picture: the window as a user sees it after one command and its reply.
-void ScheduleScreenshot(posbench::gui::FrmStartup& startup, const QString& file) {
-    QTimer::singleShot(1200, &startup, [&startup] {
-        posbench::gui::FrmMain* main = startup.MainForm();
-        if (!main) return;
-        auto* commands = main->findChild<QListWidget*>("lstCmds");
-        if (commands && commands->count() > 1) {
-            commands->setCurrentRow(1);
-            main->Menu().lstCmds_DblClick(1);
-        }
-    });
-    QTimer::singleShot(3000, &startup, [&startup, file] {
-        posbench::gui::FrmMain* main = startup.MainForm();
-        const bool ok = main && main->grab().save(file, "PNG");
-        if (!ok) std::fprintf(stderr, "posbench: could not write %s\n", file.toLocal8Bit().constData());
-        std::fflush(nullptr);
-        std::_Exit(ok ? 0 : 1);
-    });
 }
 
 std::string ExecutablePath(const char* argv0) {
@@ -74,6 +53,7 @@ int main(int argc, char** argv) {
     std::string dirOption;
     std::string screenshot;
     std::string imageScreenshot;
+    std::string screenshotOf = "main";
     std::string file;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
@@ -82,6 +62,8 @@ int main(int argc, char** argv) {
             screenshot = argv[++i];
         } else if (std::strcmp(argv[i], "--screenshot-image") == 0 && i + 1 < argc) {
             imageScreenshot = argv[++i];
+        } else if (std::strcmp(argv[i], "--screenshot-of") == 0 && i + 1 < argc) {
+            screenshotOf = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             Usage();
             return 0;
@@ -135,9 +117,14 @@ int main(int argc, char** argv) {
     posbench::gui::InstanceRaiser raiser(posbench::gsProgramDir, [&startup] {
         if (posbench::gui::FrmMain* main = startup.MainForm()) main->Raise();
     });
-    if (!screenshot.empty()) ScheduleScreenshot(startup, QString::fromLocal8Bit(screenshot.c_str()));
     if (!imageScreenshot.empty())
         posbench::gui::ScheduleImageScreenshot(startup, QString::fromLocal8Bit(imageScreenshot.c_str()));
+    if (!screenshot.empty() &&
+        !posbench::gui::ScheduleScreenshot(startup, QString::fromLocal8Bit(screenshot.c_str()),
+                                           QString::fromLocal8Bit(screenshotOf.c_str()))) {
+        std::fprintf(stderr, "posbench: --screenshot-of takes main, setup, vk or demo\n");
+        return 2;
+    }
     const int status = QApplication::exec();
     posbench::SetMessageBox(nullptr);
     return status;
