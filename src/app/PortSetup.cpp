@@ -1,6 +1,7 @@
 #include "app/PortSetup.h"
 
 #include <cctype>
+#include <functional>
 
 #include "app/LinkRecovery.h"
 #include "base/Numbers.h"
@@ -159,25 +160,33 @@ void PortSetup::Form_Load() {
     if (!entries.empty()) view_.SelectEntry(0);
 }
 
+void PortSetup::EditCom(const std::string& device) {
+    ComSetting& stored = gComSettings(static_cast<long>(Val(Mid(device, 4, 1))) - 1);
+    SerialSettings settings{stored.Baud, stored.Flow};
+    if (!view_.EditSerial(device, settings)) return;
+    stored.Baud = settings.baud;
+    stored.Flow = settings.flow;
+    AddConfiguration(device + ", " + settings.baud + ", " + settings.flow);
+}
+
+void PortSetup::EditTcp() {
+    std::string address = gsSetupTCPAddress;
+    if (!view_.EditAddress(address)) return;
+    gsSetupTCPAddress = address;
+    gsTCPAddress = address;
+    AddConfiguration("TCP, " + address);
+}
+
 void PortSetup::lstComDevice_DblClick(long choice) {
     try {
         const std::string item = SetupDeviceChoices().at(static_cast<std::size_t>(choice));
         const std::string kind = UCase(Left(item, 3));
         if (kind == "COM") {
-            ComSetting& stored = gComSettings(static_cast<long>(Val(Mid(item, 4))) - 1);
-            SerialSettings settings{stored.Baud, stored.Flow};
-            if (!view_.EditSerial(item, settings)) return;
-            stored.Baud = settings.baud;
-            stored.Flow = settings.flow;
-            AddConfiguration(item + ", " + settings.baud + ", " + settings.flow);
+            EditCom(item);
         } else if (kind == "USB") {
             AddConfiguration(UCase(item) == "USB NATIVE" ? "USB, NATIVE" : "USB, PRINTER CLASS");
         } else if (kind == "ETH") {
-            std::string address = gsSetupTCPAddress;
-            if (!view_.EditAddress(address)) return;
-            gsSetupTCPAddress = address;
-            gsTCPAddress = address;
-            AddConfiguration("TCP, " + address);
+            EditTcp();
         } else if (kind == "LPT") {
             AddConfiguration(item);
         }
@@ -192,20 +201,8 @@ void PortSetup::lstPortStatus_DblClick() {
         if (selected < 0 || selected >= view_.EntryCount()) return;
         const std::string entry = view_.Entry(selected);
         const std::string kind = UCase(Left(entry, 3));
-        if (kind == "COM") {
-            ComSetting& stored = gComSettings(static_cast<long>(Val(Mid(entry, 4, 1))) - 1);
-            SerialSettings settings{stored.Baud, stored.Flow};
-            if (!view_.EditSerial(Left(entry, 4), settings)) return;
-            stored.Baud = settings.baud;
-            stored.Flow = settings.flow;
-            AddConfiguration(Left(entry, 4) + ", " + settings.baud + ", " + settings.flow);
-        } else if (kind == "TCP") {
-            std::string address = gsSetupTCPAddress;
-            if (!view_.EditAddress(address)) return;
-            gsSetupTCPAddress = address;
-            gsTCPAddress = address;
-            AddConfiguration("TCP, " + address);
-        }
+        if (kind == "COM") EditCom(Left(entry, 4));
+        else if (kind == "TCP") EditTcp();
     } catch (...) {
         Show(ErrorLine("frmSetup lstPortStatus Error ", CurrentRuntimeError()));
     }
@@ -288,46 +285,35 @@ void PortSetup::UpdateConfiguration(const std::string& definition, long position
     }
 }
 
-void PortSetup::AddDevices() {
+void PortSetup::FromSelection(const char* errorPrefix,
+                              const std::function<void(const std::string&, int16_t)>& step) {
     try {
         const long from = view_.SelectedEntry();
         if (from < 0) return;
-        for (long i = from; i < view_.EntryCount(); ++i) {
-            const std::string entry = view_.Entry(i);
-            const auto port = static_cast<int16_t>(i + 1);
-            if (!AddDevice(entry, port)) {
-                Show(gsCommErr);
-                Show("Add device failed");
-            }
-            if (EndsOn(entry) && !OpenPort(entry, port)) {
-                Show(gsCommErr);
-                Show("Open Port failed during add devices");
-            }
-        }
+        for (long i = from; i < view_.EntryCount(); ++i) step(view_.Entry(i), static_cast<int16_t>(i + 1));
     } catch (...) {
-        Show(ErrorLine("frmSetup Add Devices Error ", CurrentRuntimeError()));
+        Show(ErrorLine(errorPrefix, CurrentRuntimeError()));
     }
 }
 
+void PortSetup::Check(bool ok, const char* failure) {
+    if (ok) return;
+    Show(gsCommErr);
+    Show(failure);
+}
+
+void PortSetup::AddDevices() {
+    FromSelection("frmSetup Add Devices Error ", [this](const std::string& entry, int16_t port) {
+        Check(AddDevice(entry, port), "Add device failed");
+        if (EndsOn(entry)) Check(OpenPort(entry, port), "Open Port failed during add devices");
+    });
+}
+
 void PortSetup::RemoveDevices() {
-    try {
-        const long from = view_.SelectedEntry();
-        if (from < 0) return;
-        for (long i = from; i < view_.EntryCount(); ++i) {
-            const std::string entry = view_.Entry(i);
-            const auto port = static_cast<int16_t>(i + 1);
-            if (EndsOn(entry) && !ClosePort(entry, port)) {
-                Show(gsCommErr);
-                Show("Close Port failed during remove devices");
-            }
-            if (!RemoveDevice(entry, port)) {
-                Show(gsCommErr);
-                Show("Remove device failed");
-            }
-        }
-    } catch (...) {
-        Show(ErrorLine("frmSetup Remove Devices Error ", CurrentRuntimeError()));
-    }
+    FromSelection("frmSetup Remove Devices Error ", [this](const std::string& entry, int16_t port) {
+        if (EndsOn(entry)) Check(ClosePort(entry, port), "Close Port failed during remove devices");
+        Check(RemoveDevice(entry, port), "Remove device failed");
+    });
 }
 
 void PortSetup::btnOn_Click() {

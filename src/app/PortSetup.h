@@ -5,6 +5,7 @@
 // change reaches the live devices at once through the port operations; the running port table
 // itself is rewritten when the window is left (OK or its close box) or by Remember.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,8 +79,14 @@ private:
     void AddConfiguration(const std::string& definition);
     void UpdateConfiguration(const std::string& definition, long position);
     void RemoveConfiguration();
+    void EditCom(const std::string& device);  // "COM1".."COM8"
+    void EditTcp();
     void AddDevices();
     void RemoveDevices();
+    // step(entry, port) for every entry from the selected one to the last.
+    void FromSelection(const char* errorPrefix, const std::function<void(const std::string&, int16_t)>& step);
+    // A failed port operation: its reason, then what failed.
+    void Check(bool ok, const char* failure);
     void CopyListToTable();
     // The first port from `first` to the last entry that a transfer, a wait or a reconnection
     // holds (0 for none).

@@ -1,5 +1,6 @@
 #include "app/ReceiptDemo.h"
 
+#include <array>
 #include <filesystem>
 #include <system_error>
 
@@ -29,6 +30,24 @@ std::string Field(int16_t index, const std::string& value) {
 }
 
 int Position(const std::string& field) { return CInt(Val(field)); }
+
+// A heading or button line: caption, left, top and its key ID or script, all four present.
+struct Control {
+    std::string caption, left, top, target;
+};
+
+// The line's four fields, or the message of the first one missing shown and false.
+bool ReadControl(const std::string& line, const std::array<const char*, 4>& missing, Control& out) {
+    out = Control{Field(1, line), Field(2, line), Field(3, line), Field(4, line)};
+    const std::string* fields[] = {&out.caption, &out.left, &out.top, &out.target};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (fields[i]->empty()) {
+            Display(missing[i]);
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -71,21 +90,16 @@ bool ReceiptDemo::ProcessSubSection(const std::string& /*label*/, const std::str
                 Display("Invalid line in Demo configuration file");
                 return false;
             }
-            const std::string caption = Field(1, heading);
-            const std::string left = Field(2, heading);
-            const std::string top = Field(3, heading);
-            const std::string keyId = Field(4, heading);
-            const char* problem = caption.empty() ? "Invalid heading in configuration file"
-                                  : left.empty()  ? "Invalid heading left position in configuration file"
-                                  : top.empty()   ? "Invalid heading top position in configuration file"
-                                  : keyId.empty() ? "Invalid KeyID in configuration file"
-                                                  : nullptr;
-            if (problem) {
-                Display(problem);
+            Control c;
+            if (!ReadControl(heading,
+                             {"Invalid heading in configuration file",
+                              "Invalid heading left position in configuration file",
+                              "Invalid heading top position in configuration file",
+                              "Invalid KeyID in configuration file"},
+                             c))
                 return false;
-            }
-            view_.AddHeading(headings_, caption, Position(left), Position(top));
-            const std::string buttons = Read(section_, keyId, fileName);
+            view_.AddHeading(headings_, c.caption, Position(c.left), Position(c.top));
+            const std::string buttons = Read(section_, c.target, fileName);
             if (buttons == "NONE") {
                 Display("Invalid line in Demo configuration file");
                 return false;
@@ -114,22 +128,17 @@ bool ReceiptDemo::ProcessFcnKeys(const std::string& section, const std::string& 
                 Display("Invalid button definition in Demo configuration file");
                 return false;
             }
-            const std::string caption = Field(1, button);
-            const std::string left = Field(2, button);
-            const std::string top = Field(3, button);
-            const std::string script = Field(4, button);
             // A button without its script would do nothing when pressed: it is not placed.
-            const char* problem = caption.empty() ? "Invalid button caption in configuration file"
-                                  : left.empty()  ? "Invalid button left position in configuration file"
-                                  : top.empty()   ? "Invalid button top position in configuration file"
-                                  : script.empty() ? "Invalid Demo script file in configuration file"
-                                                   : nullptr;
-            if (problem) {
-                Display(problem);
+            Control c;
+            if (!ReadControl(button,
+                             {"Invalid button caption in configuration file",
+                              "Invalid button left position in configuration file",
+                              "Invalid button top position in configuration file",
+                              "Invalid Demo script file in configuration file"},
+                             c))
                 return false;
-            }
-            view_.AddButton(ButtonCount(), caption, Position(left), Position(top));
-            scripts_.push_back(script);
+            view_.AddButton(ButtonCount(), c.caption, Position(c.left), Position(c.top));
+            scripts_.push_back(c.target);
         }
         return true;
     } catch (...) {

@@ -10,21 +10,10 @@
 #include <QVBoxLayout>
 
 #include "gui/SetupDialogs.h"
+#include "gui/NamedButton.h"
 #include "gui/StatusListWidget.h"
 
 namespace posbench::gui {
-
-namespace {
-
-QPushButton* Button(const char* name, const char* text, const char* tip, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setToolTip(tip);
-    button->setAutoDefault(false);
-    return button;
-}
-
-}  // namespace
 
 FrmSetup::FrmSetup(const LinkRecovery* recovery, QWidget* parent)
     : QDialog(parent), logic_(*this, recovery) {
@@ -44,14 +33,14 @@ FrmSetup::FrmSetup(const LinkRecovery* recovery, QWidget* parent)
     lstSetupStatus_ = new QListWidget(frame);
     lstSetupStatus_->setObjectName("lstSetupStatus");
 
-    QPushButton* btnOn = Button("btnOn", "On", "Open the selected port", frame);
-    QPushButton* btnOff = Button("btnOff", "Off", "Close the selected port", frame);
-    QPushButton* btnRemove = Button("btnRemoveConfiguration", "Remove",
+    QPushButton* btnOn = NamedButton("btnOn", "On", "Open the selected port", frame);
+    QPushButton* btnOff = NamedButton("btnOff", "Off", "Close the selected port", frame);
+    QPushButton* btnRemove = NamedButton("btnRemoveConfiguration", "Remove",
                                     "Close and delete the selected port; later ports move up", frame);
-    QPushButton* btnRemember = Button("btnRemember", "Remember Configuration",
+    QPushButton* btnRemember = NamedButton("btnRemember", "Remember Configuration",
                                       "Use these ports now and write them to Startup.ini for the next start", frame);
-    QPushButton* btnClear = Button("btnClearStatus", "Clear", "Empty the status list", frame);
-    QPushButton* btnExit = Button("btnExit", "OK", "Use these ports until the program ends and close", this);
+    QPushButton* btnClear = NamedButton("btnClearStatus", "Clear", "Empty the status list", frame);
+    QPushButton* btnExit = NamedButton("btnExit", "OK", "Use these ports until the program ends and close", this);
     btnExit->setDefault(true);
 
     auto* grid = new QGridLayout(frame);

@@ -16,6 +16,7 @@
 #include "app/DownloadGuard.h"
 #include "comm/PortRequests.h"
 #include "script/StateMachine.h"
+#include "gui/NamedButton.h"
 #include "gui/StatusListWidget.h"
 
 #ifndef POSBENCH_VERSION
@@ -23,17 +24,6 @@
 #endif
 
 namespace posbench::gui {
-
-namespace {
-
-QPushButton* Button(const char* name, const char* text, const char* tip, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setToolTip(tip);
-    return button;
-}
-
-}  // namespace
 
 FrmVK::FrmVK(IVKHost& host, QWidget* parent)
     : QWidget(parent), logic_(*this, host), exit_([] {
@@ -53,13 +43,13 @@ FrmVK::FrmVK(IVKHost& host, QWidget* parent)
     lblVersion_ = new QLabel(this);
     lblVersion_->setObjectName("lblVersion");
 
-    QPushButton* dload = Button("cmdVKDload", "Download Firmware", "Send the firmware file the catalogue names to the printer", this);
-    QPushButton* version = Button("cmdVKFirmwareVersion", "Display Firmware Version", "Ask the printer for its firmware and version details", this);
-    QPushButton* reset = Button("cmdVKReset", "Reset Printer", "Restart the printer; the port reconnects by itself", this);
-    QPushButton* send = Button("cmdConfiguration", "Send", "Send the configuration command chosen in the list", this);
-    QPushButton* cancel = Button("cmdCancel", "Cancel", "Stop what the port is doing now", this);
-    QPushButton* clear = Button("cmdClearStatus", "Clear Status", "Empty the status list", this);
-    QPushButton* exitButton = Button("cmdExit", "Exit", "End the program", this);
+    QPushButton* dload = NamedButton("cmdVKDload", "Download Firmware", "Send the firmware file the catalogue names to the printer", this);
+    QPushButton* version = NamedButton("cmdVKFirmwareVersion", "Display Firmware Version", "Ask the printer for its firmware and version details", this);
+    QPushButton* reset = NamedButton("cmdVKReset", "Reset Printer", "Restart the printer; the port reconnects by itself", this);
+    QPushButton* send = NamedButton("cmdConfiguration", "Send", "Send the configuration command chosen in the list", this);
+    QPushButton* cancel = NamedButton("cmdCancel", "Cancel", "Stop what the port is doing now", this);
+    QPushButton* clear = NamedButton("cmdClearStatus", "Clear Status", "Empty the status list", this);
+    QPushButton* exitButton = NamedButton("cmdExit", "Exit", "End the program", this);
 
     fraUsbPrinter_ = new QGroupBox("USB Printer Control", this);
     fraUsbPrinter_->setObjectName("fraUsbPrinter");
@@ -68,7 +58,7 @@ FrmVK::FrmVK(IVKHost& host, QWidget* parent)
     optNative_->setChecked(true);
     optPrinterClass_ = new QRadioButton("Printer Class", fraUsbPrinter_);
     optPrinterClass_->setObjectName("optPrinterClass");
-    QPushButton* setUsb = Button("cmdSetUSB", "Set USB In Printer", "Tell the printer to use the chosen USB mode (it restarts)", fraUsbPrinter_);
+    QPushButton* setUsb = NamedButton("cmdSetUSB", "Set USB In Printer", "Tell the printer to use the chosen USB mode (it restarts)", fraUsbPrinter_);
     auto* printerBox = new QVBoxLayout(fraUsbPrinter_);
     printerBox->addWidget(new QLabel("Use to configure printer", fraUsbPrinter_));
     printerBox->addWidget(optNative_);
@@ -76,8 +66,8 @@ FrmVK::FrmVK(IVKHost& host, QWidget* parent)
     printerBox->addWidget(setUsb);
 
     auto* fraUsbProgram = new QGroupBox("USB Program Control", this);
-    QPushButton* progNative = Button("cmdProgramNative", "VK Native", "Make the program open the USB port in native mode from the next start", fraUsbProgram);
-    QPushButton* progClass = Button("cmdProgramPrinterClass", "Printer Class", "Make the program open the USB port as a printer-class device from the next start", fraUsbProgram);
+    QPushButton* progNative = NamedButton("cmdProgramNative", "VK Native", "Make the program open the USB port in native mode from the next start", fraUsbProgram);
+    QPushButton* progClass = NamedButton("cmdProgramPrinterClass", "Printer Class", "Make the program open the USB port as a printer-class device from the next start", fraUsbProgram);
     auto* programBox = new QVBoxLayout(fraUsbProgram);
     programBox->addWidget(new QLabel("Use to configure program", fraUsbProgram));
     programBox->addWidget(progNative);
