@@ -603,6 +603,7 @@ void FrmMain::DownloadProgress(int16_t port, const std::string& what, int64_t by
     prgDownload_->setFormat(QString("Port %1 %2: %p%").arg(port).arg(Utf8(what)));
     prgDownload_->show();
     progressPort_ = port;
+    if (vk_) vk_->ShowProgress(static_cast<int>(permille), prgDownload_->format());
 }
 
 // The bar follows the port that reported last; another port's end leaves it alone.
@@ -610,6 +611,7 @@ void FrmMain::DownloadEnded(int16_t port, bool) {
     if (port != progressPort_) return;
     prgDownload_->hide();
     progressPort_ = 0;
+    if (vk_) vk_->ShowProgress(-1, {});
 }
 
 }  // namespace posbench::gui

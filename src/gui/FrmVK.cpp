@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -91,6 +92,11 @@ FrmVK::FrmVK(IVKHost& host, QWidget* parent)
     grid->addLayout(buttons, 1, 0, 2, 1);
     grid->addWidget(new QLabel("Status:", this), 1, 1);
     grid->addWidget(lstStatus_, 2, 1);
+    prgDownload_ = new QProgressBar(this);
+    prgDownload_->setObjectName("prgDownload");
+    prgDownload_->setRange(0, 1000);
+    prgDownload_->hide();
+    grid->addWidget(prgDownload_, 5, 0, 1, 3);
     auto* usb = new QVBoxLayout;
     usb->addWidget(fraUsbPrinter_);
     usb->addWidget(fraUsbProgram);
@@ -135,6 +141,16 @@ FrmVK::FrmVK(IVKHost& host, QWidget* parent)
 void FrmVK::DisplayVKLine(const std::string& text) {
     lstStatus_->AddItem(text);
     lstStatus_->SetListIndex(lstStatus_->ListCount() - 1);
+}
+
+void FrmVK::ShowProgress(int permille, const QString& text) {
+    if (permille < 0) {
+        prgDownload_->hide();
+        return;
+    }
+    prgDownload_->setValue(permille);
+    prgDownload_->setFormat(text);
+    prgDownload_->show();
 }
 
 void FrmVK::ClearStatus() { lstStatus_->Clear(); }

@@ -13,6 +13,7 @@ class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -27,6 +28,9 @@ public:
     VKUtility& Logic() { return logic_; }
     // What closing the window does once the user agreed (by default the program ends).
     void SetExitAction(std::function<void()> action) { exit_ = std::move(action); }
+    // The download bar (the main window's own may be off screen): permille done, or hidden
+    // with a negative value.
+    void ShowProgress(int permille, const QString& text);
 
     // IVKDisplay / IVKView
     void DisplayVKLine(const std::string& text) override;
@@ -55,6 +59,7 @@ private:
     QListWidget* lstCommands_ = nullptr;
     QLabel* lblVersion_ = nullptr;
     QLabel* picLogo_ = nullptr;
+    QProgressBar* prgDownload_ = nullptr;
     QGroupBox* fraUsbPrinter_ = nullptr;
     QRadioButton* optNative_ = nullptr;
     QRadioButton* optPrinterClass_ = nullptr;

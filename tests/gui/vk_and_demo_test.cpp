@@ -117,6 +117,13 @@ void VKAndDemoTest::testOpensTheUtilityThatQueriesAndSwitchesTheUsbMode() {
     // The link recovery brings the port back after the printer's restart.
     QTRY_VERIFY_WITH_TIMEOUT(!startup_->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON", 15000);
 
+    // Download Firmware sends the catalogue's sample image through the main window's Send; the
+    // printer restarts after it and the port comes back once more.
+    Click(vk, "cmdVKDload");
+    QTRY_VERIFY2_WITH_TIMEOUT(Lines(main_, "lstStatus").contains("Reseting Port 1 Printer"), qPrintable(Lines(main_, "lstStatus")), 15000);
+    QVERIFY(Lines(main_, "lstStatus").contains("File Size is: 8192"));
+    QTRY_VERIFY_WITH_TIMEOUT(!startup_->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON", 15000);
+
     // Exit in a utility opened by Test brings the main window back instead of ending.
     Click(vk, "cmdExit");
     QTRY_VERIFY(!vk->isVisible());
