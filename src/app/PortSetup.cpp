@@ -1,5 +1,6 @@
 #include "app/PortSetup.h"
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
 
@@ -106,6 +107,20 @@ std::string CheckAddress(const std::string& address) {
         if (c == ',' || std::isspace(static_cast<unsigned char>(c)) || std::iscntrl(static_cast<unsigned char>(c)))
             return "The address may not hold a comma or a blank";
     }
+    // An IPv6 address goes in brackets with its port, so that its colons stay apart from the
+    // port's: [2001:db8::7]:9001.
+    if (address.front() == '[') {
+        const std::size_t close = address.find(']');
+        const std::string inside = close == std::string::npos ? "" : address.substr(1, close - 1);
+        const bool hex = !inside.empty() && inside.find(':') != std::string::npos &&
+                         std::all_of(inside.begin(), inside.end(), [](char c) {
+                             return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
+                         });
+        if (!hex || close + 1 >= address.size() || address[close + 1] != ':')
+            return "Write an IPv6 address as [address]:port";
+    } else if (std::count(address.begin(), address.end(), ':') > 1) {
+        return "Write an IPv6 address as [address]:port";
+    }
     std::string host = address;
     const std::size_t colon = address.rfind(':');
     if (colon != std::string::npos) {
@@ -114,7 +129,7 @@ std::string CheckAddress(const std::string& address) {
         if (!AllDigits(port) || port.size() > 5 || std::stol(port) < 1 || std::stol(port) > 65535)
             return "The port after \":\" must be a number from 1 to 65535";
     }
-    if (UCase(host) == "SERVER") return "";
+    if (UCase(host) == "SERVER" || (!host.empty() && host.front() == '[')) return "";
     bool numeric = !host.empty();
     for (const char c : host)
         if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.') numeric = false;

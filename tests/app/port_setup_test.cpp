@@ -66,10 +66,10 @@ TEST(SetupDialogChecks, RefuseWhatWouldSplitOrBreakAStartupLine) {
     for (const char* bad : {"", "96OO", "9600, ON", "12345", "99999999999"}) EXPECT_NE(CheckBaud(bad), "") << bad;
     EXPECT_EQ(CheckFlow("xon"), "");
     EXPECT_NE(CheckFlow("RTS"), "");
-    for (const char* good : {"192.0.2.10", "printer-3.shop.example", "127.0.0.1:9100", "SERVER", "server:9000"})
+    for (const char* good : {"192.0.2.10", "printer-3.shop.example", "127.0.0.1:9100", "SERVER", "server:9000", "[::1]:9001"})
         EXPECT_EQ(CheckAddress(good), "") << good;
     EXPECT_EQ(CheckAddress(""), "Missing IP Address");
-    for (const char* bad : {"10.0.0.1, ON", "10.0.0.1,ON", "10 0 0 1", "300.1.1.1", "1.2.3", "host:0", "host:70000", "-x.example"})
+    for (const char* bad : {"10.0.0.1, ON", "10.0.0.1,ON", "10 0 0 1", "300.1.1.1", "1.2.3", "host:0", "host:70000", "-x.example", "::1", "[::1]", ":9001"})
         EXPECT_NE(CheckAddress(bad), "") << bad;
 }
 
