@@ -43,9 +43,9 @@ InstanceRaiser::~InstanceRaiser() { server_.close(); }
 bool InstanceRaiser::AskRunningCopy(const std::string& programDir) {
     QLocalSocket socket;
     socket.connectToServer(ServerName(programDir));
-    if (!socket.waitForConnected(kAnswerMs)) return false;
+    if (!socket.waitForConnected(kAnswerMs / 2)) return false;
     socket.write("raise\n");
-    if (!socket.waitForBytesWritten(kAnswerMs)) return false;
+    if (!socket.waitForBytesWritten(kAnswerMs / 2)) return false;
     return socket.waitForReadyRead(kAnswerMs) && socket.readAll().startsWith("ok");
 }
 

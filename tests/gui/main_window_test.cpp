@@ -197,8 +197,8 @@ void MainWindowTest::portListSwitchesAPortOffAndOn() {
     auto* ports = Find<QListWidget>("lstPorts");
     QCOMPARE(ports->count(), 1);
     // The list shows the port number and its live state beside the entry.
-    QVERIFY2(ports->item(0)->text().startsWith("1  TCP, ") && ports->item(0)->text().endsWith(", ON   idle"),
-             qPrintable(ports->item(0)->text()));
+    QTRY_VERIFY2(ports->item(0)->text().startsWith("1  TCP, ") && ports->item(0)->text().endsWith(", ON   idle"),
+                 qPrintable(ports->item(0)->text()));
     DoubleClickRow(ports, 0);
     QTRY_VERIFY(main_->PortListItem(0).ends_with("OFF"));
     QCOMPARE(ports->currentRow(), 0);
