@@ -76,6 +76,7 @@ FrmVK::FrmVK(IVKHost& host, QWidget* parent)
 
     lstStatus_ = new StatusListWidget(this);
     lstStatus_->setObjectName("lstStatus");
+    lstStatus_->setWordWrap(true);
     lstCommands_ = new QListWidget(this);
     lstCommands_->setObjectName("lstCommands");
     lstCommands_->setToolTip("Configuration commands of this printer; double-click sends one");

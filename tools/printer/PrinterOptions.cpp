@@ -206,7 +206,8 @@ Answers (hex):
                        the body is kept as boot.bin; no answer
   [D] 1F 0A A3 01 00 00 00 00 A0 A9 01
                        USB printer-class mode: 06
-  1F 0B 4E 1F 43 00    USB native mode: no answer
+  1F 0B 4E 1F 43 00    USB native mode: no answer. Either mode is stored and taken at the
+                       next 1D FF restart (logged "USB interface after restart: ...")
   1D 69 49 nL nH       image request: the 14-byte header 1D 69 49, seven 00, the size (4
                        bytes, least significant first), then the image (--image or the
                        built-in check). With n = 0
