@@ -151,6 +151,9 @@ QWidget* FrmMain::BuildCommandPanel() {
     grid->addWidget(cboCommand_, 1, 0);
     grid->addWidget(txtInCount_, 1, 1);
     grid->addWidget(lstCmds_, 2, 0, 1, 2);
+    cboCommand_->setToolTip("Bytes to send as hex pairs or quoted text; Enter sends them");
+    txtInCount_->setToolTip("How many reply bytes to wait for after the command (empty: none)");
+    lstCmds_->setToolTip("The model's command table: click copies a command, double-click sends it");
 
     cboCommand_->installEventFilter(this);
     cboCommand_->lineEdit()->installEventFilter(this);
@@ -264,6 +267,10 @@ QWidget* FrmMain::BuildOutput() {
     grid->addLayout(footer, 3, 0, 1, 4);
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(2, 2);
+    lstStatus_->setToolTip("What each port did, newest last");
+    txtResponse_->setToolTip("The printer's replies");
+    image1_->setToolTip("The last check image; double-click opens it full size");
+    btnExit_->setToolTip("Close posbench");
 
     connect(btnClearStatus, &QPushButton::clicked, this, [this] { logic_.btnClearStatus_Click(); });
     connect(btnClearResponse, &QPushButton::clicked, this,

@@ -31,6 +31,10 @@ ScriptPanel::ScriptPanel(QWidget* parent) : QGroupBox(parent) {
     filSelect_->setObjectName("filSelect");
     txtFile_ = new QLineEdit(this);
     txtFile_->setObjectName("txtFile");
+    drvSelect_->setToolTip("Where to start looking: the root, your home folder or a mounted volume");
+    dirSelect_->setToolTip("Folders; double-click (or Enter) opens one");
+    filSelect_->setToolTip("Files of the chosen type; click picks one for Send");
+    txtFile_->setToolTip("The file Send will send; a name may be typed in");
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel("Drive:", this), 0, 0);
