@@ -118,5 +118,26 @@ TEST(PrinterFifoTest, DropFaultEndsTheToolsRead) {
     EXPECT_TRUE(link.WaitEnded(2000));
 }
 
+// A client that asks and never reads: the printer's answers stay bounded, so it stops taking
+// requests (and the writer blocks) long before a megabyte of them has gone in.
+TEST(PrinterFifoTest, StopsReadingWhileItsAnswersGoUnread) {
+    ScratchDir dir;
+    SimPrinter printer({"--fifo", dir / "usb"});
+    const int fd = ::open((dir / "usb/to-printer").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const std::string request = Hex("1D 49 40 27");  // 17 bytes of answer each
+    std::size_t sent = 0;
+    while (sent < (1u << 20)) {
+        if (::write(fd, request.data(), request.size()) == 4) {
+            sent += 4;
+            continue;
+        }
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, 1000) == 0) break;  // the printer has stopped reading
+    }
+    ::close(fd);
+    EXPECT_LT(sent, 512u << 10);
+    EXPECT_EQ(printer.Stop(), 0);
+}
+
 }  // namespace
 }  // namespace posbench::test

@@ -132,6 +132,7 @@ TEST_F(ProtocolTest, ImageBankEndsAtIdleGap) {
     Feed(Hex("1D 16 01") + "short");
     Idle();
     EXPECT_EQ(host.Take(), Hex("06 15"));
+    EXPECT_EQ(host.stored.count("bank-1.bin"), 0u);  // a refused bank is not kept
     Feed(Hex("1D 16 03"));
     EXPECT_EQ(host.Take(), Hex("15"));
 }

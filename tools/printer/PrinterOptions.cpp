@@ -31,6 +31,8 @@ bool ReadFault(const std::string& text, PrinterOptions& o) {
     if (name == "nak-block" && n > 0) o.protocol.nakBlock = n;
     else if (name == "drop-after") o.dropAfter = n;
     else if (name == "silent-after") o.silentAfter = n;
+    else if (name == "stall-after") o.stallAfter = n;
+    else if (name == "kill-after") o.killAfter = n;
     else if (name == "delay-ms") o.delayMs = n;
     else return false;
     return true;
@@ -172,6 +174,10 @@ Faults (--fault may repeat):
   drop-after=N         the link drops once, after N received bytes (the rest of that chunk
                        is lost)
   silent-after=N       after N received bytes nothing more is answered (printing goes on)
+  stall-after=N        after N received bytes the link is no longer read (the rest of that
+                       chunk is lost); the connection stays up
+  kill-after=N         after N received bytes the printer kills itself (SIGKILL), as a power
+                       cut would: nothing more is answered, flushed or removed
   delay-ms=M           every answer leaves M ms late
 
 On start the printer prints "ready KIND ENDPOINT" on stdout (KIND tcp, tcp-connect, pty or

@@ -17,6 +17,8 @@ struct PrinterOptions {
     long resetMs = 2000;
     long dropAfter = -1;      // received bytes after which the link drops once (-1: never)
     long silentAfter = -1;    // received bytes after which nothing is answered (-1: never)
+    long killAfter = -1;      // received bytes after which the printer dies (-1: never)
+    long stallAfter = -1;     // received bytes after which the link is no longer read (-1: never)
     long delayMs = 0;         // every answer leaves this much later
     std::string flashFile, storeDir, imageFile, nvramFile;
     std::string paperFile, captureFile, logFile, readyFile;

@@ -451,7 +451,7 @@ void PrinterProtocol::EndByIdleGap() {
     switch (state_) {
         case State::BankData: {
             const bool bad = settings_.nakBank || overflow_ || data_.size() < 256;
-            host_.Store("bank-" + std::to_string(bank_) + ".bin", data_);
+            if (!bad) host_.Store("bank-" + std::to_string(bank_) + ".bin", data_);
             host_.Note("image bank " + std::to_string(bank_) + " of " +
                        std::to_string(data_.size()) + " bytes" + (bad ? " refused" : ""));
             Answer(bad ? reply::kNak : reply::kBankOk);

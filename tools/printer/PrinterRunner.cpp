@@ -3,6 +3,7 @@
 #include "CheckImage.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -23,6 +24,8 @@ namespace {
 
 constexpr int64_t kSectorSize = 65536;
 constexpr std::size_t kMaxServed = 64u << 20;  // largest image or NVRAM file served
+// Unread answers beyond which the printer stops taking requests, as its output buffer would.
+constexpr std::size_t kMaxUnread = 64u << 10;
 
 std::FILE* OpenAppend(const std::string& path) {
     if (path.empty()) return nullptr;
@@ -115,11 +118,12 @@ int PrinterRunner::Run(int signalFd) {
             Note("ready again");
         }
         if (!resetEnd_) protocol_.Tick(now_);
-        if (medium_->WriteFd() < 0) out_.clear();  // answers to nobody are lost
+        if (medium_->WriteFd() < 0) ClearOut();  // answers to nobody are lost
 
         fds.clear();
         fds.push_back({signalFd, POLLIN, 0});
-        medium_->AddPollFds(fds);
+        const bool reading = Reading();
+        if (reading) medium_->AddPollFds(fds);
         const bool wantWrite = !out_.empty() && out_.front().due <= now_;
         if (wantWrite) fds.push_back({medium_->WriteFd(), POLLOUT, 0});
         int timeout = -1;
@@ -130,6 +134,7 @@ int PrinterRunner::Run(int signalFd) {
         if (fds[0].revents & POLLIN) break;
         now_ = Now();
         if (wantWrite) FlushDue();
+        if (!reading) continue;
         const Received got = medium_->Service(now_);
         if (got.sessionChanged) OnSessionChanged();
         if (!got.data.empty()) OnChunk(got.data);
@@ -146,7 +151,7 @@ std::optional<int64_t> PrinterRunner::NextDeadline() const {
         if (t && (!due || *t < *due)) due = t;
     };
     if (!resetEnd_) consider(protocol_.Deadline());
-    consider(medium_->Deadline());
+    if (Reading()) consider(medium_->Deadline());
     // A due answer waits on POLLOUT instead; only a future one needs the clock.
     if (!out_.empty() && out_.front().due > now_) consider(out_.front().due);
     return due;
@@ -154,7 +159,7 @@ std::optional<int64_t> PrinterRunner::NextDeadline() const {
 
 void PrinterRunner::OnSessionChanged() {
     protocol_.NewSession();
-    out_.clear();
+    ClearOut();
     Note("link session changed");
 }
 
@@ -186,12 +191,14 @@ void PrinterRunner::FeedCounted(const Bytes& chunk) {
     std::size_t pos = 0;
     while (pos < chunk.size() && !resetEnd_) {
         std::size_t n = chunk.size() - pos;
-        if (!silent_ && options_.silentAfter >= 0)
-            n = std::min<std::size_t>(n, static_cast<std::size_t>(
-                                             std::max(0L, options_.silentAfter - received_)));
-        if (!dropped_ && options_.dropAfter >= 0)
-            n = std::min<std::size_t>(n, static_cast<std::size_t>(
-                                             std::max(0L, options_.dropAfter - received_)));
+        const auto cutAt = [&](bool pending, long at) {
+            if (pending && at >= 0)
+                n = std::min<std::size_t>(n, static_cast<std::size_t>(std::max(0L, at - received_)));
+        };
+        cutAt(!silent_, options_.silentAfter);
+        cutAt(!dropped_, options_.dropAfter);
+        cutAt(true, options_.killAfter);
+        cutAt(!stalled_, options_.stallAfter);
         if (n > 0) {
             protocol_.Feed(chunk.substr(pos, n), now_);
             received_ += static_cast<long>(n);
@@ -207,8 +214,17 @@ void PrinterRunner::FeedCounted(const Bytes& chunk) {
             Note("fault: link dropped");
             medium_->Drop(now_);
             protocol_.NewSession();
-            out_.clear();
+            ClearOut();
             return;
+        }
+        if (options_.killAfter >= 0 && received_ >= options_.killAfter) {
+            Note("fault: killed");
+            ::kill(::getpid(), SIGKILL);
+        }
+        if (!stalled_ && options_.stallAfter >= 0 && received_ >= options_.stallAfter) {
+            stalled_ = true;
+            Note("fault: stopped reading");
+            return;  // the rest of the chunk is lost: it was never read
         }
     }
 }
@@ -222,17 +238,26 @@ void PrinterRunner::FlushDue() {
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
             Note(std::string("write failed: ") + std::strerror(errno));
-            out_.clear();
+            ClearOut();
             return;
         }
         b.erase(0, static_cast<std::size_t>(n));
+        outBytes_ -= static_cast<std::size_t>(n);
         if (b.empty()) out_.pop_front();
     }
 }
 
+void PrinterRunner::ClearOut() {
+    out_.clear();
+    outBytes_ = 0;
+}
+
+bool PrinterRunner::Reading() const { return !stalled_ && outBytes_ < kMaxUnread; }
+
 void PrinterRunner::Send(const Bytes& answer) {
     if (silent_ || answer.empty()) return;
     out_.push_back({now_ + options_.delayMs, answer});
+    outBytes_ += answer.size();
 }
 
 void PrinterRunner::Print(const std::string& text) {
@@ -242,7 +267,7 @@ void PrinterRunner::Print(const std::string& text) {
 }
 
 void PrinterRunner::Restart() {
-    out_.clear();
+    ClearOut();
     medium_->PowerOff();
     resetEnd_ = now_ + options_.resetMs;
 }

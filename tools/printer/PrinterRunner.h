@@ -46,6 +46,10 @@ private:
     void FeedCounted(const Bytes& chunk);
     void OnSessionChanged();
     void FlushDue();
+    void ClearOut();
+    // Whether the link is read: not once the stall fault has struck, nor while the answers the
+    // peer has not taken pass the bound of a real printer's output buffer.
+    bool Reading() const;
     std::optional<int64_t> NextDeadline() const;
 
     PrinterOptions options_;
@@ -56,11 +60,13 @@ private:
     std::FILE* log_ = nullptr;
     int flashFd_ = -1;
     std::deque<Outgoing> out_;
+    std::size_t outBytes_ = 0;  // bytes in out_
     int64_t start_ = 0;
     int64_t now_ = 0;
     long received_ = 0;
     bool silent_ = false;
     bool dropped_ = false;
+    bool stalled_ = false;
     std::optional<int64_t> resetEnd_;
 };
 
