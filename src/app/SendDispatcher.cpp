@@ -72,6 +72,7 @@ bool MainWindow::Send() {
         // An INI file sent from the script panel may come with no port selected at all: it
         // changes the catalogue or starts the configuration window, not a port.
         if (port >= 1) {
+            gbPortFailed(port) = false;
             gbTimeoutOn(port) = false;
             gbReadPending(port) = false;
             gPortState(port).RestartTimeout = false;
@@ -323,5 +324,7 @@ int16_t MainWindow::GetSetIndex(bool enable) {
 }
 
 void MainWindow::InitializeTimeout(int16_t port, long ms) { recovery_.InitializeTimeout(port, ms); }
+
+bool MainWindow::LinkRecovering(int16_t port) const { return recovery_.InProgress(port); }
 
 }  // namespace posbench

@@ -66,6 +66,7 @@ public:
     // IEngineHost: GetSetIndex answering 0 for none, and the link recovery's timer.
     int16_t GetSetIndex(bool enable) override;
     void InitializeTimeout(int16_t port, long ms) override;
+    bool LinkRecovering(int16_t port) const override;
 
 private:
     bool SendCommand(int16_t port);

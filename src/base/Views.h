@@ -64,6 +64,9 @@ public:
     virtual int16_t GetSetIndex(bool enable) = 0;
     // Arm the port's reconnection timer: close and reopen the port ms milliseconds from now.
     virtual void InitializeTimeout(int16_t port, long ms) = 0;
+    // True while that timer runs: the port's link is about to be, or has been, closed and is
+    // to be reopened. A script sends nothing meanwhile (its bytes would be lost).
+    virtual bool LinkRecovering(int16_t) const { return false; }
 };
 
 // Progress of a download: bytes and blocks done of the total, reported beside the status lines

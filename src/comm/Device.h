@@ -5,6 +5,7 @@
 // one argument, so that callers read as the contract is written (ReadCount(), ReadCount(10)).
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace posbench {
 
@@ -48,6 +49,14 @@ public:
     // After a failed OpenComm: the device it was tried on and the system's reason
     // ("/dev/ttyUSB7: No such file or directory"); empty when the medium has nothing to add.
     const std::string& LastReason() const { return mstrLastReason; }
+    // The printer's side of the link went away during a read (end of stream, a reset
+    // connection, a hang-up): waiting on it would be for ever. TakeLinkLost gives the reason
+    // once and clears it, as does a fresh open.
+    bool LinkLost() const { return !mstrLinkLost.empty(); }
+    std::string TakeLinkLost() { return std::exchange(mstrLinkLost, {}); }
+    // True when the read just completed ended on an answer the device made up instead of
+    // receiving it (the USB idle answer): no download block counts as acknowledged by it.
+    virtual bool AnswerMadeUp() const { return false; }
 
     // Serial and parallel devices carry port settings; the others have none (nullptr / false).
     virtual clsDCB* DCB() { return nullptr; }
@@ -58,6 +67,7 @@ protected:
 
     std::string mstrLastError;
     std::string mstrLastReason;
+    std::string mstrLinkLost;
     int32_t mlReadCount = 0;    // wait count: bytes the current read waits for
     int32_t mlBlockCount = 0;   // block size: most bytes one read step may ask for
     int32_t mlRcvCount = 0;     // bytes delivered since the read began

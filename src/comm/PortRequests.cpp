@@ -17,6 +17,7 @@ PerPort<bool> gbBootDl;
 PerPort<bool> gbIBankDl;
 PerPort<bool> gbDelay;
 PerPort<bool> gbConfigPending;
+PerPort<bool> gbPortFailed;
 
 bool PortIsActive(long port) {
     return gbScriptRunning(port) || gbFileDl(port) || gbFlashDl(port) || gbBootDl(port);
@@ -38,6 +39,7 @@ void ResetPortRequests() {
     gbIBankDl.reset();
     gbDelay.reset();
     gbConfigPending.reset();
+    gbPortFailed.reset();
 }
 
 }  // namespace posbench

@@ -28,6 +28,10 @@ extern PerPort<bool> gbIBankDl;
 
 extern PerPort<bool> gbDelay;             // a delay or a utility command's wait runs on the port
 extern PerPort<bool> gbConfigPending;     // the configuration flow waits for the script to end
+// The port's work since its last send was ended by an error: a write or read that failed, a
+// lost link, a script cancelled by an error, a download that did not complete, a link that
+// could not be re-established. The operator's cancel counts too. Send clears it.
+extern PerPort<bool> gbPortFailed;
 
 // True while a script, file, flash or boot download holds the port: a second transfer started
 // now would interleave with it (and a firmware image would be corrupted). Image-bank downloads

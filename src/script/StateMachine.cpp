@@ -57,6 +57,34 @@ void ArmReconnect(int16_t port, long ms) {
     if (IEngineHost* host = EngineHost()) host->InitializeTimeout(port, ms);
 }
 
+bool LinkRecovering(int16_t port) {
+    const IEngineHost* host = EngineHost();
+    return host && host->LinkRecovering(port);
+}
+
+// The link went away under a read that no pending request waits on (a command's reply is
+// collected as it comes). Not while recovery already closes and reopens the link: a printer
+// that was told to reset hangs up as it should.
+bool UnsolicitedLinkLost(int16_t port) {
+    if (port > giNumPorts || port > gcolDevices.Count()) return false;
+    return DeviceOf(port).LinkLost() && !LinkRecovering(port);
+}
+
+// A failed request stops the port's work and marks it failed.
+void FailPort(int16_t port, const std::string& why) {
+    Display(why);
+    gbStop(port) = true;
+    gbPortFailed(port) = true;
+}
+
+// The link has failed (a write refused, or the printer's side gone during a read): the port's
+// work ends and link recovery closes and reopens it.
+void LinkFailed(int16_t port, const std::string& why) {
+    FailPort(port, why);
+    Display("Attempting to reconnect");
+    ArmReconnect(port, 300);
+}
+
 // The steps of a download that sends its next block and, for flash and image banks, reads the
 // printer's answer.
 Activity DownloadStepDone(int16_t port, PerPort<bool>& active, bool expectsReply, bool setsBlock) {
@@ -92,8 +120,7 @@ void ContinueImageRead(int16_t port) {
     dev.ReadCount(st.ExpectTotal - st.RcvdCount);
     dev.BlockCount(glAckThreshold(port));
     if (!dev.ReadComm(glReadMode(port))) {
-        Display(dev.LastError());
-        gbStop(port) = true;
+        FailPort(port, dev.LastError());
         return;
     }
     gbReadPending(port) = true;
@@ -119,7 +146,13 @@ Activity ReadStep(int16_t port) {
             return Activity::Progress;
         }
         CheckStatusIfAsked(port);
-        if (gbFlashDl(port)) producers::CheckDownloadResponse(port);
+        if (gbFlashDl(port)) {
+            if (dev.AnswerMadeUp())
+                FailPort(port, "Port " + CStr(port) +
+                                   " No acknowledgement of the download block from the printer");
+            else
+                producers::CheckDownloadResponse(port);
+        }
         if (gbSecActive) {
             // The secondary channel's server connection served this one read.
             CloseTCP("TCP", STOP_R_FORCE);
@@ -130,6 +163,11 @@ Activity ReadStep(int16_t port) {
     if (dev.BlockIsComplete()) {
         GetAndProcessRead(port);
         CheckStatusIfAsked(port);
+        return Activity::Progress;
+    }
+    if (dev.LinkLost()) {
+        gbReadPending(port) = false;
+        LinkFailed(port, dev.TakeLinkLost());
         return Activity::Progress;
     }
     if (gbTimeoutOn(port) && !st.TimeFirstChar && PastDeadline(st.Deadline) > 0) {
@@ -156,12 +194,7 @@ Activity PortStep(int16_t port, Step& step) {
         }
         Device& dev = DeviceOf(port);
         if (!dev.WriteIsComplete()) return Activity::Polling;
-        if (!dev.WriteComm(gsSendData(port))) {
-            Display(dev.LastError());
-            Display("Attempting to reconnect");
-            ArmReconnect(port, 300);
-            gbStop(port) = true;
-        }
+        if (!dev.WriteComm(gsSendData(port))) LinkFailed(port, dev.LastError());
         gbSendPending(port) = false;
         // The read is armed in the same pass: an answer delivered by a pump in between would
         // be counted before the read starts, and starting it resets the count, so the read
@@ -173,10 +206,7 @@ Activity PortStep(int16_t port, Step& step) {
         Device& dev = DeviceOf(port);
         dev.ReadCount(glExpectCount(port));
         dev.BlockCount(glAckThreshold(port));
-        if (!gbStop(port) && !dev.ReadComm(glReadMode(port))) {
-            Display(dev.LastError());
-            gbStop(port) = true;
-        }
+        if (!gbStop(port) && !dev.ReadComm(glReadMode(port))) FailPort(port, dev.LastError());
         gbReadAfterWrite(port) = false;
         return Activity::Progress;
     }
@@ -214,6 +244,10 @@ Activity PortStep(int16_t port, Step& step) {
             GetAndProcessRead(port);
             return Activity::Progress;
         }
+        if (UnsolicitedLinkLost(port)) {
+            LinkFailed(port, DeviceOf(port).TakeLinkLost());
+            return Activity::Progress;
+        }
     } else {
         step = Step::IBankDl;
         if (!producers::ImageBankDownload(port, gbStop(port), "")) {
@@ -239,6 +273,9 @@ Activity PortStep(int16_t port, Step& step) {
         return Activity::Progress;
     }
     step = Step::Script;
+    // After a reset (or a failed link) the script's next bytes wait until the link is back;
+    // sent into the restart they would be lost and their answer awaited for ever.
+    if (!gbStop(port) && LinkRecovering(port)) return Activity::Idle;
     RunTextFile(port, gbStop(port), "");
     return Activity::Progress;
 }
@@ -416,6 +453,11 @@ bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int
         }
         while (!DeviceOf(port).ReadIsComplete()) {
             if (DeviceOf(port).BlockIsComplete()) GetAndProcessRead(port);
+            // As a failed write on this path: the reason, and the caller goes on without.
+            if (DeviceOf(port).LinkLost()) {
+                Display(DeviceOf(port).TakeLinkLost());
+                return false;
+            }
             WaitEventsOrInput(kReadWait);
             if (gbStop(port)) {
                 Display("Operator requested cancel");
@@ -469,6 +511,7 @@ void Cancel() {
         }
         const bool wasReading = gbReadPending(p);
         gbStop(p) = true;
+        if (PortIsActive(p) || wasReading || gbIBankDl(p) || gbDelay(p)) gbPortFailed(p) = true;
         gbTimeoutOn(p) = false;
         st.RestartTimeout = false;
         st.CaptureOpen = false;

@@ -10,6 +10,8 @@ std::string OpenFailureReason(const std::string& where, int code, const char* gr
     // ("Inappropriate ioctl for device") would say nothing to the user.
     std::string reason = where + ": " +
                          (code == ENOTTY ? "not a serial or printer device" : std::strerror(code));
+    if (code == EWOULDBLOCK || code == EBUSY)
+        reason += " (the port is in use by another program: end it, or choose another port)";
     if ((code == EACCES || code == EPERM) && group != nullptr)
         reason += std::string(" (add the user to group ") + group + ", see README)";
     return reason;

@@ -60,6 +60,7 @@ bool PortDevice::OpenPath(const std::string& path, bool requireTerminal,
     }
     mPath = path;
     mstrLastError.clear();
+    mstrLinkLost.clear();
     mbReadStopped = true;
     mlStopRead = 1;
     mlReadCount = 1;
@@ -142,7 +143,8 @@ bool PortDevice::StartInput(int32_t n) {
 
 bool PortDevice::CollectRead(bool& bytesAppended) {
     bytesAppended = false;
-    if (mPort.ReadStarted() && !mPort.ReadDone()) return false;
+    const bool wasRunning = mPort.ReadStarted();
+    if (wasRunning && !mPort.ReadDone()) return false;
     int error = mPort.ReadErrno();
     std::string data = mPort.TakeRead();
     if (!data.empty()) {
@@ -151,7 +153,12 @@ bool PortDevice::CollectRead(bool& bytesAppended) {
         msBuffer += data;
         bytesAppended = true;
     }
-    if (error != 0) mstrLastError = WithCode("Read Error: ", error);
+    if (error != 0) {
+        mstrLastError = WithCode("Read Error: ", error);
+        // A terminal line whose read fails has hung up: the printer's side is gone. Told once,
+        // when the read ends, not again for the error an idle line keeps reporting.
+        if (mPort.IsTerminal() && wasRunning) mstrLinkLost = mstrLastError + " (the line hung up)";
+    }
     return true;
 }
 

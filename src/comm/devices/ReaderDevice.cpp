@@ -56,7 +56,14 @@ bool ReaderDevice::ReadShutdown(int32_t lType) {
     }
 }
 
+void ReaderDevice::ReaderLinkLost(const std::string& why) {
+    mstrLinkLost = why;
+    mstrLastError = why;
+    mbReadStopped = true;
+}
+
 void ReaderDevice::ResetReadState() {
+    mstrLinkLost.clear();
     mlStopRead = STOP_R;
     mlReadCount = 1;
     mlBlockCount = 1;

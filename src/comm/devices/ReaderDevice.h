@@ -26,6 +26,8 @@ public:
     // Stops the running read; under a forced stop the printer is asked to answer first, so
     // that a read blocked on it returns.
     bool ReadShutdown(int32_t lType) override;
+    // The reader saw the printer's side go away: the read ends and stays lost until reopened.
+    void ReaderLinkLost(const std::string& why);
 
 protected:
     ReaderDevice() = default;

@@ -161,9 +161,10 @@ void clsTCPRd::StepDone(long count, int errorCode, const std::string& data) {
         // A peer that has closed its side keeps returning 0 at once; take it as the end of
         // the connection rather than reading on forever.
         if (count <= 0) {
-            mstrLastRdError = "Read Error " + CStr(count < 0 ? errorCode : ECONNRESET);
+            mstrLastRdError = count < 0 ? SystemErrorLine("TCP Read Error ", errorCode)
+                                        : "TCP Read Error: connection closed by the printer";
             if (mbServerMode) CloseAccepted();
-            mDevice->ReadStopped(true);
+            mDevice->ReaderLinkLost(mstrLastRdError);
             return;
         }
         const auto received = static_cast<int32_t>(count);

@@ -88,6 +88,7 @@ bool clsUSB::ReadComm(int32_t lReadFlg) {
     try {
         if (mbDataAvailable && mlRcvCount >= mlReadCount) return true;
         if (!mbDataAvailable) msBuffer.clear();
+        mbAnswerMadeUp = false;
         mlStopRead = lReadFlg;
         if (mbReadStopped) {
             // Marked running first: the reader may report its end before StartRead returns.

@@ -22,6 +22,8 @@ public:
     bool WriteIsComplete() override;
     bool ReadComm(int32_t lReadFlg) override;
     bool PollDev() override;
+    bool AnswerMadeUp() const override { return mbAnswerMadeUp; }
+    void AnswerMadeUp(bool value) { mbAnswerMadeUp = value; }
 
     // Selects the printer class for exactly "USB, P", the native pipes for anything else.
     void InitUSB(const std::string& sType);
@@ -49,6 +51,7 @@ private:
     bool mbPrinterClass = false;
     bool mbWriteComplete = true;
     bool mbPoll = false;
+    bool mbAnswerMadeUp = false;  // the read under way was ended by the idle answer
     clsUSBRd mReader;
 };
 

@@ -11,6 +11,7 @@
 #include <libusb.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/Numbers.h"
@@ -21,25 +22,49 @@
 namespace posbench {
 namespace {
 
+// How long a write may wait for the printer to take its bytes.
+constexpr int kWriteTimeoutMs = 5000;
+
+// All the bytes, on a non-blocking descriptor, within kWriteTimeoutMs: a printer that has died
+// or stopped reading must not hold the program in write() for ever.
 bool WriteAll(int fd, const std::string& bytes, int& code) {
     size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
     while (done < bytes.size()) {
         ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
+        if (n >= 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
             code = errno;
             return false;
         }
-        done += static_cast<size_t>(n);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLOUT, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) == 0) {
+            code = ETIMEDOUT;
+            return false;
+        }
     }
     return true;
+}
+
+bool SetNonBlocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
 // Byte streams on descriptors: a usblp printer (one descriptor for both pipes) or the pair
 // named in [Devices] (FIFOs of the simulated printer and of tests).
 class FdLink : public UsbLink {
 public:
-    FdLink(int writeFd, int readFd) : writeFd_(writeFd), readFd_(readFd) {}
+    FdLink(int writeFd, int readFd) : writeFd_(writeFd), readFd_(readFd) {
+        struct stat st {};
+        readIsPipe_ = fstat(readFd_, &st) == 0 && S_ISFIFO(st.st_mode);
+    }
     ~FdLink() override { Close(); }
 
     bool Write(const std::string& bytes, int& code) override { return WriteAll(writeFd_, bytes, code); }
@@ -64,8 +89,13 @@ public:
                 code = errno;
                 return -1;
             }
-            // End of stream or nothing after all: a driver would have waited its time-out
-            // before returning empty, and a reader looping on instant empty reads would spin.
+            if (got == 0 && readIsPipe_) {
+                // The printer's end of the pipe has closed: it is gone, not silent.
+                code = EPIPE;
+                return -1;
+            }
+            // Nothing after all: a driver would have waited its time-out before returning
+            // empty, and a reader looping on instant empty reads would spin.
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             pollfd p{stop.fd(), POLLIN, 0};
@@ -87,6 +117,7 @@ public:
 private:
     int writeFd_;
     int readFd_;
+    bool readIsPipe_ = false;
 };
 
 // A native printer through libusb: the bulk OUT and bulk IN endpoints of its vendor-specific
@@ -159,6 +190,15 @@ private:
     std::vector<char> pending_;
 };
 
+// One program at a time on a printer: a second one would take the first one's answers and
+// interleave its bytes with a transfer. False with the failure in error and reason.
+bool ClaimExclusive(int fd, const std::string& path, std::string& error, std::string& reason) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    error = "Invalid Write Handle Error: " + CStr(errno);
+    reason = OpenFailureReason(path, errno);
+    return false;
+}
+
 std::unique_ptr<UsbLink> OpenPair(const std::string& pair, std::string& error,
                                   std::string& reason) {
     const long comma = InStr(pair, ",");
@@ -171,7 +211,15 @@ std::unique_ptr<UsbLink> OpenPair(const std::string& pair, std::string& error,
         reason = OpenFailureReason(writePath, errno);
         return nullptr;
     }
-    int readFd = open(readPath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (!ClaimExclusive(writeFd, writePath, error, reason) || !SetNonBlocking(writeFd)) {
+        if (error.empty()) error = "Invalid Write Handle Error: " + CStr(errno);
+        close(writeFd);
+        return nullptr;
+    }
+    // A separate read stream is opened for reading only, so that its end-of-file tells when
+    // the printer's end has gone; non-blocking, so that the open does not wait for it.
+    const int readFlags = readPath == writePath ? O_RDWR : O_RDONLY | O_NONBLOCK;
+    int readFd = open(readPath.c_str(), readFlags | O_CLOEXEC | O_NOCTTY);
     if (readFd < 0) {
         error = "Invalid Read Handle Error: " + CStr(errno);
         reason = OpenFailureReason(readPath, errno);
@@ -202,10 +250,8 @@ std::unique_ptr<UsbLink> OpenPrinterClass(std::string& error, std::string& reaso
         reason = OpenFailureReason(path, errno, "lp");
         return nullptr;
     }
-    // One program at a time: interleaved jobs would garble both.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = "Invalid Write Handle Error: " + CStr(errno);
-        reason = OpenFailureReason(path, errno);
+    if (!ClaimExclusive(fd, path, error, reason) || !SetNonBlocking(fd)) {
+        if (error.empty()) error = "Invalid Write Handle Error: " + CStr(errno);
         close(fd);
         return nullptr;
     }

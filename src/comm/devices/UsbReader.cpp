@@ -1,6 +1,7 @@
 #include "comm/devices/UsbReader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "base/Numbers.h"
@@ -80,9 +81,12 @@ void clsUSBRd::StepDone(long count, int errorCode, const std::string& data) {
     mbStepPending = false;
     if (!mDevice) return;
     try {
+        // The pipe failed or its far end closed: the printer is gone, not silent.
         if (count < 0) {
-            mstrLastRdError = "Read Error " + CStr(errorCode);
-            mDevice->ReadStopped(true);
+            mstrLastRdError = errorCode == EPIPE
+                                  ? std::string("USB Read Error: the printer closed its pipe")
+                                  : "USB Read Error " + CStr(errorCode) + " " + std::strerror(errorCode);
+            mDevice->ReaderLinkLost(mstrLastRdError);
             return;
         }
         std::string text = data;
@@ -92,6 +96,7 @@ void clsUSBRd::StepDone(long count, int errorCode, const std::string& data) {
             TickCount() - mStepStart > kUsbIdleAnswerMs) {
             received = 1;
             text = "\x06";
+            mDevice->AnswerMadeUp(true);
         }
         mlRcv += received;
         bool stopped = false;
