@@ -6,6 +6,7 @@
 #include "base/Tick.h"
 #include "comm/CommGlobals.h"
 #include "comm/Device.h"
+#include "comm/PortRequests.h"
 #include "comm/PortTable.h"
 
 namespace posbench {
@@ -146,6 +147,7 @@ void LinkRecovery::TimeoutCleanup(int16_t port) {
                 Display(gsCommErr);
                 if (retries_(port) >= kMaxRetries) {
                     Display("Unable to re-establish " + kind + " Link");
+                    gbPortFailed(port) = true;
                 } else {
                     retries_(port) = static_cast<int16_t>(retries_(port) + 1);
                     InitializeTimeout(port, kRetryMs);

@@ -8,6 +8,7 @@
 #include "base/RuntimeError.h"
 #include "base/Views.h"
 #include "comm/Device.h"
+#include "comm/PortRequests.h"
 #include "script/ScriptState.h"
 
 namespace posbench {
@@ -134,6 +135,7 @@ void ReportProgress(int16_t port, const std::string& what, int64_t bytesDone, in
 }
 
 void ReportEnded(int16_t port, bool ok) {
+    if (!ok) gbPortFailed(port) = true;
     if (IProgress* progress = Progress()) progress->DownloadEnded(port, ok);
 }
 

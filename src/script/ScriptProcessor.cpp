@@ -10,6 +10,7 @@
 #include "base/RuntimeError.h"
 #include "base/StringOps.h"
 #include "base/Text.h"
+#include "base/Tick.h"
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
@@ -56,6 +57,9 @@ constexpr std::array<SectionPrefix, 28> kSections{{
 // What the processor does after a line: read the next one, or hand the port to the state
 // machine and return.
 enum class After { NextLine, Return };
+
+// How long a script may run lines without returning to the state machine.
+constexpr uint32_t kScriptSliceMs = 20;
 
 void Stop(int16_t port) { gbStop(port) = true; }
 
@@ -380,7 +384,10 @@ void EndOfFile(int16_t port) {
         RunTextFile(port, gbStop(port), "");
         return;
     }
-    if (gbStop(port)) Display("Error or operator initiated cancel on line " + Str(st.LineNum));
+    if (gbStop(port)) {
+        gbPortFailed(port) = true;
+        Display("Error or operator initiated cancel on line " + Str(st.LineNum));
+    }
     st.FileNum = 0;
     st.FileOpen = false;
     gbScriptRunning(port) = false;
@@ -431,11 +438,17 @@ void RunTextFile(int16_t port, bool stopRequested, const std::string& fileName) 
         }
         if (!stopRequested) {
             std::string line;
+            const uint32_t sliceEnd = TickCount() + kScriptSliceMs;
             while (!gbStop(port) && !FileEOF(st.FileNum)) {
                 LineInput(st.FileNum, line);
                 st.LineNum = ToInteger(st.LineNum + 1);
-                st.FileLine = ToInteger(st.FileLine + 1);
+                const int16_t fileLine = ToInteger(st.FileLine + 1);
+                st.FileLine = fileLine;
                 if (ProcessLine(port, line) == After::Return) return;
+                // A loop that has jumped back gives the port back to the state machine once
+                // its time slice is over, so that a cancel or a time limit reaches a loop that
+                // never waits on the printer; the next pass goes on from here.
+                if (st.FileLine < fileLine && TickReached(TickCount(), sliceEnd)) return;
             }
         }
         EndOfFile(port);

@@ -6,19 +6,12 @@
 
 namespace posbench::cli {
 
-bool IsFailureLine(const std::string& line) {
-    return line.rfind("Error or operator initiated cancel", 0) == 0 ||
-           line.rfind("Unable to re-establish ", 0) == 0;
-}
-
 void PrintingStatusList::AddItem(const std::string& line) {
     if (progress_) progress_->BreakLine();
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
     lines_.push_back(line);
-    // The cancel line may be cut over two status lines; its first 55 characters suffice.
-    if (IsFailureLine(line)) failureSeen_ = true;
 }
 
 void PrintingStatusList::RemoveItem(long index) {
@@ -45,8 +38,7 @@ void TerminalProgress::DownloadProgress(int16_t port, const std::string& what, i
     lineOpen_ = true;
 }
 
-void TerminalProgress::DownloadEnded(int16_t, bool ok) {
-    if (!ok) failed_ = true;
+void TerminalProgress::DownloadEnded(int16_t, bool) {
     BreakLine();
 }
 

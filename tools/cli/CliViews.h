@@ -12,8 +12,7 @@ namespace posbench::cli {
 
 class TerminalProgress;
 
-// Prints every status line on standard output as it is added and notes whether one of them
-// reported the end of the work by failure.
+// Prints every status line on standard output as it is added.
 class PrintingStatusList : public IStatusList {
 public:
     void AddItem(const std::string& line) override;
@@ -23,19 +22,13 @@ public:
     void Refresh() override {}
     std::string Item(long index) const override;
 
-    bool FailureSeen() const { return failureSeen_; }
     // The progress line on stderr is ended before a status line is printed.
     void SetProgress(TerminalProgress* progress) { progress_ = progress; }
 
 private:
     std::vector<std::string> lines_;
     TerminalProgress* progress_ = nullptr;
-    bool failureSeen_ = false;
 };
-
-// True for the status lines that end work by failure: the cancel line of a script or a file
-// download, and a link that recovery gave up on.
-bool IsFailureLine(const std::string& line);
 
 class TextResponseBox : public IResponseBox {
 public:
@@ -46,22 +39,19 @@ private:
     std::string text_;
 };
 
-// Download progress as one rewritten line on stderr (only when stderr is a terminal), and the
-// outcome of every download that ended.
+// Download progress as one rewritten line on stderr (only when stderr is a terminal).
 class TerminalProgress : public IProgress {
 public:
     explicit TerminalProgress(bool show) : show_(show) {}
     void DownloadProgress(int16_t port, const std::string& what, int64_t bytesDone,
                           int64_t bytesTotal, int64_t blocksDone, int64_t blocksTotal) override;
     void DownloadEnded(int16_t port, bool ok) override;
-    bool DownloadFailed() const { return failed_; }
     // Ends the progress line so that other output starts on a line of its own.
     void BreakLine();
 
 private:
     bool show_;
     bool lineOpen_ = false;
-    bool failed_ = false;
 };
 
 // The main window with the script panel (file mode) or the command panel shown.

@@ -44,14 +44,18 @@ constexpr auto kReplyHintAfter = std::chrono::seconds(10);
 
 std::atomic<int> gInterrupts{0};
 std::atomic<bool> gCancelPosted{false};
+std::atomic<int> gSignal{0};
 
-// Ctrl-C arrives on a thread of its own (blocked everywhere else), so the engine only ever sees
-// it as a notice on its own thread: the first is the Cancel button, the second ends at once.
+// Ctrl-C, SIGTERM and SIGHUP (a closing terminal, `timeout`, a service manager) arrive on a
+// thread of their own (blocked everywhere else), so the engine only ever sees them as a notice
+// on its own thread: the first is the Cancel button, whose abort paths end a download cleanly,
+// the second ends at once.
 void WatchInterrupts(sigset_t set) {
     for (;;) {
         int signal = 0;
         if (sigwait(&set, &signal) != 0) continue;
         if (gInterrupts.fetch_add(1) >= 1) _exit(kExitInterrupted);
+        gSignal.store(signal);
         gCancelPosted.store(true);
         WakeEvents();
     }
@@ -124,6 +128,9 @@ int Run(const CliOptions& options, const char* argv0) {
     // a download's pauses), as the window's Cancel button is: the cancel lands where it would.
     auto takeCancel = [&] {
         if (gCancelPosted.exchange(false)) {
+            const int signal = gSignal.load();
+            std::fprintf(stderr, "posbench-cli: %s: cancelled (again to end at once)\n",
+                         signal == SIGINT ? "interrupt" : signal == SIGTERM ? "SIGTERM" : "SIGHUP");
             window.btnCancel_Click();
             cancelled = true;
         }
@@ -178,8 +185,9 @@ int Run(const CliOptions& options, const char* argv0) {
                          port, static_cast<long long>(kReplyHintAfter.count()));
         }
         if (PortHasWork(port) || (!cancelled && awaitingReply())) return true;
-        // After --timeout a link recovery under way is not waited out: the run is over.
-        if (timedOut || !timers.AnyInProgress()) return false;
+        // After a cancel (Ctrl-C, a signal, --timeout) or a failure a link recovery under way
+        // is not waited out: the run is over, and its outcome cannot change any more.
+        if (cancelled || gbPortFailed(port) || !timers.AnyInProgress()) return false;
         if (!recoveryNoted) {
             // Recovery shows nothing until the link is back, which takes seconds.
             recoveryNoted = true;
@@ -200,8 +208,9 @@ int Run(const CliOptions& options, const char* argv0) {
         std::printf("Response: %s\n", response.c_str());
     std::fflush(stdout);
     InstallTimerPump(nullptr);
-    const bool failed =
-        !sent || typeNotSent || cancelled || status.FailureSeen() || progress.DownloadFailed();
+    // The engine's own record of the port's work: a failed request, a download that did not
+    // complete, a port stopped by an error.
+    const bool failed = !sent || typeNotSent || cancelled || gbPortFailed(port);
     return failed ? kExitFailed : kExitOk;
 }
 
@@ -227,7 +236,12 @@ int main(int argc, char** argv) {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // A reader of the output that goes away (`| head`) stops the output, not the work: a
+    // download cut off there would leave the printer half flashed.
+    signal(SIGPIPE, SIG_IGN);
     std::thread(WatchInterrupts, set).detach();
 
     const int status = Run(options, argc > 0 ? argv[0] : nullptr);
