@@ -1,6 +1,10 @@
 #include "app/ProgramDir.h"
 
+#include <atomic>
 #include <cstdlib>
+#include <string>
+
+#include <unistd.h>
 #include <filesystem>
 #include <system_error>
 
@@ -14,6 +18,22 @@ namespace {
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
+}
+
+// Copies the sample beside the target under a name of its own and links it into place, so the
+// target is either absent or whole (a disk that fills mid-copy leaves no empty Startup.ini), and
+// programs seeding the same directory at once never fail on each other's files.
+void SeedFile(const fs::path& sample, const fs::path& target, std::error_code& ec) {
+    static std::atomic<unsigned> serial{0};
+    const fs::path temporary = target.string() + ".seed-" + std::to_string(::getpid()) + "-" +
+                               std::to_string(serial.fetch_add(1));
+    fs::copy_file(sample, temporary, fs::copy_options::overwrite_existing, ec);
+    if (!ec) {
+        fs::create_hard_link(temporary, target, ec);
+        if (ec == std::errc::file_exists) ec.clear();  // another program seeded it first
+    }
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
 }
 
 }  // namespace
@@ -66,7 +86,7 @@ bool PrepareProgramDir(const std::string& dir, const std::string& samplesDir, st
         if (it->is_directory(step)) {
             fs::create_directories(target, step);
         } else if (it->is_regular_file(step) && !fs::exists(target, step)) {
-            fs::copy_file(it->path(), target, step);
+            SeedFile(it->path(), target, step);
         }
         if (step) {
             error = "Cannot copy " + it->path().string() + " to " + target.string() + ": " +

@@ -10,16 +10,24 @@ bool gbVKDisplay = false;
 
 namespace {
 
+// Adds a line and keeps the list within its bound after every line, not once at the end: a
+// text of megabytes would otherwise pile up thousands of lines only to remove them from the
+// front one by one.
+void AddBounded(IStatusList& list, const std::string& line) {
+    list.AddItem(line);
+    while (list.ListCount() >= kStatusListBound) list.RemoveItem(0);
+}
+
 // One line of text, in pieces of the status list's width; an empty line shows as two blanks.
 void AddPieces(IStatusList& list, const std::string& line) {
     std::size_t n = line.size();
     std::size_t p = 0;
     while (n > static_cast<std::size_t>(kStatusLineWidth)) {
-        list.AddItem(line.substr(p, kStatusLineWidth));
+        AddBounded(list, line.substr(p, kStatusLineWidth));
         n -= kStatusLineWidth;
         p += kStatusLineWidth;
     }
-    list.AddItem(n == 0 ? std::string("  ") : line.substr(p));
+    AddBounded(list, n == 0 ? std::string("  ") : line.substr(p));
 }
 
 }  // namespace
@@ -42,7 +50,6 @@ void Display(const std::string& text) {
         AddPieces(*list, text.substr(start));
         list->SetListIndex(list->ListCount() - 1);
         list->SetListIndex(-1);
-        while (list->ListCount() >= kStatusListBound) list->RemoveItem(0);
         list->Refresh();
     } catch (...) {
         RuntimeError e = CurrentRuntimeError();

@@ -1,12 +1,15 @@
 #include "base/File.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "base/Display.h"
@@ -39,6 +42,7 @@ struct FileCloser {
 struct OpenHandle {
     std::unique_ptr<std::FILE, FileCloser> fp;
     int16_t mode = 0;
+    std::string name;
 };
 
 std::array<OpenHandle, kMaxFileHandles + 1>& Handles() {
@@ -84,16 +88,35 @@ int32_t OpenErrorNumber(int error) {
     }
 }
 
-// An existing file that can be read (a directory is not a file).
-bool IsExistingFile(const std::string& path) {
+// Something by that name exists (whether it is a file that can be read is told on opening).
+bool Exists(const std::string& path) {
     struct stat st{};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
 // Length of the name part after the last separator.
 std::size_t FileNamePartLength(const std::string& full) {
     const std::size_t last = full.find_last_of("\\/");
     return last == std::string::npos ? full.size() : full.size() - last - 1;
+}
+
+// Opens a regular file for reading without ever blocking: a FIFO or a device could hold the
+// open (or feed a script for ever). Null with errno set on failure, or with errno 0 and
+// gsFileErr set when the name is not a regular file.
+std::FILE* OpenRegularForReading(const std::string& path, const std::string& name) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        gsFileErr = "Not a regular file: " + name;
+        errno = 0;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* fp = ::fdopen(fd, "rb");
+    if (!fp) ::close(fd);
+    return fp;
 }
 
 void CheckRead(std::FILE* fp) {
@@ -234,7 +257,7 @@ bool OpenFile(const std::string& name, int16_t mode) {
         case open_mode::BinaryRead:
         case open_mode::TextRead:
             path = NativePath(name);
-            if (!IsExistingFile(path)) {
+            if (!Exists(path)) {
                 gsFileErr = "Can't find " + name;
                 return false;
             }
@@ -254,10 +277,14 @@ bool OpenFile(const std::string& name, int16_t mode) {
         }
         if (path.empty()) Raise(err::BadFileNameOrNumber);
         errno = 0;
-        std::unique_ptr<std::FILE, FileCloser> fp(std::fopen(path.c_str(), flags));
-        if (!fp) Raise(OpenErrorNumber(errno));
+        std::unique_ptr<std::FILE, FileCloser> fp(
+            IsReadMode(mode) ? OpenRegularForReading(path, name) : std::fopen(path.c_str(), flags));
+        if (!fp) {
+            if (errno == 0) return false;  // not a regular file: gsFileErr says so
+            Raise(OpenErrorNumber(errno));
+        }
         std::setvbuf(fp.get(), nullptr, _IOFBF, kFileBuffer);
-        Handles()[giFileNum] = OpenHandle{std::move(fp), mode};
+        Handles()[giFileNum] = OpenHandle{std::move(fp), mode, name};
         gsFileName = name;
         return true;
     } catch (...) {
@@ -266,8 +293,18 @@ bool OpenFile(const std::string& name, int16_t mode) {
     }
 }
 
-void CloseFile(int16_t handle) {
-    if (handle >= 1 && handle <= kMaxFileHandles) Handles()[handle] = OpenHandle{};
+bool CloseFile(int16_t handle) {
+    if (handle < 1 || handle > kMaxFileHandles || !Handles()[handle].fp) return true;
+    OpenHandle& h = Handles()[handle];
+    std::FILE* fp = h.fp.release();
+    const bool written = IsReadMode(h.mode) || (std::fflush(fp) == 0 && !std::ferror(fp));
+    const int error = errno;
+    const bool closed = std::fclose(fp) == 0;
+    const std::string name = std::move(h.name);
+    h = OpenHandle{};
+    if (written && closed) return true;
+    gsFileErr = "Error writing " + name + ": " + std::strerror(written ? errno : error);
+    return false;
 }
 
 void CloseAllFiles() {
@@ -295,6 +332,9 @@ bool LineInput(int16_t handle, std::string& line) {
         return false;
     }
     while (c != EOF && c != '\n' && c != '\r') {
+        if (line.size() >= kMaxLineLength)
+            throw RuntimeError(err::OutOfStringSpace,
+                               "Line longer than " + std::to_string(kMaxLineLength >> 20) + " MiB");
         line += static_cast<char>(c);
         c = std::getc(fp);
     }
@@ -364,7 +404,8 @@ uint8_t ReadByte(int16_t handle) {
 
 void WriteBytes(int16_t handle, const std::string& bytes) {
     std::FILE* fp = Writer(handle);
-    if (std::fwrite(bytes.data(), 1, bytes.size(), fp) != bytes.size()) Raise(err::DeviceIoError);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), fp) != bytes.size())
+        Raise(errno == ENOSPC ? err::DiskFull : err::DeviceIoError);
 }
 
 void PrintText(int16_t handle, const std::string& text) { WriteBytes(handle, text); }

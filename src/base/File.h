@@ -22,6 +22,9 @@
 namespace posbench {
 
 inline constexpr int16_t kMaxFileHandles = 255;
+// The longest line LineInput reads; a longer one is the run-time error "Out of string space"
+// with the description "Line longer than 1 MiB".
+inline constexpr std::size_t kMaxLineLength = 1u << 20;
 
 // The open modes of OpenFile.
 namespace open_mode {
@@ -64,8 +67,10 @@ void ResetFileGlobals();
 // Opens name in mode 1..4; the handle is in giFileNum. Modes 1 and 2 need an existing file
 // ("Can't find " + name); another mode gives "Invalid Open Request".
 bool OpenFile(const std::string& name, int16_t mode);
-// Closes the handle; a handle that is not open is ignored.
-void CloseFile(int16_t handle);
+// Closes the handle (nothing for one that is not open). False when the bytes written through it
+// could not all be stored (a full disk shows only now, on the last flush), with the reason in
+// gsFileErr.
+bool CloseFile(int16_t handle);
 // Reads the next byte of a binary file and appends it to text.
 bool GetBinaryChar(int16_t handle, std::string& text);
 // gsSplitName = the directory part of full, with its last separator.

@@ -50,6 +50,12 @@ bool Start(int16_t port, DownloadRecord& rec, const std::string& fileName) {
         return false;
     }
     Display(rec.name + " file size is: " + CStr(rec.fileSize));
+    if (rec.fileSize == 0) {
+        // An empty download would be reported complete with nothing sent.
+        Display("Empty file: " + rec.name + ": nothing to download");
+        EndDownload(port, rec, gbFileDl, false);
+        return false;
+    }
     rec.active = true;
     rec.piecesTotal = PiecesIn(rec.fileSize);
     ReportPieces(port, rec);

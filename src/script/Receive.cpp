@@ -168,10 +168,19 @@ void TakeBytes(int16_t port, const std::string& data, bool asOnePiece) {
     if (ps.CaptureOpen) {
         // A text capture holds one line per piece received, a binary one the bytes as they are.
         ps.CaptureBuf += data;
-        if (gbHexDisplay(port)) {
-            WriteBytes(ps.CaptureFileNum, ps.CaptureBuf);
-        } else {
-            PrintLine(ps.CaptureFileNum, ps.CaptureBuf);
+        try {
+            if (gbHexDisplay(port)) {
+                WriteBytes(ps.CaptureFileNum, ps.CaptureBuf);
+            } else {
+                PrintLine(ps.CaptureFileNum, ps.CaptureBuf);
+            }
+        } catch (...) {
+            // The file is incomplete from here on: it is closed, and SETU FILC says so.
+            ps.CaptureBuf.clear();
+            ps.CaptureFailed = true;
+            ps.CaptureOpen = false;
+            gsFileErr = ErrorLine("Capture File Write Error ", CurrentRuntimeError());
+            throw;
         }
         ps.CaptureBuf.clear();
         return;

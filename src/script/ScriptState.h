@@ -49,6 +49,7 @@ struct PortState {
     bool RestartTimeout = false;
     bool CaptureOpen = false;
     int16_t CaptureFileNum = 0;
+    bool CaptureFailed = false;  // a write to the capture file failed: it is not announced
 
     // Loop levels, shared by the utility LOOP command and PROG WHILE
     int16_t LoopDepth = 0;

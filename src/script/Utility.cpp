@@ -130,10 +130,14 @@ void TimeCommand(int16_t port, const std::string& sub, const std::string& line) 
 
 // ---- SETU: capture files ----
 
-void CloseCapture(PortState& st) {
+// False when the capture did not reach the disk whole (gsFileErr says why).
+bool CloseCapture(PortState& st) {
     st.CaptureOpen = false;
-    if (st.CaptureFileNum != 0) CloseFile(st.CaptureFileNum);
+    bool stored = !st.CaptureFailed;
+    if (st.CaptureFileNum != 0 && !CloseFile(st.CaptureFileNum)) stored = false;
     st.CaptureFileNum = 0;
+    st.CaptureFailed = false;
+    return stored;
 }
 
 // Names in the script are relative to the script that runs on scriptPort.
@@ -196,8 +200,13 @@ void SetupCommand(int16_t port, int16_t scriptPort, const std::string& sub,
         st.RestartTimeout = false;
         gbTimeoutOn(port) = false;
         st.ImageRcv = false;
-        CloseCapture(st);
-        Display("Image saved as " + gsFileName);
+        if (CloseCapture(st)) {
+            Display("Image saved as " + gsFileName);
+        } else {
+            Display(gsFileErr);
+            Display("Image not saved: " + gsFileName);
+            gbStop(port) = true;
+        }
     } else if (sub == "FILK") {
         const auto name = ResolvedName(scriptPort, line, "Invalid Parameter in FILK Command",
                                        "Invalid FILK file name");
