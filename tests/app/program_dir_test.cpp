@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <future>
+#include <vector>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -87,6 +89,27 @@ TEST(ProgramDir, SamplesFoundBesideTheProgramBeforeTheSourceTree) {
     EXPECT_EQ(FindSamplesDir(candidates), tree / "share/posbench/samples");
     EXPECT_EQ(FindSamplesDir(SampleCandidates("", tree / "src/samples")), tree / "src/samples");
     EXPECT_EQ(FindSamplesDir({tree / "none"}), "");
+}
+
+// Programs started together on a new directory all seed it: none fails on a file another
+// one has just put in place, and every file arrives whole.
+TEST(ProgramDir, ConcurrentFirstRunsAllSucceed) {
+    ScratchDir samples;
+    for (int i = 0; i < 20; ++i)
+        samples.Write("s" + std::to_string(i) + ".ini", std::string(4096, static_cast<char>('a' + i)));
+    for (int round = 0; round < 10; ++round) {
+        ScratchDir target;
+        std::vector<std::future<std::string>> runs;
+        for (int program = 0; program < 3; ++program)
+            runs.push_back(std::async(std::launch::async, [&] {
+                std::string error;
+                PrepareProgramDir(target / "home", samples.path().string(), error);
+                return error;
+            }));
+        for (auto& run : runs) EXPECT_EQ(run.get(), "");
+        for (int i = 0; i < 20; ++i)
+            EXPECT_EQ(std::filesystem::file_size(target / ("home/s" + std::to_string(i) + ".ini")), 4096u);
+    }
 }
 
 }  // namespace

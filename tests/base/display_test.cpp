@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "base/RuntimeError.h"
@@ -48,6 +49,19 @@ TEST_F(DisplayTest, KeepsTheNewest149Lines) {
     // A long text at the bound still leaves 149 lines, the newest being its tail.
     Display(std::string(55 * 4, 'x') + "tail");
     EXPECT_EQ(list.lines.size(), 149u);
+    // A megabyte is trimmed as it goes: the list never grows past its bound, so adding a line
+    // stays cheap however long the text.
+    struct : test::RecordingStatusList {
+        void AddItem(const std::string& line) override {
+            RecordingStatusList::AddItem(line);
+            most = std::max(most, lines.size());
+        }
+        std::size_t most = 0;
+    } counting;
+    SetStatusList(&counting);
+    Display(std::string(1 << 20, 'y') + "end");
+    EXPECT_EQ(counting.most, 150u);
+    EXPECT_EQ(counting.lines.back(), "yend");  // 1 MiB + 3 characters leave 4 for the last line
     EXPECT_EQ(list.lines.back(), "tail");
 }
 

@@ -74,7 +74,7 @@ TEST(OpenFile, RefusalsLeaveAnUnopenedHandle) {
     EXPECT_EQ(gsFileName, "");
     EXPECT_FALSE(std::filesystem::exists(missing));  // reading never creates
     EXPECT_FALSE(OpenFile(dir.path().string(), open_mode::BinaryRead));
-    EXPECT_EQ(gsFileErr, "Can't find " + dir.path().string());
+    EXPECT_EQ(gsFileErr, "Not a regular file: " + dir.path().string());
     EXPECT_FALSE(OpenFile(dir.Write("a.txt", "x"), 5));
     EXPECT_EQ(gsFileErr, "Invalid Open Request");
     EXPECT_FALSE(OpenFile(dir / "no-dir/new.txt", open_mode::BinaryWrite));

@@ -131,18 +131,24 @@ int SimPrinter::Stop() {
 }
 
 MediumPrinter StartOnMedium(Medium medium, std::vector<std::string> args,
-                            const std::string& ptyLink) {
+                            const std::string& where) {
     MediumPrinter started;
     if (medium == Medium::Tcp) {
         args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
         started.printer = std::make_unique<SimPrinter>(args);
         started.startupIni =
             "[Communication]\nTCP=127.0.0.1:" + std::to_string(started.printer->Port()) + ", ON\n";
-    } else {
-        args.insert(args.begin(), {"--pty", ptyLink});
+    } else if (medium == Medium::Pty) {
+        args.insert(args.begin(), {"--pty", where});
         started.printer = std::make_unique<SimPrinter>(args);
         started.startupIni = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" +
                              started.printer->Path() + "\n";
+    } else {
+        args.insert(args.begin(), {"--fifo", where});
+        started.printer = std::make_unique<SimPrinter>(args);
+        const std::string dir = started.printer->Path();
+        started.startupIni = "[Communication]\nUSB=NATIVE, ON\n[Devices]\nUSB=" + dir +
+                             "/to-printer," + dir + "/from-printer\n";
     }
     return started;
 }

@@ -48,15 +48,16 @@ private:
     std::string ready_, kind_, where_;
 };
 
-// The two media the engine's end-to-end tests run over: a TCP printer on a free loopback port, or
-// a serial printer on a pseudo-terminal whose slave is linked at ptyLink.
-enum class Medium { Tcp, Pty };
+// The media the engine's end-to-end tests run over: a TCP printer on a free loopback port, a
+// serial printer on a pseudo-terminal whose slave is linked at `where`, or a USB printer on the
+// FIFO pair in the directory `where`.
+enum class Medium { Tcp, Pty, Fifo };
 
 struct MediumPrinter {
     std::unique_ptr<SimPrinter> printer;
     std::string startupIni;  // a Startup.ini that defines port 1 on that printer, ON
 };
 MediumPrinter StartOnMedium(Medium medium, std::vector<std::string> args,
-                            const std::string& ptyLink);
+                            const std::string& where);
 
 }  // namespace posbench::test

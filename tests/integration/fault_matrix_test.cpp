@@ -1,0 +1,94 @@
+// A 1 MiB firmware download through posbench-cli while posbench-printer fails in each way a
+// printer can, on each medium: the link drops, the printer dies (kill -9), it goes silent, it
+// stops reading. Whatever happens, the tool ends by itself in bounded time and never reports a
+// flash as written (exit 0) unless the printer's flash holds exactly the file.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/CliRun.h"
+#include "support/SimPrinter.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Medium;
+
+struct Cell {
+    Medium medium;
+    const char* fault;
+    // Where the tool cannot tell the fault from a printer that takes its time (nothing is
+    // answered and nothing backs up), only --timeout ends the wait, as for any silent printer.
+    bool needsTimeout;
+};
+
+struct Outcome {
+    test::CliResult run;
+    bool imageEqual = false;
+};
+
+constexpr int kFaultAt = 20000;  // bytes into the download: inside the first sector's blocks
+
+const char* Name(Medium m) { return m == Medium::Tcp ? "tcp" : m == Medium::Pty ? "pty" : "fifo"; }
+
+Outcome RunCell(const Cell& cell, const std::string& firmware, const std::string& root) {
+    const std::string dir = root + "/" + Name(cell.medium) + "-" + cell.fault;
+    std::filesystem::create_directories(dir + "/home");
+    const std::string flash = dir + "/flash.bin";
+    auto printer = test::StartOnMedium(
+        cell.medium,
+        {"--flash", flash, "--reset-ms", "300", "--fault",
+         std::string(cell.fault) + "-after=" + std::to_string(kFaultAt)},
+        dir + (cell.medium == Medium::Pty ? "/com1" : "/usb"));
+    std::ofstream(dir + "/home/Startup.ini") << printer.startupIni;
+    const std::string file = dir + "/fw.bin";
+    std::ofstream(file, std::ios::binary) << firmware;
+    std::vector<std::string> args{"--dir", dir + "/home"};
+    if (cell.needsTimeout) args.insert(args.end(), {"--timeout", "4"});
+    args.push_back(file);
+    test::CliRunOptions how;
+    how.limit = 90s;
+    Outcome outcome{test::RunCli(args, how)};
+    printer.printer->Stop();
+    outcome.imageEqual = test::ReadAll(flash).substr(0, firmware.size()) == firmware;
+    return outcome;
+}
+
+TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
+    std::string firmware(1 << 20, '\0');
+    std::mt19937 random(13);
+    for (char& c : firmware) c = static_cast<char>(random());
+    const std::vector<Cell> cells{
+        {Medium::Tcp, "drop", false},    {Medium::Tcp, "kill", false},
+        {Medium::Tcp, "silent", true},   {Medium::Tcp, "stall", true},
+        {Medium::Pty, "drop", false},    {Medium::Pty, "kill", false},
+        {Medium::Pty, "silent", true},   {Medium::Pty, "stall", true},
+        {Medium::Fifo, "drop", false},   {Medium::Fifo, "kill", false},
+        {Medium::Fifo, "silent", false}, {Medium::Fifo, "stall", false},
+    };
+    test::ScratchDir root;
+    // The cells run side by side: each mostly waits, on its printer or on a timer.
+    std::vector<std::future<Outcome>> running;
+    for (const Cell& cell : cells)
+        running.push_back(std::async(std::launch::async, RunCell, cell, firmware, root.path().string()));
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const Outcome o = running[i].get();
+        SCOPED_TRACE(std::string(Name(cells[i].medium)) + " " + cells[i].fault + "\n" + o.run.out +
+                     o.run.err);
+        EXPECT_NE(o.run.status, -1) << "did not end by itself";
+        EXPECT_LT(o.run.took, 45s);
+        EXPECT_EQ(o.run.status, o.imageEqual ? 0 : 1);
+        EXPECT_EQ(o.run.status, 1) << "the fault strikes before the image is complete";
+    }
+}
+
+}  // namespace
+}  // namespace posbench

@@ -1,0 +1,40 @@
+#pragma once
+// Runs posbench-cli as a user would, with its output collected, signals sent on cue and a bound
+// on how long it may take (killed after kRunLimit: status -1).
+#include <signal.h>
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace posbench::test {
+
+class Pty;
+
+struct CliResult {
+    int status = -1;  // exit status, or -1 when it had to be killed or died of a signal
+    std::string out;  // standard output
+    std::string err;  // standard error (or what the terminal got)
+    std::chrono::milliseconds took{0};
+};
+
+inline constexpr auto kRunLimit = std::chrono::seconds(60);
+
+struct CliRunOptions {
+    std::string signalAfter;   // send `signal` once stdout holds this text
+    int signal = SIGINT;
+    int signals = 1;           // how many, half a second apart
+    Pty* terminal = nullptr;   // stderr on this pseudo-terminal instead of a pipe
+    std::size_t closeOutAfterLines = 0;  // stop reading stdout (close it) after this many lines
+    std::chrono::milliseconds limit = kRunLimit;
+};
+
+CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how);
+// SIGINT `interrupts` times once stdout holds interruptAfter.
+CliResult RunCli(const std::vector<std::string>& args, const std::string& interruptAfter = {},
+                 Pty* terminal = nullptr, int interrupts = 1);
+
+std::string ReadAll(const std::string& path);
+
+}  // namespace posbench::test
