@@ -95,12 +95,12 @@ TEST(ProgramDir, SamplesFoundBesideTheProgramBeforeTheSourceTree) {
 // one has just put in place, and every file arrives whole.
 TEST(ProgramDir, ConcurrentFirstRunsAllSucceed) {
     ScratchDir samples;
-    for (int i = 0; i < 20; ++i)
-        samples.Write("s" + std::to_string(i) + ".ini", std::string(4096, static_cast<char>('a' + i)));
-    for (int round = 0; round < 10; ++round) {
+    const auto name = [](int i) { return "s" + std::to_string(i) + ".ini"; };
+    for (int i = 0; i < 20; ++i) samples.Write(name(i), std::string(4096, static_cast<char>(65 + i)));
+    for (int round = 0; round < 40; ++round) {
         ScratchDir target;
         std::vector<std::future<std::string>> runs;
-        for (int program = 0; program < 3; ++program)
+        for (int program = 0; program < 4; ++program)
             runs.push_back(std::async(std::launch::async, [&] {
                 std::string error;
                 PrepareProgramDir(target / "home", samples.path().string(), error);
@@ -108,7 +108,7 @@ TEST(ProgramDir, ConcurrentFirstRunsAllSucceed) {
             }));
         for (auto& run : runs) EXPECT_EQ(run.get(), "");
         for (int i = 0; i < 20; ++i)
-            EXPECT_EQ(std::filesystem::file_size(target / ("home/s" + std::to_string(i) + ".ini")), 4096u);
+            EXPECT_EQ(std::filesystem::file_size(target / ("home/" + name(i))), 4096u);
     }
 }
 

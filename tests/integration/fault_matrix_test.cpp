@@ -3,6 +3,7 @@
 // stops reading. Whatever happens, the tool ends by itself in bounded time and never reports a
 // flash as written (exit 0) unless the printer's flash holds exactly the file.
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -24,10 +25,13 @@ using test::Medium;
 
 struct Cell {
     Medium medium;
-    const char* fault;
-    // Where the tool cannot tell the fault from a printer that takes its time (nothing is
-    // answered and nothing backs up), only --timeout ends the wait, as for any silent printer.
-    bool needsTimeout;
+    std::string fault;
+    // A printer gone silent, or one that stops reading (a flash has only one block in flight,
+    // so nothing backs up), looks to the tool like one taking its time: on TCP and the pty only
+    // --timeout ends that wait. The USB reader's idle answer after 3 s fails the block.
+    bool NeedsTimeout() const {
+        return medium != Medium::Fifo && (fault == "silent" || fault == "stall");
+    }
 };
 
 struct Outcome {
@@ -46,13 +50,13 @@ Outcome RunCell(const Cell& cell, const std::string& firmware, const std::string
     auto printer = test::StartOnMedium(
         cell.medium,
         {"--flash", flash, "--reset-ms", "300", "--fault",
-         std::string(cell.fault) + "-after=" + std::to_string(kFaultAt)},
+         cell.fault + "-after=" + std::to_string(kFaultAt)},
         dir + (cell.medium == Medium::Pty ? "/com1" : "/usb"));
     std::ofstream(dir + "/home/Startup.ini") << printer.startupIni;
     const std::string file = dir + "/fw.bin";
     std::ofstream(file, std::ios::binary) << firmware;
     std::vector<std::string> args{"--dir", dir + "/home"};
-    if (cell.needsTimeout) args.insert(args.end(), {"--timeout", "4"});
+    if (cell.NeedsTimeout()) args.insert(args.end(), {"--timeout", "4"});
     args.push_back(file);
     test::CliRunOptions how;
     how.limit = 90s;
@@ -66,21 +70,22 @@ TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
     std::string firmware(1 << 20, '\0');
     std::mt19937 random(13);
     for (char& c : firmware) c = static_cast<char>(random());
-    const std::vector<Cell> cells{
-        {Medium::Tcp, "drop", false},    {Medium::Tcp, "kill", false},
-        {Medium::Tcp, "silent", true},   {Medium::Tcp, "stall", true},
-        {Medium::Pty, "drop", false},    {Medium::Pty, "kill", false},
-        {Medium::Pty, "silent", true},   {Medium::Pty, "stall", true},
-        {Medium::Fifo, "drop", false},   {Medium::Fifo, "kill", false},
-        {Medium::Fifo, "silent", false}, {Medium::Fifo, "stall", false},
-    };
+    std::vector<Cell> cells;
+    for (Medium medium : {Medium::Tcp, Medium::Pty, Medium::Fifo})
+        for (const char* fault : {"drop", "kill", "silent", "stall"})
+            cells.push_back({medium, fault});
     test::ScratchDir root;
     // The cells run side by side: each mostly waits, on its printer or on a timer.
     std::vector<std::future<Outcome>> running;
     for (const Cell& cell : cells)
-        running.push_back(std::async(std::launch::async, RunCell, cell, firmware, root.path().string()));
+        running.push_back(
+            std::async(std::launch::async, RunCell, cell, firmware, root.path().string()));
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const Outcome o = running[i].get();
+        std::printf("%-4s %-6s exit %2d after %5.1f s, image %s\n", Name(cells[i].medium),
+                    cells[i].fault.c_str(), o.run.status,
+                    static_cast<double>(o.run.took.count()) / 1000,
+                    o.imageEqual ? "equal" : "differs");
         SCOPED_TRACE(std::string(Name(cells[i].medium)) + " " + cells[i].fault + "\n" + o.run.out +
                      o.run.err);
         EXPECT_NE(o.run.status, -1) << "did not end by itself";

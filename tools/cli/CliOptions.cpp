@@ -145,12 +145,15 @@ up). A reply that never arrives is waited for until Ctrl-C, as in the window: af
 seconds standard error says so once; --timeout bounds the wait.
 Download progress is shown on standard error when it is a terminal.
 
-Ctrl-C is the Cancel button: every port stops and the work ends as it does on cancel. A
-second Ctrl-C exits at once.
+Ctrl-C, SIGTERM and SIGHUP are the Cancel button: every port stops and the work ends as it
+does on cancel (a download runs its abort), without waiting for a link recovery. A second one
+exits at once. A closed standard output (| head) stops the output, not the work.
 
-Exit status: 0 the work ended normally; 1 it ended with the cancel line, a download error, a
-port that would not open (or was not ready) or a link that could not be re-established;
-2 wrong usage; 130 a second Ctrl-C. The end by --timeout counts as a cancel (1).
+Exit status: 0 the work ended normally; 1 it was cancelled, or the port's work failed: a
+request that failed, a lost link, a script ended by an error, a download that did not
+complete, a port that would not open (or was not ready) or a link that could not be
+re-established; 2 wrong usage; 130 a second Ctrl-C. The end by --timeout counts as a
+cancel (1).
 )";
 }
 
