@@ -27,8 +27,12 @@ using namespace std::chrono_literals;
 using test::CliResult;
 using test::Medium;
 
+// The text as printed, or as it reads across the 55-character cuts of a status line.
 bool Has(const CliResult& r, const std::string& text) {
-    return (r.out + r.err).find(text) != std::string::npos;
+    std::string all = r.out + r.err;
+    if (all.find(text) != std::string::npos) return true;
+    std::erase(all, '\n');
+    return all.find(text) != std::string::npos;
 }
 
 // The run ended with this status and said this.
@@ -128,7 +132,7 @@ TEST_F(HostileRunTest, SignalsDuringAFlash) {
     test::CliRunOptions closing;
     closing.closeOutAfterLines = 2;
     EXPECT_EQ(Run({file}, closing).status, 0);
-    EXPECT_EQ(test::ReadAll(dir / "flash.bin").substr(0, firmware.size()), firmware);
+    EXPECT_TRUE(test::ReadAll(dir / "flash.bin").substr(0, firmware.size()) == firmware);
     for (const int signal : {SIGTERM, SIGHUP}) {
         Start(Medium::Pty);  // a fresh printer: the one cancelled under it is left inside a block
         test::CliRunOptions cue;

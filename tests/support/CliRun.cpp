@@ -42,7 +42,10 @@ CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how)
     throw std::runtime_error("posbench-cli was not built");
 #else
     int outPipe[2], errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
+    // Close-on-exec: the program must not hold the read ends itself, or closing stdout here
+    // would never reach it.
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
     const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
