@@ -55,6 +55,7 @@ private slots:
     void choosingACommandFillsTheBoxes();
     void doubleClickingACommandSendsIt();
     void portListSwitchesAPortOffAndOn();
+    void enterInTheCommandBoxSendsIt();
     void logoDownloadShowsProgress();
     void secondCopyEndsAtOnce();
 
@@ -213,6 +214,17 @@ void MainWindowTest::portListSwitchesAPortOffAndOn() {
     Find<QPlainTextEdit>("txtResponse")->clear();
     Click("btnSend");
     QTRY_VERIFY_WITH_TIMEOUT(Find<QPlainTextEdit>("txtResponse")->toPlainText().contains("4.40"), 5000);
+}
+
+void MainWindowTest::enterInTheCommandBoxSendsIt() {
+    // The boxes hold the version query; typing the identification query over it must send that.
+    auto* command = Find<QComboBox>("cboCommand");
+    command->lineEdit()->clear();
+    QTest::keyClicks(command->lineEdit(), "1D 49 40 27");
+    Find<QLineEdit>("txtInCount")->setText("17");
+    Find<QPlainTextEdit>("txtResponse")->clear();
+    QTest::keyClick(command->lineEdit(), Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(Find<QPlainTextEdit>("txtResponse")->toPlainText().contains("Q310"), 5000);
 }
 
 void MainWindowTest::logoDownloadShowsProgress() {

@@ -1,0 +1,155 @@
+// The VK utility against a serial printer that falls silent (the test plays it on a
+// pseudo-terminal): an unanswered version query ends by itself with a status line saying so, a
+// late answer does not pass for the next one, and Cancel ends a query at once.
+#include <QAbstractButton>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QSocketNotifier>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include <unistd.h>
+
+#include "comm/CommGlobals.h"
+#include "gui/FrmMain.h"
+#include "gui/FrmStartup.h"
+#include "gui/FrmVK.h"
+#include "script/StateMachine.h"
+#include "support/Pty.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kModel = std::string("Q310") + std::string(12, ' ') + '\0';
+
+// Plays the printer on the pty's master side: answers the model and version queries (1D 49 40 27,
+// 1D 49 40 A3) only while `answer` is set; onQuery runs as each query arrives.
+class QuietPrinter : public QObject {
+public:
+    explicit QuietPrinter(const posbench::test::Pty& pty) : pty_(pty), notifier_(pty.MasterFd(), QSocketNotifier::Read) {
+        connect(&notifier_, &QSocketNotifier::activated, this, [this] {
+            char bytes[256];
+            for (ssize_t n; (n = ::read(pty_.MasterFd(), bytes, sizeof bytes)) > 0;) received_.append(bytes, std::size_t(n));
+            for (std::size_t at; (at = received_.find("\x1D\x49\x40")) != std::string::npos && at + 3 < received_.size();) {
+                const bool model = received_[at + 3] == '\x27';
+                received_.erase(0, at + 4);
+                if (onQuery) onQuery();
+                if (answer) pty_.Write(model ? kModel : std::string("\x02" "4.40\x03"));
+            }
+        });
+    }
+    bool answer = false;
+    std::function<void()> onQuery;
+
+private:
+    const posbench::test::Pty& pty_;
+    QSocketNotifier notifier_;
+    std::string received_;
+};
+
+}  // namespace
+
+class VKExchangeBoundTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void unansweredQueryEndsByItselfAndALateAnswerIsNotTaken();
+    void cancelEndsAQueryAtOnce();
+
+private:
+    // Both windows' status lines: in a utility opened by Test the engine's own go to the main one.
+    QString Status(bool clear = false) const {
+        QStringList lines;
+        for (QWidget* window : {static_cast<QWidget*>(vk_), static_cast<QWidget*>(main_)}) {
+            auto* list = window->findChild<QListWidget*>("lstStatus");
+            for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+            if (clear) list->clear();
+        }
+        return lines.join("\n");
+    }
+    // Clicks the version button (which returns when the query has ended); false when the query
+    // had to be cancelled by the test after 20 s.
+    bool QueryEndsByItself() {
+        Status(true);
+        bool rescued = false;
+        QTimer rescue;
+        rescue.setSingleShot(true);
+        connect(&rescue, &QTimer::timeout, this, [&rescued] { rescued = true; posbench::Cancel(); });
+        rescue.start(20000);
+        QTest::mouseClick(vk_->findChild<QAbstractButton*>("cmdVKFirmwareVersion"), Qt::LeftButton);
+        return !rescued;
+    }
+
+    std::unique_ptr<posbench::test::ScratchDir> dir_;
+    std::unique_ptr<posbench::test::Pty> pty_;
+    std::unique_ptr<QuietPrinter> printer_;
+    std::unique_ptr<posbench::gui::FrmStartup> startup_;
+    posbench::gui::FrmMain* main_ = nullptr;
+    posbench::gui::FrmVK* vk_ = nullptr;
+};
+
+void VKExchangeBoundTest::initTestCase() {
+    posbench::test::ResetAllGlobals();
+    dir_ = std::make_unique<posbench::test::ScratchDir>();
+    pty_ = std::make_unique<posbench::test::Pty>();
+    printer_ = std::make_unique<QuietPrinter>(*pty_);
+    const fs::path home = dir_->path() / "home";
+    fs::copy(POSBENCH_SAMPLES_DIR, home, fs::copy_options::recursive);
+    std::ofstream(home / "Startup.ini", std::ios::trunc)
+        << "[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" << pty_->SlavePath() << "\r\n";
+    posbench::gsProgramDir = home.string();
+
+    startup_ = std::make_unique<posbench::gui::FrmStartup>();
+    startup_->show();
+    QTRY_VERIFY_WITH_TIMEOUT(startup_->MainForm() != nullptr, 5000);
+    main_ = startup_->MainForm();
+    main_->SetUnloadAction([] {});
+    QVERIFY(startup_->StartupSucceeded());
+    QTest::mouseClick(main_->findChild<QAbstractButton*>("btnTest"), Qt::LeftButton);
+    vk_ = main_->VKForm();
+    QVERIFY(vk_ && vk_->isVisible());
+}
+
+void VKExchangeBoundTest::cleanupTestCase() {
+    startup_.reset();
+    posbench::test::ResetAllGlobals();
+    printer_.reset();
+    pty_.reset();
+    dir_.reset();
+}
+
+void VKExchangeBoundTest::unansweredQueryEndsByItselfAndALateAnswerIsNotTaken() {
+    QVERIFY2(QueryEndsByItself(), qPrintable(Status()));
+    QVERIFY2(Status().contains("No answer from the printer within 5 s"), qPrintable(Status()));
+
+    // The printer wakes up and answers the abandoned query; the next one reads its own answers.
+    pty_->Write(std::string("OLD") + std::string(13, ' ') + '\0');
+    QTRY_VERIFY(main_->findChild<QPlainTextEdit*>("txtResponse")->toPlainText().contains("OLD"));
+    printer_->answer = true;
+    QVERIFY2(QueryEndsByItself(), qPrintable(Status()));
+    QVERIFY2(Status().contains("Model  Q310") && Status().contains("Firmware  4.40"), qPrintable(Status()));
+}
+
+void VKExchangeBoundTest::cancelEndsAQueryAtOnce() {
+    printer_->answer = false;
+    printer_->onQuery = [this] {
+        QTimer::singleShot(0, this, [this] { QTest::mouseClick(vk_->findChild<QAbstractButton*>("cmdCancel"), Qt::LeftButton); });
+    };
+    QVERIFY2(QueryEndsByItself(), qPrintable(Status()));
+    QVERIFY2(!Status().contains("No answer from the printer"), qPrintable(Status()));  // not by the bound
+
+    printer_->onQuery = nullptr;
+    printer_->answer = true;
+    QVERIFY2(QueryEndsByItself(), qPrintable(Status()));
+    QVERIFY2(Status().contains("Firmware  4.40"), qPrintable(Status()));
+}
+
+QTEST_MAIN(VKExchangeBoundTest)
+#include "vk_exchange_bound_test.moc"
