@@ -31,24 +31,24 @@ const std::string kModel = std::string("Q310") + std::string(12, ' ') + '\0';
 // 1D 49 40 A3) only while `answer` is set; onQuery runs as each query arrives.
 class QuietPrinter : public QObject {
 public:
-    explicit QuietPrinter(const posbench::test::Pty& pty) : pty_(pty), notifier_(pty.MasterFd(), QSocketNotifier::Read) {
+    QuietPrinter() {
         connect(&notifier_, &QSocketNotifier::activated, this, [this] {
             char bytes[256];
-            for (ssize_t n; (n = ::read(pty_.MasterFd(), bytes, sizeof bytes)) > 0;) received_.append(bytes, std::size_t(n));
+            for (ssize_t n; (n = ::read(pty.MasterFd(), bytes, sizeof bytes)) > 0;) received_.append(bytes, std::size_t(n));
             for (std::size_t at; (at = received_.find("\x1D\x49\x40")) != std::string::npos && at + 3 < received_.size();) {
                 const bool model = received_[at + 3] == '\x27';
                 received_.erase(0, at + 4);
                 if (onQuery) onQuery();
-                if (answer) pty_.Write(model ? kModel : std::string("\x02" "4.40\x03"));
+                if (answer) pty.Write(model ? kModel : std::string("\x02" "4.40\x03"));
             }
         });
     }
+    posbench::test::Pty pty;
     bool answer = false;
     std::function<void()> onQuery;
 
 private:
-    const posbench::test::Pty& pty_;
-    QSocketNotifier notifier_;
+    QSocketNotifier notifier_{pty.MasterFd(), QSocketNotifier::Read};
     std::string received_;
 };
 
@@ -88,7 +88,6 @@ private:
     }
 
     std::unique_ptr<posbench::test::ScratchDir> dir_;
-    std::unique_ptr<posbench::test::Pty> pty_;
     std::unique_ptr<QuietPrinter> printer_;
     std::unique_ptr<posbench::gui::FrmStartup> startup_;
     posbench::gui::FrmMain* main_ = nullptr;
@@ -98,12 +97,11 @@ private:
 void VKExchangeBoundTest::initTestCase() {
     posbench::test::ResetAllGlobals();
     dir_ = std::make_unique<posbench::test::ScratchDir>();
-    pty_ = std::make_unique<posbench::test::Pty>();
-    printer_ = std::make_unique<QuietPrinter>(*pty_);
+    printer_ = std::make_unique<QuietPrinter>();
     const fs::path home = dir_->path() / "home";
     fs::copy(POSBENCH_SAMPLES_DIR, home, fs::copy_options::recursive);
     std::ofstream(home / "Startup.ini", std::ios::trunc)
-        << "[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" << pty_->SlavePath() << "\r\n";
+        << "[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" << printer_->pty.SlavePath() << "\r\n";
     posbench::gsProgramDir = home.string();
 
     startup_ = std::make_unique<posbench::gui::FrmStartup>();
@@ -121,7 +119,6 @@ void VKExchangeBoundTest::cleanupTestCase() {
     startup_.reset();
     posbench::test::ResetAllGlobals();
     printer_.reset();
-    pty_.reset();
     dir_.reset();
 }
 
@@ -130,7 +127,7 @@ void VKExchangeBoundTest::unansweredQueryEndsByItselfAndALateAnswerIsNotTaken() 
     QVERIFY2(Status().contains("No answer from the printer within 5 s"), qPrintable(Status()));
 
     // The printer wakes up and answers the abandoned query; the next one reads its own answers.
-    pty_->Write(std::string("OLD") + std::string(13, ' ') + '\0');
+    printer_->pty.Write(std::string("OLD") + std::string(13, ' ') + '\0');
     QTRY_VERIFY(main_->findChild<QPlainTextEdit*>("txtResponse")->toPlainText().contains("OLD"));
     printer_->answer = true;
     QVERIFY2(QueryEndsByItself(), qPrintable(Status()));
