@@ -62,9 +62,7 @@ public:
     std::string panel = "none", caption, folder, pattern = "(unset)", command, inCount;
 };
 
-std::filesystem::path SamplesDir() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples";
-}
+std::filesystem::path SamplesDir() { return POSBENCH_SAMPLES_DIR; }
 
 class CatalogueTest : public ::testing::Test {
 protected:

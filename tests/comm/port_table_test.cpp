@@ -14,7 +14,6 @@
 #include "comm/devices/Dcb.h"
 #include "comm/devices/SerialDevice.h"
 #include "support/Pty.h"
-#include "support/SimPrinter.h"
 #include "support/TestSupport.h"
 
 namespace posbench {
@@ -294,23 +293,6 @@ TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
 
     EXPECT_FALSE(OpenPort(gsPortTable(3), 5));
     EXPECT_EQ(gsCommErr, "Port: 5.  modComm OpenComm Error 5 Invalid procedure call or argument");
-}
-
-TEST_F(PortTableTest, TcpPortOpensAfterItsSettleWaitAndCloses) {
-    test::SimPrinter printer({"--listen", "127.0.0.1:0"});
-    gsTCPAddress = printer.Path();
-    AppendEntry("TCP, " + gsTCPAddress + ", ON");
-    ManualClock clock(1000, 10);
-
-    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
-    EXPECT_GE(clock.Now() - 1000u, 1000u) << "the open waits 1000 ms first";
-    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << gsCommErr;
-
-    // A cancelled settle wait is shown and the open goes on.
-    gbDlAbort(1) = true;
-    EXPECT_TRUE(OpenPort(gsPortTable(1), 1)) << gsCommErr;
-    EXPECT_EQ(status.lines, std::vector<std::string>{"OpenTCP Timer Error"});
-    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << gsCommErr;
 }
 
 TEST_F(PortTableTest, UsbOpenFailureNamesTheKey) {

@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "support/PrinterBytes.h"
+
 namespace posbench::test {
 
 class RawLink {
@@ -109,43 +111,6 @@ private:
     int wr_ = -1;
     bool ended_ = false;
 };
-
-inline std::string Hex(const char* pairs) {
-    std::string out;
-    unsigned v = 0;
-    int digits = 0;
-    for (const char* p = pairs; *p; ++p) {
-        const char c = *p;
-        if (c == ' ') continue;
-        v = v * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-        if (++digits == 2) {
-            out += static_cast<char>(v);
-            v = 0;
-            digits = 0;
-        }
-    }
-    return out;
-}
-
-// The text the tool shows for a reply: bytes outside 32..127 as " (xx) ".
-inline std::string ResponseText(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char c : bytes) {
-        if (c >= 32 && c <= 127) {
-            text += static_cast<char>(c);
-        } else {
-            text += " (";
-            text += digits[c >> 4];
-            text += digits[c & 15];
-            text += ") ";
-        }
-    }
-    return text;
-}
-
-// The version number the tool reads from a six-byte version reply.
-inline std::string VersionOf(const std::string& reply) { return ResponseText(reply).substr(6, 4); }
 
 // Writes image to flash the way the tool does: download mode, top sector, erase, then each
 // sector's 256-byte blocks (padded with FF past the end of image). Returns "" when every

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "printer/RawLink.h"
+#include "integration/RawLink.h"
 #include "support/SimPrinter.h"
 #include "support/TestSupport.h"
 

@@ -4,11 +4,10 @@
 
 #include <chrono>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <thread>
 
-#include "printer/RawLink.h"
+#include "integration/RawLink.h"
 #include "support/SimPrinter.h"
 #include "support/TestSupport.h"
 
@@ -16,13 +15,6 @@ namespace posbench::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string RandomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string out(n, '\0');
-    for (auto& c : out) c = static_cast<char>(rng() & 0xFF);
-    return out;
-}
 
 std::vector<std::string> Listen(std::vector<std::string> more = {}) {
     std::vector<std::string> args{"--listen", "127.0.0.1:0"};
@@ -47,7 +39,7 @@ TEST(PrinterTcpTest, FlashesAFileByteForByte) {
     ScratchDir dir;
     SimPrinter printer(Listen({"--flash", dir / "flash.bin"}));
     RawLink link = RawLink::Tcp(printer.Port());
-    const std::string image = RandomBytes(98304, 7);  // one and a half sectors: two written
+    const std::string image = Pattern(98304, 7);  // one and a half sectors: two written
     ASSERT_EQ(FlashOver(link, image, 2), "");
     std::string expected = image;
     expected.resize(2 * 65536, '\xFF');
@@ -95,7 +87,7 @@ TEST(PrinterTcpTest, SilentAndDelayFaults) {
 
 TEST(PrinterTcpTest, ImageComesInAcknowledgedBlocks) {
     ScratchDir dir;
-    const std::string image = RandomBytes(2500, 3);
+    const std::string image = Pattern(2500, 3);
     SimPrinter printer(Listen({"--image", dir.Write("check.tif", image)}));
     RawLink link = RawLink::Tcp(printer.Port());
     link.Write(Hex("1D 69 49 00 04"));  // blocks of 1024
@@ -144,7 +136,7 @@ TEST(PrinterTcpTest, LogShowsBootPacingAndStoreKeepsTheBody) {
     RawLink link = RawLink::Tcp(printer.Port());
     link.Write(Hex("1D 69 4E"));
     EXPECT_EQ(link.Read(9), "NV\x02 dump");
-    const std::string body = RandomBytes(292, 5);
+    const std::string body = Pattern(292, 5);
     const std::string boot = Hex("1B 5B 42 24 01 00 00 00") + body;
     link.Write(boot.substr(0, 3));
     std::this_thread::sleep_for(100ms);

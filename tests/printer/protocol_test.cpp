@@ -6,7 +6,7 @@
 
 #include "PrinterOptions.h"
 #include "PrinterProtocol.h"
-#include "printer/RawLink.h"
+#include "support/PrinterBytes.h"
 
 namespace posbench::sim {
 namespace {
