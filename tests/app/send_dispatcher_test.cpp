@@ -92,22 +92,6 @@ protected:
     ScratchDir dir;
 };
 
-TEST_F(DispatcherTest, SendRefusesAPortThatIsMissingOffOrBusy) {
-    view.file = "/x/a.txt";
-    EXPECT_FALSE(window.Send());
-    Ports({"COM1, 115200, DTR, OFF", "TCP, 127.0.0.1, ON"});
-    EXPECT_FALSE(window.Send());
-    view.SetPortListIndex(1);
-    gbFlashDl(2) = true;
-    EXPECT_FALSE(window.Send());
-    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Port  1 is Off", "Port  2 is active"}));
-    // An image-bank download does not hold the port.
-    gbFlashDl(2) = false;
-    gbIBankDl(2) = true;
-    view.file = "/x/report.dat";
-    EXPECT_TRUE(window.Send());
-}
-
 TEST_F(DispatcherTest, IniFromTheScriptPanelNeedsNoPortButFromTheCommandPanelItDoes) {
     std::vector<std::string> handled;
     window.SetIniHandler([&](const std::string& name) { handled.push_back(name); });
@@ -148,15 +132,6 @@ TEST_F(DispatcherTest, DatAndUnknownTypesResetThePortButSendNothing) {
     view.file = "";
     EXPECT_FALSE(window.Send());
     EXPECT_EQ(status.lines, (Lines{"Please Select File to Send"}));
-}
-
-TEST_F(DispatcherTest, ScriptFileStartsOnThePort) {
-    Ports({"TCP, 127.0.0.1, ON"});
-    view.file = dir.Write("run.TXT", "[HEX] 1B 40\r\n[HEX] 41\r\n");
-    EXPECT_TRUE(window.Send());
-    EXPECT_TRUE(gbScriptRunning(1));
-    EXPECT_EQ(gsSendData(1), "\x1B\x40");
-    EXPECT_TRUE(gbSendPending(1));
 }
 
 TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {

@@ -260,19 +260,6 @@ TEST_F(TcpDeviceTest, ServerModeAcceptsOnFirstWriteOrReadAndAgainAfterCountedRea
     EXPECT_TRUE(dev.CloseComm());
 }
 
-TEST_F(TcpDeviceTest, UpperCaseServerWithoutPortUsesTheDefaultPort) {
-    TcpDevice dev;
-    // The default port may be held by someone else on this machine; either way the mode is set.
-    if (dev.OpenComm("SERVER")) {
-        EXPECT_TRUE(dev.ServerMode());
-        Sock printer(Connect(kTcpServerPort));
-        EXPECT_TRUE(dev.CloseComm());
-    } else {
-        EXPECT_TRUE(dev.ServerMode());
-        EXPECT_EQ(dev.LastError(), "TCP Connect Error: " + std::to_string(EADDRINUSE));
-    }
-}
-
 TEST_F(TcpDeviceTest, PeerThatDisappearsEndsTheReadAndWritesFail) {
     ClientPair c;
     c.dev.ReadCount(5);
@@ -315,10 +302,10 @@ TEST_F(TcpDeviceTest, ConnectFailuresAreReportedAndBounded) {
     for (int i = 0; i < 4; ++i) {
         int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         sockaddr_in a = Loopback(port);
+        // On loopback the handshake runs inside connect: the queue is full when it returns.
         connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
         queued.push_back(fd);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     dev.ConnectTimeout(400);
     int pumped = 0;
     SetWindowPump([&] { ++pumped; });

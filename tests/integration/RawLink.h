@@ -141,6 +141,18 @@ inline std::string FlashOver(RawLink& link, const std::string& image, int sector
     return "";
 }
 
+// Waits (bounded) until a line of the printer's log (see --log) contains text.
+inline bool WaitForLog(const std::string& path, const std::string& text, int timeoutMs = 3000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);)
+            if (line.find(text) != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 // CPU time (user + system) a process has used so far, from /proc/PID/stat.
 inline std::chrono::milliseconds CpuTimeOf(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");

@@ -262,12 +262,7 @@ TEST_F(UtilityTest, ResponseAndStatusTextsAreClearedShownAndPrinted) {
     EXPECT_EQ(gPortState(1).Response, "");
 }
 
-TEST_F(UtilityTest, ShortAndOddLinesNeverCrash) {
-    for (const std::string& line : std::vector<std::string>{"", "T", "TIME", "TIME ", "SETU", "LOOP", "LOOP ", "DLAY", "COMM",
-                                   "SETU FILO \"", "TIME SPEE", "TIME TOUT 99999999999", "SETU WRIN 1e99",
-                                   "LOOP 99999", std::string("STAT\0VIEW", 9)}) {
-        Run(line);
-    }
+TEST_F(UtilityTest, SecondaryChannelWithoutATcpPortNamesTheLine) {
     gbSecActive = true;
     giSecPort = 0;  // COMM SEC found no TCP port
     Run("SETU RHEX");
