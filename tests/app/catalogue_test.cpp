@@ -156,7 +156,9 @@ TEST_F(CatalogueTest, BadCataloguesStopWhereTheyBreakAndKeepWhatWasBuilt) {
         for (const std::string& message : c.messages) EXPECT_TRUE(Shown(message)) << message;
         EXPECT_EQ(catalogue.PrinterCount(), c.printers);
         EXPECT_EQ(catalogue.SubFunctionCount(), c.subFunctions);
-        if (c.printers == 10) EXPECT_EQ(view.printers.size(), 10u) << "no button without a row";
+        if (c.printers == 10) {
+            EXPECT_EQ(view.printers.size(), 10u) << "no button without a row";
+        }
     }
 
     // A failed printer leaves its button to the next one; the last shows the one sub-function
@@ -231,20 +233,6 @@ TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
                       dir.path().string() + "/Nowhere]"));
 }
 
-TEST_F(CatalogueTest, EachSubFunctionRemembersItsFolder) {
-    WriteCatalogue("SUPrinters.ini", "1,Q310",
-                   {{"Q310", "2,TSub,USub"}, {"TSub", "A,A,Scripts,TXT,Pics\\p.png"},
-                    {"USub", "B,B,Other,BIN,Pics\\p.png"}});
-    catalogue.LoadPrinters("\\SUPrinters.ini");
-    catalogue.ProcessMain(0);
-    catalogue.SetCurrentFolder((dir.path() / "Pics").string());
-    catalogue.ProcessSubFcn(1);
-    EXPECT_EQ(view.folder, (dir.path() / "Other").string());
-    EXPECT_EQ(view.pattern, "*.bin");
-    catalogue.ProcessSubFcn(0);
-    EXPECT_EQ(view.folder, (dir.path() / "Pics").string());
-}
-
 TEST_F(CatalogueTest, CatalogueSubFunctionReplacesTheMenuAndSelfReferenceEnds) {
     std::filesystem::create_directories(dir.path() / "Sub/Pics");
     dir.Write("Sub/Pics/p.png", "x");
@@ -298,13 +286,13 @@ TEST_F(CatalogueTest, CommandTables) {
     catalogue.lstCmds_DblClick(-1);
     EXPECT_EQ(sends, 1);
 
-    for (const auto& [table, message] : std::vector<std::pair<std::string, std::string>>{
+    for (const auto& [lines, message] : std::vector<std::pair<std::string, std::string>>{
              {"NumConfig=1234", "Invalid Section name or number key in Configuration List File"},
              {"NumConfig=99999", "frmMain, DisplayConfigurationList Error: 6 Overflow"},
              {"NumConfig=2\r\nCA1=One,1B 40,0\r\nCA2=Two,,0", "Invalid parameter in configuration List File"}}) {
-        dir.Write("T.ini", "[Configure]\r\n" + table + "\r\n");
+        dir.Write("T.ini", "[Configure]\r\n" + lines + "\r\n");
         catalogue.DisplayConfigurationList(dir / "T.ini");
-        EXPECT_TRUE(Shown(message)) << table;
+        EXPECT_TRUE(Shown(message)) << lines;
     }
     EXPECT_EQ(view.commands, std::vector<std::string>{"One"}) << "the good line before the bad one";
 }

@@ -110,30 +110,6 @@ TEST_F(DispatcherTest, IniFromTheScriptPanelNeedsNoPortButFromTheCommandPanelItD
     EXPECT_EQ(handled.size(), 2u);
 }
 
-TEST_F(DispatcherTest, DatAndUnknownTypesResetThePortButSendNothing) {
-    Ports({"TCP, 127.0.0.1, ON"});
-    for (const char* name : {"/x/REPORT.DAT", "/x/notes.doc", "/x/noext"}) {
-        gbTimeoutOn(1) = true;
-        gbReadPending(1) = true;
-        gbStop(1) = true;
-        gPortState(1).Response = "old";
-        gPortState(1).LoopDepth = 3;
-        giEventPasses = 50;
-        view.file = name;
-        EXPECT_TRUE(window.Send()) << name;
-        EXPECT_FALSE(gbTimeoutOn(1) || gbReadPending(1) || gbStop(1) || gbSendPending(1) ||
-                     gbScriptRunning(1));
-        EXPECT_EQ(gPortState(1).Response, "");
-        EXPECT_EQ(gPortState(1).LoopDepth, 0);
-        EXPECT_EQ(giEventPasses, 10);
-        EXPECT_EQ(glReadMode(1), 1);
-    }
-    EXPECT_TRUE(status.lines.empty());
-    view.file = "";
-    EXPECT_FALSE(window.Send());
-    EXPECT_EQ(status.lines, (Lines{"Please Select File to Send"}));
-}
-
 TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
     Ports({"TCP, 127.0.0.1, ON"});
     bool fail = false;
@@ -298,30 +274,6 @@ TEST_F(DispatcherTest, DoubleClickOpensAnOffPortAndClosesAnOnOne) {
     EXPECT_EQ(status.lines, (Lines{"Port: 0.  Unknown Device Type"}));
 }
 
-TEST_F(DispatcherTest, PortListFollowsTheTableAndFindsTheFirstTcpPort) {
-    int16_t index = 4;
-    window.GetSetIndex(true, index);
-    Ports({"COM1, 115200, DTR, ON", "LPT1, ON"});
-    window.GetSetIndex(true, index);
-    window.GetSetIndex(false, index);
-    EXPECT_EQ(index, 4);
-    EXPECT_EQ(status.lines, (Lines{"No active Ports", "No defined TCP Port"}));
-
-    gsPortTable.push_back("tcp, SERVER, OFF");
-    giNumPorts = 3;
-    view.SetPortListIndex(1);
-    window.UpdatePortDisp();
-    EXPECT_EQ(view.ports.size(), 3u);
-    EXPECT_EQ(view.index, 1);
-    EXPECT_EQ(window.GetSetIndex(true), 3);
-    EXPECT_EQ(view.index, 1);
-
-    giNumPorts = 0;
-    window.UpdatePortDisp();
-    EXPECT_TRUE(view.ports.empty());
-    EXPECT_EQ(view.index, -1);
-}
-
 TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
     window.btnSendCmd_Click();
     Ports({"COM1, 115200, DTR, OFF", "TCP, 127.0.0.1, ON"});
@@ -344,28 +296,6 @@ TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
     EXPECT_EQ(glExpectCount(2), 9);
     window.btnClearInput_Click();
     EXPECT_EQ(view.input, "");
-}
-
-TEST_F(DispatcherTest, PollAndResetCheckThePortFirst) {
-    window.btnPollDev_Click();
-    Ports({"TCP, 127.0.0.1, OFF", "COM2, 9600, XON, ON"});
-    window.btnPollDev_Click();
-    window.btnReset_Click();
-    view.SetPortListIndex(1);
-    gbBootDl(2) = true;
-    window.btnPollDev_Click();
-    gbBootDl(2) = false;
-    window.btnPollDev_Click();
-    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Port  1 is Off", "Port  1 is Off",
-                                   "Port  2 is active"}));
-    EXPECT_EQ(devices[1]->readModes, (std::vector<int32_t>{1}));
-    EXPECT_EQ(devices[1]->ReadCount(), 1);
-
-    gbStop(2) = true;
-    window.btnReset_Click();
-    EXPECT_FALSE(gbStop(2));
-    EXPECT_EQ(gsSendData(2), "\x1D\xFF");
-    EXPECT_TRUE(recovery.InProgress(2));
 }
 
 }  // namespace

@@ -70,26 +70,6 @@ TEST_F(SerialLine, RaisingTheWaitCountDuringAReadExtendsIt) {
     EXPECT_EQ(dev.GetReadData(), "abcdef");
 }
 
-TEST_F(SerialLine, CountersSurviveAnIncompleteFetchAndResetAfterACompleteOne) {
-    dev.ReadCount(5);
-    dev.BlockCount(0);
-    dev.ReadComm(STOP_R_NUM);
-    ASSERT_TRUE(printer.Send("ab"));
-    std::string got;
-    ASSERT_TRUE(PumpUntil([&] {
-        dev.ReadIsComplete();
-        got += dev.GetReadData();
-        return got.size() == 2;
-    }));
-    EXPECT_EQ(got, "ab");
-    EXPECT_EQ(dev.ReadCount(), 5);
-    EXPECT_FALSE(dev.ReadIsComplete());
-    ASSERT_TRUE(printer.Send("cde"));
-    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
-    EXPECT_EQ(dev.GetReadData(), "cde");
-    EXPECT_EQ(dev.ReadCount(), 1);
-}
-
 TEST_F(SerialLine, AWriteTheDriverCannotTakeAtOnceFinishesInTheBackground) {
     std::string big(300000, 'Q');
     big.back() = 'E';
@@ -116,20 +96,6 @@ TEST_F(SerialLine, ASecondWriteDropsWhatTheFirstStillHadQueued) {
     ASSERT_GE(got.size(), 3u);
     EXPECT_EQ(got.substr(got.size() - 3), "END");
     EXPECT_LT(got.size(), big.size());
-}
-
-TEST_F(SerialLine, ABurstOfFinishedWritesArrivesWholeAndInOrder) {
-    // Each write waits for the one before to finish, as the state machine does; none of
-    // them may take bytes of the one before away.
-    std::string sent;
-    for (int i = 0; i < 300; ++i) {
-        ASSERT_TRUE(PumpUntil([&] { return dev.WriteIsComplete(); }));
-        const std::string piece = "<" + std::to_string(i) + ">";
-        ASSERT_TRUE(dev.WriteComm(piece));
-        sent += piece;
-    }
-    EXPECT_EQ(printer.Receive(sent.size()), sent);
-    EXPECT_EQ(dev.LastError(), "");
 }
 
 TEST_F(SerialLine, OpeningPutsTheDefaultRateOnTheLine) {
@@ -170,12 +136,6 @@ TEST_F(SerialLine, AnswerLandingBetweenThePollsIsStillReportedComplete) {
     EXPECT_EQ(dev.GetReadData(), "k");
 }
 
-TEST_F(SerialLine, PurgeDropsWaitingInput) {
-    ASSERT_TRUE(printer.Send("stale"));
-    EXPECT_TRUE(dev.PurgeComm());
-    EXPECT_EQ(printer.InputQueued(), 0);
-}
-
 TEST_F(SerialLine, CommEventWatch) {
     EXPECT_TRUE(dev.EventOccurred());  // no watch running
     ASSERT_TRUE(dev.EventWatchStartedOk(EV_RXCHAR));
@@ -185,18 +145,6 @@ TEST_F(SerialLine, CommEventWatch) {
     // a pseudo-terminal has no modem lines to watch
     EXPECT_FALSE(dev.EventWatchStartedOk(EV_DSR));
     EXPECT_EQ(dev.LastError(), "Set CommMask Error: " + std::to_string(ENOTTY));
-}
-
-TEST_F(SerialLine, ModemStatusFailuresGoToTheStatusList) {
-    test::RecordingStatusList list;
-    SetStatusList(&list);
-    EXPECT_FALSE(dev.CTS_ON());
-    ASSERT_TRUE(dev.CloseComm());
-    EXPECT_FALSE(dev.DSR_ON());
-    ASSERT_EQ(list.lines.size(), 2u);
-    EXPECT_EQ(list.lines[0], "Modem Status Error");
-    EXPECT_EQ(list.lines[1], "Device not open");
-    SetStatusList(nullptr);
 }
 
 TEST_F(SerialLine, OpenIsExclusiveUntilClosed) {

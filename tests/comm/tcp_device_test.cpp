@@ -124,31 +124,6 @@ TEST_F(TcpDeviceTest, ClientWritesAndReadsCountedBlocks) {
     EXPECT_TRUE(c.dev.CloseComm()) << c.dev.LastError();
 }
 
-TEST_F(TcpDeviceTest, CountedReadWaitsForSlowBytesAndStopReasonOneTakesOneStep) {
-    ClientPair c;
-    c.dev.ReadCount(6);
-    c.dev.BlockCount(4);
-    c.dev.ReadComm(STOP_R_NUM);
-    Send(c.printer.fd, "ab");
-    ASSERT_TRUE(PumpUntil([&] { return c.dev.BlockIsComplete(); }));
-    EXPECT_FALSE(c.dev.ReadIsComplete());
-    EXPECT_EQ(c.dev.GetReadData(), "ab");
-    EXPECT_EQ(c.dev.ReadCount(), 6);  // incomplete: the counts stay
-    Send(c.printer.fd, "cdef");
-    ASSERT_TRUE(PumpUntil([&] { return c.dev.ReadStopped(); }));
-    EXPECT_EQ(c.dev.GetReadData(), "cdef");
-
-    c.dev.ReadCount(10);
-    c.dev.BlockCount(4);
-    c.dev.steps.clear();
-    Send(c.printer.fd, "0123456789");
-    c.dev.ReadComm(STOP_R);
-    ASSERT_TRUE(PumpUntil([&] { return c.dev.ReadStopped(); }));
-    EXPECT_EQ(c.dev.steps, std::vector<int32_t>{4});
-    EXPECT_EQ(c.dev.GetReadData(), "0123");
-    EXPECT_TRUE(c.dev.CloseComm());
-}
-
 TEST_F(TcpDeviceTest, ReadCommDuringARunningReadStartsNoSecondPass) {
     ClientPair c;
     c.dev.ReadCount(4);

@@ -87,10 +87,6 @@ TEST_P(FlashDownloadTest, OneMebibyteAndAHundredBytesIn17Sectors) {
     FlashCompletely(1048576 + 100, "0x1F", 17);
 }
 
-TEST_P(FlashDownloadTest, TwoAndAHalfSectorsAreWrittenAsThree) {
-    FlashCompletely(163840, "0x07", 3);
-}
-
 TEST_P(FlashDownloadTest, TopSector3FIsRefusedBeforeTheFlashIsErased) {
     RefusedBeforeErasing("0x3F", 4096, 1, "Port 1 Invalid top sector #: 63");
 }

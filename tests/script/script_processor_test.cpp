@@ -96,21 +96,6 @@ TEST_F(ScriptTest, RejectedWaitLinesDoNothingAndACountOfZeroAwaitsNoReply) {
     EXPECT_FALSE(Shown("Error or operator initiated cancel on line  5"));
 }
 
-TEST_F(ScriptTest, InvalidStatusModeWarnsAndEndsTheScript) {
-    Run(Write("s.txt", {"[STA] MAYBE 1D 72", "[HEX] 41"}));
-    EXPECT_TRUE(dev->writes.empty());
-    EXPECT_TRUE(Shown("Invalid Wait for Response Command"));
-    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  1");
-}
-
-TEST_F(ScriptTest, ModemEventWaitNeedsALineDevice) {
-    Run(Write("s.txt", {"[WAI] DSRT", "[HEX] 41"}));
-    // Shown in 55-character pieces.
-    EXPECT_EQ(status.lines.at(0) + status.lines.at(1),
-              "File Access Error438: Object doesn't support this property or method");
-    EXPECT_TRUE(dev->writes.empty());
-}
-
 TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
     Run(Write("s.txt", {"[FLA] fw.bin", "[HEX] 41"}));
     EXPECT_EQ(status.lines, (Lines{
@@ -140,15 +125,6 @@ TEST_F(ScriptTest, RegisteredDownloadIsSteppedByTheMachineUntilItHasNoMoreData) 
     // The bitmap's first step had nothing left to give: its empty block is written as it is.
     EXPECT_EQ(dev->writes, (Lines{"blk", "blk", "", "A"}));
     EXPECT_EQ(gDlDefaultPath(1).file, dir / "s.txt");
-}
-
-TEST_F(ScriptTest, MoreThan32767LinesIsAnOverflow) {
-    std::string text;
-    for (int i = 0; i < 32768; ++i) text += "'\r\n";
-    Run(dir.Write("long.txt", text));
-    EXPECT_TRUE(Shown("File Access Error6: Overflow"));
-    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  32767");
-    EXPECT_EQ(FreeFile(), 1);
 }
 
 TEST_F(ScriptTest, LinesOfALaterScriptBelongToTheSectionLastUsed) {

@@ -189,21 +189,6 @@ TEST_F(UtilityTest, TimeStopReleasesATimedRead) {
 
 // ---- Receive set-up, delays and the secondary channel ----
 
-TEST_F(UtilityTest, CountsTakeTheLeadingNumberAndUnknownCommandsAreNamed) {
-    Run("SETU WANU 30 bytes");
-    EXPECT_EQ(gPortState(1).ExpectTotal, 30);
-    Run("SETU EVNT abc");
-    EXPECT_EQ(giEventPasses, 0);
-    Run("SETU XXXX");
-    Run("RCVD XXXX");
-    Run("STAT XXXX");
-    Run("rcvd INIT");
-    const std::vector<std::string> expected = {"Unknown SETU parameter", "Invalid RCVD parameter in script",
-                                               "Warning:  Unknown STAT Parameter",
-                                               "Warning:  Unknown line in Configuration File"};
-    EXPECT_EQ(status.lines, expected);
-}
-
 TEST_F(UtilityTest, DelayReadsFourColumnsAndANonNumberStopsTheScript) {
     ManualClock clock(1000);
     Run("DLAY 12345");
