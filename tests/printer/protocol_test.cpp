@@ -136,17 +136,6 @@ TEST_F(ProtocolTest, ImageBankEndsAtIdleGap) {
     EXPECT_EQ(host.Take(), Hex("15"));
 }
 
-TEST_F(ProtocolTest, LogosAndBitmapsAreStoredByIdAndMarker) {
-    Feed(Hex("1D 23 05") + "logo data");
-    Idle();
-    Feed(Hex("1D 23 A0 1B") + "BM bitmap");
-    Idle();
-    EXPECT_EQ(host.stored["logo-05.bin"], "logo data");
-    EXPECT_EQ(host.stored["bitmap-A0.bin"], "BM bitmap");
-    EXPECT_TRUE(host.paper.empty());
-    EXPECT_TRUE(host.sent.empty());
-}
-
 TEST_F(ProtocolTest, BootCodeIsKeptByItsLengthAndAbandonedWhenCutShort) {
     const std::string body(300 - 8, 'k');
     const std::string file = Hex("1B 5B 42 24 01 00 00 00") + body;
