@@ -328,5 +328,19 @@ TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
     EXPECT_EQ(view.caption, "Q360 scripts");
 }
 
+TEST_F(CatalogueTest, EachSubFunctionRemembersItsFolder) {
+    WriteCatalogue("SUPrinters.ini", "1,Q310",
+                   {{"Q310", "2,TSub,USub"}, {"TSub", "A,A,Scripts,TXT,Pics\\p.png"},
+                    {"USub", "B,B,Other,BIN,Pics\\p.png"}});
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    catalogue.ProcessMain(0);
+    catalogue.SetCurrentFolder((dir.path() / "Pics").string());
+    catalogue.ProcessSubFcn(1);
+    EXPECT_EQ(view.folder, (dir.path() / "Other").string());
+    EXPECT_EQ(view.pattern, "*.bin");
+    catalogue.ProcessSubFcn(0);
+    EXPECT_EQ(view.folder, (dir.path() / "Pics").string());
+}
+
 }  // namespace
 }  // namespace posbench

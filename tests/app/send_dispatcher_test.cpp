@@ -298,5 +298,51 @@ TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
     EXPECT_EQ(view.input, "");
 }
 
+TEST_F(DispatcherTest, PortListFollowsTheTableAndFindsTheFirstTcpPort) {
+    int16_t index = 4;
+    window.GetSetIndex(true, index);
+    Ports({"COM1, 115200, DTR, ON", "LPT1, ON"});
+    window.GetSetIndex(true, index);
+    window.GetSetIndex(false, index);
+    EXPECT_EQ(index, 4);
+    EXPECT_EQ(status.lines, (Lines{"No active Ports", "No defined TCP Port"}));
+
+    gsPortTable.push_back("tcp, SERVER, OFF");
+    giNumPorts = 3;
+    view.SetPortListIndex(1);
+    window.UpdatePortDisp();
+    EXPECT_EQ(view.ports.size(), 3u);
+    EXPECT_EQ(view.index, 1);
+    EXPECT_EQ(window.GetSetIndex(true), 3);
+    EXPECT_EQ(view.index, 1);
+
+    giNumPorts = 0;
+    window.UpdatePortDisp();
+    EXPECT_TRUE(view.ports.empty());
+    EXPECT_EQ(view.index, -1);
+}
+
+TEST_F(DispatcherTest, PollAndResetCheckThePortFirst) {
+    window.btnPollDev_Click();
+    Ports({"TCP, 127.0.0.1, OFF", "COM2, 9600, XON, ON"});
+    window.btnPollDev_Click();
+    window.btnReset_Click();
+    view.SetPortListIndex(1);
+    gbBootDl(2) = true;
+    window.btnPollDev_Click();
+    gbBootDl(2) = false;
+    window.btnPollDev_Click();
+    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Port  1 is Off", "Port  1 is Off",
+                                   "Port  2 is active"}));
+    EXPECT_EQ(devices[1]->readModes, (std::vector<int32_t>{1}));
+    EXPECT_EQ(devices[1]->ReadCount(), 1);
+
+    gbStop(2) = true;
+    window.btnReset_Click();
+    EXPECT_FALSE(gbStop(2));
+    EXPECT_EQ(gsSendData(2), "\x1D\xFF");
+    EXPECT_TRUE(recovery.InProgress(2));
+}
+
 }  // namespace
 }  // namespace posbench

@@ -271,5 +271,28 @@ TEST_F(PortTableTest, UsbOpenFailureNamesTheKey) {
     EXPECT_EQ(gcolDevices.Count(), 0);
 }
 
+TEST_F(PortTableTest, OnToOffAndOffToOnAlwaysRefresh) {
+    AppendEntry("COM1, 115200, DTR, OFF");
+    AppendEntry("lpt1, on");
+
+    OnToOff(1);
+    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF") << "already OFF stays as it is";
+    EXPECT_EQ(portList.refreshes, 1);
+
+    OnToOff(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, OFF");
+    OffToOn(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
+    OffToOn(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
+    EXPECT_EQ(portList.refreshes, 4);
+
+    OffToOn(3);
+    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
+    OnToOff(0);
+    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
+    EXPECT_EQ(portList.refreshes, 4);
+}
+
 }  // namespace
 }  // namespace posbench

@@ -314,5 +314,23 @@ TEST(SerialNames, PathsThatAreNoTerminalAreRefusedClearly) {
     EXPECT_FALSE(dev.ReadIsComplete());
 }
 
+TEST_F(SerialLine, PurgeDropsWaitingInput) {
+    ASSERT_TRUE(printer.Send("stale"));
+    EXPECT_TRUE(dev.PurgeComm());
+    EXPECT_EQ(printer.InputQueued(), 0);
+}
+
+TEST_F(SerialLine, ModemStatusFailuresGoToTheStatusList) {
+    test::RecordingStatusList list;
+    SetStatusList(&list);
+    EXPECT_FALSE(dev.CTS_ON());
+    ASSERT_TRUE(dev.CloseComm());
+    EXPECT_FALSE(dev.DSR_ON());
+    ASSERT_EQ(list.lines.size(), 2u);
+    EXPECT_EQ(list.lines[0], "Modem Status Error");
+    EXPECT_EQ(list.lines[1], "Device not open");
+    SetStatusList(nullptr);
+}
+
 }  // namespace
 }  // namespace posbench

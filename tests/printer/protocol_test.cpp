@@ -77,7 +77,9 @@ TEST_F(ProtocolTest, CommandsSplitOrPackedAnswerTheSame) {
 TEST_F(ProtocolTest, PaperLeavesControlSequencesOut) {
     Feed("Hello" + Hex("1B 21 30") + " Wo");
     Feed("rld\r\n" + Hex("1D 56 42") + "Total" + Hex("1B 40 0A 0A"));
-    EXPECT_EQ(host.paper, "Hello World\nTotal\n\n");
+    // The two USB interface commands, the second one outside download mode.
+    Feed(Hex("1F 0B 4E 1F 43 00") + "a" + Hex("1F 0A A3 01 00 00 00 00 A0 A9 01") + "b");
+    EXPECT_EQ(host.paper, "Hello World\nTotal\n\nab");
     EXPECT_TRUE(host.sent.empty());
 }
 

@@ -279,5 +279,18 @@ TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
     EXPECT_FALSE(gbBlockArmed);
 }
 
+TEST_F(MachineTest, LoopEndsWhenAskedAndInitClearsRequests) {
+    gbScriptRunning(3) = true;
+    gbDelay(3) = true;
+    StateMachineInit();
+    EXPECT_FALSE(gbScriptRunning(3));
+    EXPECT_FALSE(gbDelay(3));
+    int passes = 0;
+    RunStateMachine([&] { return ++passes <= 3; });
+    EXPECT_EQ(passes, 4);
+    EndStateMachine();
+    StateMachine();  // returns at once: the end was asked for before
+}
+
 }  // namespace
 }  // namespace posbench
