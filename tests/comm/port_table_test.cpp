@@ -254,6 +254,7 @@ TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
     EXPECT_EQ(&gcolDevices.Item(2), &gcolDevices.Item("LPT1"));
     EXPECT_EQ(&gcolDevices.Item(3), &gcolDevices.Item("COM1"));
     EXPECT_EQ(gcolDevices.Item(2).DCB()->BaudRate(), 9600) << "a parallel port runs at 9600";
+    EXPECT_TRUE(ClosePort(gsPortTable(2), 2)) << "closing a parallel port that is not open: " << gsCommErr;
 
     EXPECT_FALSE(OpenPort(gsPortTable(3), 5));
     EXPECT_EQ(gsCommErr, "Port: 5.  modComm OpenComm Error 5 Invalid procedure call or argument");
