@@ -22,29 +22,26 @@ std::vector<std::string> Listen(std::vector<std::string> more = {}) {
     return args;
 }
 
-TEST(PrinterTcpTest, ResetTakesTheLinkDownForTheResetTime) {
-    SimPrinter printer(Listen({"--reset-ms", "400"}));
-    RawLink link = RawLink::Tcp(printer.Port());
-    const auto sent = std::chrono::steady_clock::now();
-    link.Write(Hex("1D FF"));
-    EXPECT_TRUE(link.WaitEnded(2000));
-    EXPECT_FALSE(RawLink::Tcp(printer.Port(), 0).Valid()) << "still listening while restarting";
-    RawLink again = RawLink::Tcp(printer.Port(), 3000);
-    ASSERT_TRUE(again.Valid());
-    EXPECT_GE(std::chrono::steady_clock::now() - sent, 350ms);
-    again.Write(Hex("1D 04 01"));
-    EXPECT_EQ(again.Read(1), Hex("12"));
-}
-
-TEST(PrinterTcpTest, DropFaultClosesOnceThenServesTheNextConnection) {
-    SimPrinter printer(Listen({"--fault", "drop-after=6"}));
-    RawLink link = RawLink::Tcp(printer.Port());
-    link.Write(Hex("1D 04 01 1D 04 01 1D 04 01"));
-    EXPECT_EQ(link.Read(3, 2000), Hex("12 12"));  // the third command came after the drop
-    EXPECT_TRUE(link.WaitEnded(2000));
-    RawLink next = RawLink::Tcp(printer.Port());
-    next.Write(Hex("1D 04 01"));
-    EXPECT_EQ(next.Read(1), Hex("12"));
+// A reset and the drop fault each end the connection; the printer then serves a new one (after
+// the reset time, for a reset).
+TEST(PrinterTcpTest, ResetAndDropEndTheLinkAndTheNextConnectionIsServed) {
+    struct Case { std::vector<std::string> args; std::string send, answer; bool reset; };
+    for (const Case& c : {Case{{"--reset-ms", "400"}, Hex("1D FF"), "", true},
+                          Case{{"--fault", "drop-after=6"}, Hex("1D 04 01 1D 04 01 1D 04 01"),
+                               Hex("12 12"), false}}) {
+        SimPrinter printer(Listen(c.args));
+        RawLink link = RawLink::Tcp(printer.Port());
+        const auto sent = std::chrono::steady_clock::now();
+        link.Write(c.send);
+        EXPECT_EQ(link.Read(3, 1000), c.answer);  // the third request came after the drop
+        EXPECT_TRUE(link.WaitEnded(2000));
+        if (c.reset) EXPECT_FALSE(RawLink::Tcp(printer.Port(), 0).Valid()) << "listening while restarting";
+        RawLink next = RawLink::Tcp(printer.Port(), 3000);
+        ASSERT_TRUE(next.Valid());
+        if (c.reset) EXPECT_GE(std::chrono::steady_clock::now() - sent, 350ms);
+        next.Write(Hex("1D 04 01"));
+        EXPECT_EQ(next.Read(1), Hex("12"));
+    }
 }
 
 TEST(PrinterTcpTest, SilentAndDelayFaults) {
