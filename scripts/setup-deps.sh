@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing posbench need. Quick when they are
-# all present; otherwise one apt-get update and one install.
+# Installs the Debian packages that building and testing posbench need, and any extra ones named
+# as arguments (scripts/coverage.sh asks for gcovr). Quick when they are all present; otherwise one
+# apt-get update and one install.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   libusb-1.0-0-dev
   libtiff-dev libtiff-tools
   qt6-base-dev libgl-dev xvfb xauth fonts-dejavu-core
+  "$@"
 )
 
 missing=()

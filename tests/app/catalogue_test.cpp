@@ -121,72 +121,60 @@ TEST_F(CatalogueTest, SampleCatalogueOpensTheFirstPrinterOnItsCommandTable) {
     EXPECT_EQ(demos.size(), 1u);
 }
 
-TEST_F(CatalogueTest, BadPrinterListsStopWhereTheyBreak) {
-    const std::map<std::string, std::string> printers = {
-        {"Q310", "1,Sub1"}, {"Q320", "1,Sub2"},
-        {"Sub1", "Scripts,Caption 1,Scripts,TXT,Pics\\p.png"},
-        {"Sub2", "Scripts,Caption 2,Scripts,TXT,Pics\\p.png"}};
-    WriteCatalogue("SUPrinters.ini", "2,A", printers);
-    catalogue.LoadPrinters("\\SUPrinters.ini");
-    EXPECT_TRUE(Shown("Invalid printer configuration file"));
-    EXPECT_EQ(catalogue.PrinterCount(), 0);
-
-    WriteCatalogue("SUPrinters.ini", "3,Q310,Q320", printers);
-    catalogue.LoadPrinters("\\SUPrinters.ini");
-    EXPECT_TRUE(Shown("Invalid printer name in printer file"));
-    EXPECT_EQ(catalogue.PrinterCount(), 2);
-    EXPECT_EQ(catalogue.SubFunctionCount(), 2);
-
-    // The catalogue's name is found without regard to case.
-    status.lines.clear();
-    catalogue.LoadPrinters("\\SuPrinters.INI");
-    EXPECT_EQ(catalogue.PrinterCount(), 2);
-
-    WriteCatalogue("SUPrinters.ini", ",,,,,", printers);
-    catalogue.LoadPrinters("\\SUPrinters.ini");
-    EXPECT_TRUE(Shown("Invalid Configuration parameter"));
-
-    catalogue.LoadPrinters("\\Missing.ini");
-    EXPECT_TRUE(Shown("Invalid printer configuration file"));
-}
-
-TEST_F(CatalogueTest, AnEleventhPrinterIsASubscriptError) {
-    std::map<std::string, std::string> keys = {{"Subs", "Scripts,Caption,Scripts,TXT,Pics\\p.png"}};
+TEST_F(CatalogueTest, BadCataloguesStopWhereTheyBreakAndKeepWhatWasBuilt) {
+    const std::string sub = "Scripts,Caption,Scripts,TXT,Pics\\p.png";
+    std::map<std::string, std::string> eleven = {{"Sub", sub}};
     std::string names = "11";
     for (int i = 1; i <= 11; ++i) {
         names += ",P" + std::to_string(i);
-        keys["P" + std::to_string(i)] = "1,Subs";
+        eleven["P" + std::to_string(i)] = "1,Sub";
     }
-    WriteCatalogue("SUPrinters.ini", names, keys);
-    catalogue.LoadPrinters("\\SUPrinters.ini");
-    EXPECT_EQ(catalogue.PrinterCount(), 10);
-    EXPECT_EQ(view.printers.size(), 10u);  // no button without a row
-    EXPECT_TRUE(Shown("frmMain, ProcessPrinter Error: 9 Subscript out of range"));
-}
-
-TEST_F(CatalogueTest, BadSubFunctionLinesKeepWhatWasBuilt) {
-    WriteCatalogue("SUPrinters.ini", "3,Q310,Q320,Q330",
-                   {{"Q310", "3,Sub1,Sub2,Sub3"}, {"Q320", "1,NOPIC"}, {"Q330", "2,Sub1"},
-                    {"Sub1", "Scripts,Caption,Scripts,TXT,Pics\\p.png"},
-                    {"Sub2", "Scripts,Caption,Scripts,TXT,Pics\\p.png"},
-                    {"Sub3", "Short,Caption,Scripts"},
-                    {"NOPIC", "Scripts,Caption,Scripts,TXT,Pics\\none.png"}});
-    catalogue.LoadPrinters("\\SUPrinters.ini");
-    EXPECT_TRUE(Shown("Invalid line in printer configuration file"));
-    EXPECT_TRUE(Shown("frmMain, ProcessPrinter Error: 53 File not found"));
-    EXPECT_TRUE(Shown("Invalid Line in configuration file"));
-    EXPECT_EQ(catalogue.PrinterCount(), 0);
-    EXPECT_EQ(catalogue.SubFunctionCount(), 3);  // S1 and S2 of Q310, S1 of Q330
+    const std::map<std::string, std::string> two = {{"Q310", "1,Sub"}, {"Q320", "1,Sub"}, {"Sub", sub}};
+    struct Case {
+        std::string buttons;
+        std::map<std::string, std::string> keys;
+        std::vector<std::string> messages;
+        int16_t printers, subFunctions;
+    };
+    const Case cases[] = {
+        {"2,A", two, {"Invalid printer configuration file"}, 0, 0},
+        {"3,Q310,Q320", two, {"Invalid printer name in printer file"}, 2, 2},
+        {",,,,,", two, {"Invalid Configuration parameter"}, 0, 0},
+        {names, eleven, {"frmMain, ProcessPrinter Error: 9 Subscript out of range"}, 10, 10},
+        {"3,Q310,Q320,Q330",
+         {{"Q310", "3,Sub,Sub,Short"}, {"Q320", "1,NOPIC"}, {"Q330", "2,Sub"}, {"Sub", sub},
+          {"Short", "Short,Caption,Scripts"}, {"NOPIC", "Scripts,Caption,Scripts,TXT,Pics\\none.png"}},
+         {"Invalid line in printer configuration file",
+          "frmMain, ProcessPrinter Error: 53 File not found", "Invalid Line in configuration file"},
+         0, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.buttons);
+        status.lines.clear();
+        WriteCatalogue("SUPrinters.ini", c.buttons, c.keys);
+        catalogue.LoadPrinters("\\SUPrinters.ini");
+        for (const std::string& message : c.messages) EXPECT_TRUE(Shown(message)) << message;
+        EXPECT_EQ(catalogue.PrinterCount(), c.printers);
+        EXPECT_EQ(catalogue.SubFunctionCount(), c.subFunctions);
+        if (c.printers == 10) {
+            EXPECT_EQ(view.printers.size(), 10u) << "no button without a row";
+        }
+    }
 
     // A failed printer leaves its button to the next one; the last shows the one sub-function
-    // that was built for it, not the two its line announced.
+    // built for it, not the two its line announced.
     status.lines.clear();
     catalogue.ProcessMain(0);
     EXPECT_EQ(view.printers[0], "Q330");
     EXPECT_EQ(view.shownFirst, 2);
     EXPECT_EQ(view.shownCount, 1);
-    EXPECT_EQ(view.panel, "script");
     EXPECT_TRUE(status.lines.empty());
+
+    catalogue.LoadPrinters("\\Missing.ini");
+    EXPECT_TRUE(Shown("Invalid printer configuration file"));
+    WriteCatalogue("SUPrinters.ini", "2,Q310,Q320", two);
+    catalogue.LoadPrinters("\\SuPrinters.INI");  // found without regard to case
+    EXPECT_EQ(catalogue.PrinterCount(), 2);
 }
 
 TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
@@ -245,20 +233,6 @@ TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
                       dir.path().string() + "/Nowhere]"));
 }
 
-TEST_F(CatalogueTest, EachSubFunctionRemembersItsFolder) {
-    WriteCatalogue("SUPrinters.ini", "1,Q310",
-                   {{"Q310", "2,TSub,USub"}, {"TSub", "A,A,Scripts,TXT,Pics\\p.png"},
-                    {"USub", "B,B,Other,BIN,Pics\\p.png"}});
-    catalogue.LoadPrinters("\\SUPrinters.ini");
-    catalogue.ProcessMain(0);
-    catalogue.SetCurrentFolder((dir.path() / "Pics").string());
-    catalogue.ProcessSubFcn(1);
-    EXPECT_EQ(view.folder, (dir.path() / "Other").string());
-    EXPECT_EQ(view.pattern, "*.bin");
-    catalogue.ProcessSubFcn(0);
-    EXPECT_EQ(view.folder, (dir.path() / "Pics").string());
-}
-
 TEST_F(CatalogueTest, CatalogueSubFunctionReplacesTheMenuAndSelfReferenceEnds) {
     std::filesystem::create_directories(dir.path() / "Sub/Pics");
     dir.Write("Sub/Pics/p.png", "x");
@@ -312,20 +286,15 @@ TEST_F(CatalogueTest, CommandTables) {
     catalogue.lstCmds_DblClick(-1);
     EXPECT_EQ(sends, 1);
 
-    dir.Write("T.ini", "[Configure]\r\nNumConfig=1234\r\n");
-    catalogue.DisplayConfigurationList(dir / "T.ini");
-    EXPECT_TRUE(view.commands.empty());
-    EXPECT_TRUE(Shown("Invalid Section name or number key in Configuration List File"));
-
-    dir.Write("T.ini", "[Configure]\r\nNumConfig=2\r\nCA1=One,1B 40,0\r\nCA2=Two,,0\r\n");
-    catalogue.DisplayConfigurationList(dir / "T.ini");
-    EXPECT_EQ(view.commands, std::vector<std::string>{"One"});
-    EXPECT_EQ(catalogue.Commands().size(), 1);
-    EXPECT_TRUE(Shown("Invalid parameter in configuration List File"));
-
-    dir.Write("T.ini", "[Configure]\r\nNumConfig=99999\r\n");
-    catalogue.DisplayConfigurationList(dir / "T.ini");
-    EXPECT_TRUE(Shown("frmMain, DisplayConfigurationList Error: 6 Overflow"));
+    for (const auto& [lines, message] : std::vector<std::pair<std::string, std::string>>{
+             {"NumConfig=1234", "Invalid Section name or number key in Configuration List File"},
+             {"NumConfig=99999", "frmMain, DisplayConfigurationList Error: 6 Overflow"},
+             {"NumConfig=2\r\nCA1=One,1B 40,0\r\nCA2=Two,,0", "Invalid parameter in configuration List File"}}) {
+        dir.Write("T.ini", "[Configure]\r\n" + lines + "\r\n");
+        catalogue.DisplayConfigurationList(dir / "T.ini");
+        EXPECT_TRUE(Shown(message)) << lines;
+    }
+    EXPECT_EQ(view.commands, std::vector<std::string>{"One"}) << "the good line before the bad one";
 }
 
 TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
@@ -359,10 +328,18 @@ TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
     EXPECT_EQ(view.caption, "Q360 scripts");
 }
 
-TEST(CataloguePatterns, TypeTable) {
-    for (const auto& [type, pattern] : std::vector<std::pair<std::string, std::string>>{
-             {"", "*.txt"}, {"*", "*.*"}, {"ib2", "*.ib2"}, {"AXI", "*.axi"}, {"EXE", ""}})
-        EXPECT_EQ(PatternForType(type), pattern) << type;
+TEST_F(CatalogueTest, EachSubFunctionRemembersItsFolder) {
+    WriteCatalogue("SUPrinters.ini", "1,Q310",
+                   {{"Q310", "2,TSub,USub"}, {"TSub", "A,A,Scripts,TXT,Pics\\p.png"},
+                    {"USub", "B,B,Other,BIN,Pics\\p.png"}});
+    catalogue.LoadPrinters("\\SUPrinters.ini");
+    catalogue.ProcessMain(0);
+    catalogue.SetCurrentFolder((dir.path() / "Pics").string());
+    catalogue.ProcessSubFcn(1);
+    EXPECT_EQ(view.folder, (dir.path() / "Other").string());
+    EXPECT_EQ(view.pattern, "*.bin");
+    catalogue.ProcessSubFcn(0);
+    EXPECT_EQ(view.folder, (dir.path() / "Pics").string());
 }
 
 }  // namespace

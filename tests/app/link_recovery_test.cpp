@@ -133,42 +133,6 @@ TEST_F(RecoveryTest, UsbIsMarkedOffWithoutAClose) {
     EXPECT_EQ(status.lines, (Lines{"USB, N open"}));
 }
 
-TEST_F(RecoveryTest, RearmingMovesTheDeadlineWithoutChangingThePhase) {
-    FlakyDevice& lpt = Port("LPT1, ON", "LPT1");
-    timers.InitializeTimeout(1, 1000);
-    RunFor(800);
-    timers.InitializeTimeout(1, 1000);
-    RunFor(800);
-    EXPECT_TRUE(lpt.isOpen);
-    RunFor(500);
-    EXPECT_FALSE(lpt.isOpen);
-    // The settle time of a parallel port is four seconds.
-    timers.InitializeTimeout(1, 4000);
-    RunFor(3800);
-    EXPECT_EQ(lpt.opens, 0);
-}
-
-TEST_F(RecoveryTest, ExpiryOnAPortOutsideTheTableIsReported) {
-    Port("TCP, 127.0.0.1, ON", "TCP");
-    timers.InitializeTimeout(3, 100);
-    RunFor(600);
-    ASSERT_EQ(status.lines.size(), 2u);  // cut at 55 characters
-    EXPECT_EQ(status.lines[0] + status.lines[1],
-              "frmStartup, Timeout cleanup Error: 9 Subscript out of range");
-    EXPECT_FALSE(timers.InProgress(3));
-}
-
-TEST_F(RecoveryTest, TickRunsEveryHalfSecondAndNotInsideItself) {
-    int ticks = 0;
-    timers.SetTickHook([&] {
-        ++ticks;
-        timers.MainTimerTick();  // a pump inside the tick must not run it again
-    });
-    RunFor(2000);
-    EXPECT_EQ(ticks, 4);
-    EXPECT_LE(timers.UntilNextTick(), kMainTickMs);
-}
-
 TEST_F(RecoveryTest, StartupShowsTheFailureAfterTheWindowExists) {
     test::ScratchDir home;
     gsProgramDir = home.path().string();

@@ -92,22 +92,6 @@ protected:
     ScratchDir dir;
 };
 
-TEST_F(DispatcherTest, SendRefusesAPortThatIsMissingOffOrBusy) {
-    view.file = "/x/a.txt";
-    EXPECT_FALSE(window.Send());
-    Ports({"COM1, 115200, DTR, OFF", "TCP, 127.0.0.1, ON"});
-    EXPECT_FALSE(window.Send());
-    view.SetPortListIndex(1);
-    gbFlashDl(2) = true;
-    EXPECT_FALSE(window.Send());
-    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Port  1 is Off", "Port  2 is active"}));
-    // An image-bank download does not hold the port.
-    gbFlashDl(2) = false;
-    gbIBankDl(2) = true;
-    view.file = "/x/report.dat";
-    EXPECT_TRUE(window.Send());
-}
-
 TEST_F(DispatcherTest, IniFromTheScriptPanelNeedsNoPortButFromTheCommandPanelItDoes) {
     std::vector<std::string> handled;
     window.SetIniHandler([&](const std::string& name) { handled.push_back(name); });
@@ -124,39 +108,6 @@ TEST_F(DispatcherTest, IniFromTheScriptPanelNeedsNoPortButFromTheCommandPanelItD
     EXPECT_FALSE(window.Send());
     EXPECT_EQ(status.lines, (Lines{"Port  1 is Off"}));
     EXPECT_EQ(handled.size(), 2u);
-}
-
-TEST_F(DispatcherTest, DatAndUnknownTypesResetThePortButSendNothing) {
-    Ports({"TCP, 127.0.0.1, ON"});
-    for (const char* name : {"/x/REPORT.DAT", "/x/notes.doc", "/x/noext"}) {
-        gbTimeoutOn(1) = true;
-        gbReadPending(1) = true;
-        gbStop(1) = true;
-        gPortState(1).Response = "old";
-        gPortState(1).LoopDepth = 3;
-        giEventPasses = 50;
-        view.file = name;
-        EXPECT_TRUE(window.Send()) << name;
-        EXPECT_FALSE(gbTimeoutOn(1) || gbReadPending(1) || gbStop(1) || gbSendPending(1) ||
-                     gbScriptRunning(1));
-        EXPECT_EQ(gPortState(1).Response, "");
-        EXPECT_EQ(gPortState(1).LoopDepth, 0);
-        EXPECT_EQ(giEventPasses, 10);
-        EXPECT_EQ(glReadMode(1), 1);
-    }
-    EXPECT_TRUE(status.lines.empty());
-    view.file = "";
-    EXPECT_FALSE(window.Send());
-    EXPECT_EQ(status.lines, (Lines{"Please Select File to Send"}));
-}
-
-TEST_F(DispatcherTest, ScriptFileStartsOnThePort) {
-    Ports({"TCP, 127.0.0.1, ON"});
-    view.file = dir.Write("run.TXT", "[HEX] 1B 40\r\n[HEX] 41\r\n");
-    EXPECT_TRUE(window.Send());
-    EXPECT_TRUE(gbScriptRunning(1));
-    EXPECT_EQ(gsSendData(1), "\x1B\x40");
-    EXPECT_TRUE(gbSendPending(1));
 }
 
 TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
@@ -323,30 +274,6 @@ TEST_F(DispatcherTest, DoubleClickOpensAnOffPortAndClosesAnOnOne) {
     EXPECT_EQ(status.lines, (Lines{"Port: 0.  Unknown Device Type"}));
 }
 
-TEST_F(DispatcherTest, PortListFollowsTheTableAndFindsTheFirstTcpPort) {
-    int16_t index = 4;
-    window.GetSetIndex(true, index);
-    Ports({"COM1, 115200, DTR, ON", "LPT1, ON"});
-    window.GetSetIndex(true, index);
-    window.GetSetIndex(false, index);
-    EXPECT_EQ(index, 4);
-    EXPECT_EQ(status.lines, (Lines{"No active Ports", "No defined TCP Port"}));
-
-    gsPortTable.push_back("tcp, SERVER, OFF");
-    giNumPorts = 3;
-    view.SetPortListIndex(1);
-    window.UpdatePortDisp();
-    EXPECT_EQ(view.ports.size(), 3u);
-    EXPECT_EQ(view.index, 1);
-    EXPECT_EQ(window.GetSetIndex(true), 3);
-    EXPECT_EQ(view.index, 1);
-
-    giNumPorts = 0;
-    window.UpdatePortDisp();
-    EXPECT_TRUE(view.ports.empty());
-    EXPECT_EQ(view.index, -1);
-}
-
 TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
     window.btnSendCmd_Click();
     Ports({"COM1, 115200, DTR, OFF", "TCP, 127.0.0.1, ON"});
@@ -369,6 +296,30 @@ TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
     EXPECT_EQ(glExpectCount(2), 9);
     window.btnClearInput_Click();
     EXPECT_EQ(view.input, "");
+}
+
+TEST_F(DispatcherTest, PortListFollowsTheTableAndFindsTheFirstTcpPort) {
+    int16_t index = 4;
+    window.GetSetIndex(true, index);
+    Ports({"COM1, 115200, DTR, ON", "LPT1, ON"});
+    window.GetSetIndex(true, index);
+    window.GetSetIndex(false, index);
+    EXPECT_EQ(index, 4);
+    EXPECT_EQ(status.lines, (Lines{"No active Ports", "No defined TCP Port"}));
+
+    gsPortTable.push_back("tcp, SERVER, OFF");
+    giNumPorts = 3;
+    view.SetPortListIndex(1);
+    window.UpdatePortDisp();
+    EXPECT_EQ(view.ports.size(), 3u);
+    EXPECT_EQ(view.index, 1);
+    EXPECT_EQ(window.GetSetIndex(true), 3);
+    EXPECT_EQ(view.index, 1);
+
+    giNumPorts = 0;
+    window.UpdatePortDisp();
+    EXPECT_TRUE(view.ports.empty());
+    EXPECT_EQ(view.index, -1);
 }
 
 TEST_F(DispatcherTest, PollAndResetCheckThePortFirst) {

@@ -172,33 +172,6 @@ TEST(Handles, AppendAddsAndBinaryWriteReplaces) {
     EXPECT_EQ(dir.Read("cap.bin"), std::string("\x00\xFF", 2));
 }
 
-TEST(Handles, MegabyteFilesByteByByteAndAsOneLine) {
-    ScratchDir dir;
-    std::string big(1 << 20, 'z');
-    for (std::size_t i = 0; i < big.size(); i += 4093) big[i] = static_cast<char>(i % 251);
-    ASSERT_TRUE(OpenFile(dir.Write("fw.bin", big), open_mode::BinaryRead));
-    std::string got;
-    const auto start = std::chrono::steady_clock::now();
-    for (int32_t i = FileLen(giFileNum); i > 0; --i) ASSERT_TRUE(GetBinaryChar(giFileNum, got));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(got, big);
-    ASSERT_TRUE(OpenFile(dir.Write("long.txt", std::string(1 << 20, 'x')), open_mode::TextRead));
-    std::string line;
-    EXPECT_TRUE(LineInput(giFileNum, line));
-    EXPECT_EQ(line.size(), 1u << 20);
-}
-
-TEST(DefaultPath, StoredForEveryDownloadKindAndBadPortIsReported) {
-    SetDefaultPath(3, "C:\\s\\run.txt");
-    const auto& stored = gDlDefaultPath(3);
-    EXPECT_EQ(stored.file + stored.flash + stored.boot, "C:\\s\\run.txtC:\\s\\run.txtC:\\s\\run.txt");
-    RecordingStatusList list;
-    SetStatusList(&list);
-    SetDefaultPath(7, "x");
-    ASSERT_EQ(list.lines.size(), 2u);  // 56 characters: the status list wraps at 55
-    EXPECT_EQ(list.lines[0] + list.lines[1], "Internal Set Default Path Error9: Subscript out of range");
-}
-
 TEST(WaitFileTime, ZeroAbortAndBadPort) {
     ManualClock clock(1000, 1);
     EXPECT_TRUE(WaitFileTime(1, 0));

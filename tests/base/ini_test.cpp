@@ -27,78 +27,48 @@ int FilesIn(const std::filesystem::path& dir) {
     return n;
 }
 
-TEST(IniRead, NamesMatchWithoutCaseAndValuesAreTrimmedAndUnquoted) {
-    ScratchDir dir;
-    std::string f = dir.Write("a.ini",
-                              "[Communication]\n"
-                              "  com1 =  115200, DTR, OFF  \r\n"
-                              "\tLPT1\t=\tON\t\n"
-                              "Q1=\"  padded  \"\n"
-                              "Q2='single'\r\n"
-                              "Q3=\"mismatched'\n"
-                              "Q4=\"\n"
-                              "Q5=a\"b\"\n"
-                              "[ other ]\n"
-                              "MaxPorts=2\n");
-    EXPECT_EQ(Get("COMMUNICATION", "COM1", f), "115200, DTR, OFF");
-    EXPECT_EQ(Get(" Communication ", " LPT1 ", f), "ON");
-    EXPECT_EQ(Get("Communication", "Q1", f), "  padded  ");
-    EXPECT_EQ(Get("Communication", "Q2", f), "single");
-    EXPECT_EQ(Get("Communication", "Q3", f), "\"mismatched'");
-    EXPECT_EQ(Get("Communication", "Q4", f), "\"");
-    EXPECT_EQ(Get("Communication", "Q5", f), "a\"b\"");
-    EXPECT_EQ(Get("OTHER", "MAXPORTS", f), "2");
-}
-
-TEST(IniRead, MissingFileSectionOrKeyGivesTheDefault) {
-    ScratchDir dir;
-    std::string f = dir.Write("a.ini", "[A]\nk=v\nempty=\n");
-    EXPECT_EQ(Get("A", "k", dir / "nothere.ini"), "NONE");
-    EXPECT_EQ(Get("B", "k", f), "NONE");
-    EXPECT_EQ(Get("A", "x", f), "NONE");
-    EXPECT_EQ(Get("A", "empty", f), "");  // present but empty is not missing
-    EXPECT_EQ(Get("A", "k", dir.path().string()), "NONE");  // a directory is no INI file
-}
-
-TEST(IniRead, FirstMatchingSectionAndKeyWin) {
-    ScratchDir dir;
-    std::string f = dir.Write("a.ini", "[A]\nk=1\nK=2\n[a]\nk=3\nother=4\n");
-    EXPECT_EQ(Get("A", "k", f), "1");
-    EXPECT_EQ(Get("A", "other", f), "NONE");  // only the first section of the name is read
-}
-
-TEST(IniRead, ValuesAreCutAt149CharactersAndAtNul) {
+TEST(IniRead, LookupsAgainstOneFile) {
     ScratchDir dir;
     std::string longValue(300, 'x');
     longValue[148] = 'L';
-    longValue[149] = 'M';
-    std::string f = dir.Write("a.ini", "[A]\nlong=" + longValue + "\nnul=ab" + std::string(1, '\0') +
-                                           "cd\nexact=" + std::string(149, 'y') + "\n");
-    std::string v = Get("A", "long", f);
-    ASSERT_EQ(v.size(), 149u);
-    EXPECT_EQ(v.back(), 'L');
-    EXPECT_EQ(Get("A", "exact", f), std::string(149, 'y'));
-    EXPECT_EQ(Get("A", "nul", f), "ab");
+    const std::string f = dir.Write("a.ini",
+                                    "[Communication]\n  com1 =  115200, DTR, OFF  \r\n\tLPT1\t=\tON\t\n"
+                                    "Q1=\"  padded  \"\nQ2='single'\r\nQ3=\"mismatched'\nQ4=\"\nQ5=a\"b\"\n"
+                                    "empty=\nk=1\nK=2\nlong=" + longValue + "\nnul=ab" + std::string(1, '\0') +
+                                    "cd\n[ other ]\nMaxPorts=2\n[communication]\nlater=3\n");
+    struct Case { const char* section; const char* key; std::string value; };
+    const Case cases[] = {
+        {"COMMUNICATION", "COM1", "115200, DTR, OFF"},  // names without case, values trimmed
+        {" Communication ", " LPT1 ", "ON"},
+        {"Communication", "Q1", "  padded  "},          // matching quotes go, others stay
+        {"Communication", "Q2", "single"},
+        {"Communication", "Q3", "\"mismatched'"},
+        {"Communication", "Q4", "\""},
+        {"Communication", "Q5", "a\"b\""},
+        {"Communication", "empty", ""},                 // present but empty is not missing
+        {"Communication", "K", "1"},                    // the first key of the name wins
+        {"Communication", "later", "NONE"},             // and the first section of the name
+        {"Communication", "long", longValue.substr(0, 149)},
+        {"Communication", "nul", "ab"},
+        {"OTHER", "MAXPORTS", "2"},
+        {"B", "k", "NONE"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Get(c.section, c.key, f), c.value) << c.key;
     EXPECT_EQ(GetPrivateProfileString("A", "x", std::string(200, 'd'), f).size(), 149u);
+    EXPECT_EQ(Get("A", "k", dir / "nothere.ini"), "NONE");
+    EXPECT_EQ(Get("A", "k", dir.path().string()), "NONE");  // a directory is no INI file
 }
 
-TEST(IniRead, GarbageLinesAreIgnoredWithoutHarm) {
+TEST(IniRead, OddLinesAreSkippedAndABrokenHeaderEndsItsSection) {
     ScratchDir dir;
-    std::string binary;
-    for (int c = 0; c < 256; ++c)
-        if (c != '=') binary += static_cast<char>(c);  // every other byte, NUL and line ends too
-    std::string f = dir.Write("a.ini", "[A]\n" + binary + "\nno equals sign here\n=novalue\n" +
-                                           std::string(100000, 'z') + "\n; k=commented\n"
-                                           "k=real\n[Broken\nafter=broken\n[B]\nb=1");
+    std::string f = dir.Write("a.ini", "[A]\nno equals sign here\n=novalue\n; k=commented\nk=real\n"
+                                       "[Broken\nafter=broken\n[B]\nb=1");
     EXPECT_EQ(Get("A", "k", f), "real");
-    EXPECT_EQ(Get("A", "no equals sign here", f), "NONE");
     EXPECT_EQ(Get("A", "; k", f), "NONE");
-    // A header without its "]" ends the section above it; its keys belong to no section.
     EXPECT_EQ(Get("A", "after", f), "NONE");
     EXPECT_EQ(Get("Broken", "after", f), "NONE");
     EXPECT_EQ(Get("B", "b", f), "1");  // last line without a line end
-    std::vector<std::string> keys = GetPrivateProfileKeys("A", f);
-    EXPECT_EQ(keys, (std::vector<std::string>{"k"}));
+    EXPECT_EQ(GetPrivateProfileKeys("A", f), (std::vector<std::string>{"k"}));
 }
 
 TEST(IniRead, KeysOfASectionInFileOrder) {
@@ -107,17 +77,6 @@ TEST(IniRead, KeysOfASectionInFileOrder) {
     EXPECT_EQ(GetPrivateProfileKeys("DEVICES", f), (std::vector<std::string>{"COM1", "usb"}));
     EXPECT_TRUE(GetPrivateProfileKeys("none", f).empty());
     EXPECT_TRUE(GetPrivateProfileKeys("x", dir / "missing.ini").empty());
-}
-
-TEST(IniRead, AHundredKeysKeyByKeyIsFast) {
-    ScratchDir dir;
-    std::string text = "; table\n";
-    for (int s = 0; s < 300; ++s)
-        text += (s % 100 ? "" : "[S" + std::to_string(s / 100) + "]\n") + "Key" + std::to_string(s % 100) + "=value " + std::to_string(s) + "\n";
-    std::string f = dir.Write("big.ini", text);
-    auto start = std::chrono::steady_clock::now();
-    for (int k = 0; k < 100; ++k) ASSERT_EQ(Get("s2", "key" + std::to_string(k), f), "value " + std::to_string(200 + k));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(IniWrite, CreatesFileAndSectionWithLfLineEnds) {
@@ -247,19 +206,6 @@ TEST(IniWrite, FailedWriteLeavesTheOldFileIntact) {
     EXPECT_FALSE(written);
     EXPECT_EQ(dir.Read("a.ini"), before);
     EXPECT_EQ(FilesIn(dir.path()), 1);
-}
-
-TEST(IniWrite, ReadOnlyDirectoryFailsAndLeavesTheOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "directory permissions do not bind root";
-    ScratchDir dir;
-    const std::string before = "[A]\nk=1\n";
-    std::string f = dir.Write("ro/a.ini", before);
-    ASSERT_EQ(::chmod((dir / "ro").c_str(), 0555), 0);
-    bool written = WritePrivateProfileString("A", "k", "2", f);
-    ::chmod((dir / "ro").c_str(), 0755);
-    EXPECT_FALSE(written);
-    EXPECT_EQ(dir.Read("ro/a.ini"), before);
-    EXPECT_EQ(FilesIn(dir.path() / "ro"), 1);
 }
 
 TEST(IniWrite, UnreadableTargetIsNeverReplaced) {

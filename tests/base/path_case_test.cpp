@@ -12,13 +12,6 @@ namespace {
 
 using test::ScratchDir;
 
-TEST(PathCase, ExactNameComesBackUnchanged) {
-    ScratchDir dir;
-    std::string f = dir.Write("Startup.ini", "x");
-    EXPECT_EQ(ResolvePathNoCase(f), f);
-    EXPECT_EQ(ResolvePathNoCase(""), "");
-}
-
 TEST(PathCase, EachComponentIsMatchedWithoutCase) {
     ScratchDir dir;
     dir.Write("Tables/Q310Con.ini", "x");

@@ -115,26 +115,14 @@ TEST(TextLines, BadGroups) {
     EXPECT_EQ(gsTextErr, "Invalid Hex Input");
 }
 
-TEST(HostileInput, LongLinesAndEveryByte) {
-    std::string hex;
-    for (int i = 0; i < 350000; ++i) hex += "A5 ";
-    ASSERT_TRUE(ConvertHexPairs(hex));
-    EXPECT_EQ(gsResult, std::string(350000, '\xA5'));
-
+TEST(TextLines, EveryByteButAGroupPassesUnchanged) {
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_TRUE(ProcessMixedLine(all.substr(0, '[') + all.substr('[' + 1)));
     EXPECT_EQ(gsResult.size(), 256u);
-    EXPECT_FALSE(ProcessData(all));
     std::string line = all;
     EXPECT_TRUE(StripComment(true, line));
     EXPECT_EQ(line, all.substr(0, '\''));
-
-    EXPECT_TRUE(ProcessMixedLine(std::string(1 << 20, 'x')));
-    EXPECT_EQ(gsResult.size(), (1u << 20) + 1);
-    EXPECT_FALSE(ProcessMixedLine(std::string(1 << 20, '[')));
-    EXPECT_EQ(Param(30000, hex), "A5");
-    EXPECT_TRUE(GetParameter(32767, " ", false, std::string(1 << 20, '"')));
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ public:
     bool ok() const { return master_ >= 0 && slave_ >= 0; }
     const std::string& path() const { return path_; }
     int slave() const { return slave_; }
+    int master() const { return master_; }
     void CloseMaster() {
         if (master_ >= 0) close(master_);
         master_ = -1;

@@ -13,47 +13,6 @@
 namespace posbench {
 namespace {
 
-TEST(DcbRecord, DefaultsFillTheRecordInItsStandardLayout) {
-    clsDCB dcb;
-    EXPECT_EQ(dcb.DCBlength(), 28);
-    dcb.SetDefaults();
-    auto r = dcb.Record();
-    auto u32 = [&](size_t at) {
-        return uint32_t(r[at]) | uint32_t(r[at + 1]) << 8 | uint32_t(r[at + 2]) << 16 |
-               uint32_t(r[at + 3]) << 24;
-    };
-    EXPECT_EQ(u32(0), 28u);
-    EXPECT_EQ(u32(4), 115200u);
-    // binary, CTS and DSR flow, DTR handshake (2 in bits 4-5), RTS handshake (2 in bits 12-13)
-    EXPECT_EQ(u32(8), 0x1u | 0x4u | 0x8u | (2u << 4) | (2u << 12));
-    EXPECT_EQ(r[14] | r[15] << 8, 256);  // XonLim
-    EXPECT_EQ(r[16] | r[17] << 8, 256);  // XoffLim
-    EXPECT_EQ(r[18], 8);                 // ByteSize
-    EXPECT_EQ(r[19], 0);                 // Parity
-    EXPECT_EQ(r[20], 0);                 // StopBits
-    EXPECT_EQ(r[21], 17);
-    EXPECT_EQ(r[22], 19);
-    EXPECT_EQ(r[23], '?');
-    EXPECT_EQ(r[24], 26);
-    EXPECT_EQ(r[25], 0);
-}
-
-TEST(DcbRecord, FlagPropertiesOwnTheirBitsOnly) {
-    clsDCB dcb;
-    dcb.fOutX(true);
-    dcb.fRtsControl(3);
-    dcb.fDtrControl(1);
-    dcb.fAbortOnError(true);
-    auto flags = [&] { auto r = dcb.Record(); return uint32_t(r[8]) | uint32_t(r[9]) << 8; };
-    EXPECT_EQ(flags(), (1u << 8) | (3u << 12) | (1u << 4) | (1u << 14));
-    dcb.fRtsControl(0);
-    dcb.fDtrControl(2);
-    EXPECT_EQ(flags(), (1u << 8) | (2u << 4) | (1u << 14));
-    EXPECT_TRUE(dcb.fOutX());
-    EXPECT_FALSE(dcb.fInX());
-    EXPECT_EQ(dcb.fDtrControl(), 2);
-}
-
 TEST(DcbRecord, InvalidValuesRaiseAndKeepTheStoredValue) {
     clsDCB dcb;
     dcb.SetDefaults();

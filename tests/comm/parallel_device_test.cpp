@@ -76,25 +76,6 @@ TEST_F(ParallelLine, NoReadRunsBetweenExchanges) {
     EXPECT_EQ(dev.GetReadData(), "Z");
 }
 
-TEST_F(ParallelLine, RaisingTheWaitCountAndIncompleteFetches) {
-    dev.ReadCount(2);
-    dev.BlockCount(0);
-    dev.ReadComm(STOP_R_NUM);
-    ASSERT_TRUE(printer.Send("ab"));
-    dev.ReadCount(4);
-    std::string got;
-    ASSERT_TRUE(PumpUntil([&] {
-        dev.ReadIsComplete();
-        got += dev.GetReadData();
-        return got.size() == 2;
-    }));
-    EXPECT_EQ(dev.ReadCount(), 4);  // an incomplete fetch keeps the counters
-    ASSERT_TRUE(printer.Send("cd"));
-    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
-    EXPECT_EQ(dev.GetReadData(), "cd");
-    EXPECT_EQ(dev.ReadCount(), 1);
-}
-
 TEST_F(ParallelLine, AWriteDuringAReadWaitsItsTurn) {
     dev.ReadCount(5);
     dev.ReadComm(STOP_R_NUM);
@@ -152,12 +133,6 @@ TEST(ParallelNames, NamesAndPathsThatCannotOpen) {
     EXPECT_TRUE(dev.CloseComm());  // nothing open: nothing to do
     EXPECT_FALSE(dev.ReadComm(STOP_R_NUM));
     EXPECT_EQ(dev.LastError(), "Start Read Error: " + std::to_string(EBADF));
-}
-
-TEST_F(ParallelLine, SecondOpenerIsRefused) {
-    clsLPT second;
-    EXPECT_FALSE(second.OpenComm("LPT1"));
-    EXPECT_EQ(second.LastError().rfind("Invalid Handle: ", 0), 0u);
 }
 
 }  // namespace

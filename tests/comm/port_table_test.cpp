@@ -11,17 +11,16 @@
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
+#include "comm/PtyPrinter.h"
 #include "comm/devices/Dcb.h"
 #include "comm/devices/SerialDevice.h"
-#include "support/Pty.h"
-#include "support/SimPrinter.h"
 #include "support/TestSupport.h"
 
 namespace posbench {
 namespace {
 
 using test::ManualClock;
-using test::Pty;
+using Pty = test::PtyPrinter;
 using test::RecordingStatusList;
 
 class CountingPortList : public IPortList {
@@ -42,7 +41,7 @@ protected:
     Pty& DefineCom(int n, const std::string& flow, const std::string& state) {
         ptys.push_back(std::make_unique<Pty>());
         const std::string name = "COM" + std::to_string(n);
-        gsDevicePaths[name] = ptys.back()->SlavePath();
+        gsDevicePaths[name] = ptys.back()->path();
         gComSettings(n - 1) = ComSetting{"115200", flow, state};
         AppendEntry(name + ", 115200, " + flow + ", " + state);
         return *ptys.back();
@@ -77,28 +76,15 @@ TEST_F(PortTableTest, ConfigureDevicesTurnsAnUnopenablePortOffAndGoesOn) {
 
     // Ports 1 and 3 are really open with their own settings.
     EXPECT_TRUE(gcolDevices.Item(1).WriteComm("A1"));
-    EXPECT_EQ(first.Read(2, std::chrono::seconds(2)), "A1");
+    EXPECT_EQ(first.Receive(2), "A1");
     EXPECT_TRUE(gcolDevices.Item(3).WriteComm("B3"));
-    EXPECT_EQ(third.Read(2, std::chrono::seconds(2)), "B3");
+    EXPECT_EQ(third.Receive(2), "B3");
     EXPECT_EQ(DcbOfPort(1).fDtrControl(), 2);
     EXPECT_FALSE(DcbOfPort(1).fOutX());
     EXPECT_EQ(DcbOfPort(3).fDtrControl(), 0);
     EXPECT_TRUE(DcbOfPort(3).fOutX());
     EXPECT_TRUE(DcbOfPort(3).fInX());
     EXPECT_EQ(DcbOfPort(3).BaudRate(), 115200);
-}
-
-TEST_F(PortTableTest, UnknownDeviceTypeIsRefusedByEveryDispatch) {
-    AppendEntry("PRN1, ON");
-    EXPECT_FALSE(AddDevice("PRN1, ON", 1));
-    EXPECT_EQ(gsCommErr, "Unknown Device Type");
-    EXPECT_FALSE(OpenPort("PRN1, ON", 1));
-    EXPECT_EQ(gsCommErr, "Port: 1.  Unknown Device Type");
-    EXPECT_FALSE(ClosePort("PRN1, ON", 1));
-    EXPECT_EQ(gsCommErr, "Unknown Device Type");
-    EXPECT_FALSE(RemoveDevice("", 1));
-    EXPECT_EQ(gsCommErr, "Unknown Device Type");
-    EXPECT_EQ(gcolDevices.Count(), 0);
 }
 
 TEST_F(PortTableTest, OpenCommNamesAdaptorsAndReportsAnInvalidFlow) {
@@ -143,29 +129,6 @@ TEST_F(PortTableTest, ToggleFlowControlAppliesToTheOpenDevice) {
     EXPECT_EQ(gsCommErr, "modComm UPdate Com Error 5 Invalid procedure call or argument");
 }
 
-TEST_F(PortTableTest, OnToOffAndOffToOnAlwaysRefresh) {
-    AppendEntry("COM1, 115200, DTR, OFF");
-    AppendEntry("lpt1, on");
-
-    OnToOff(1);
-    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF") << "already OFF stays as it is";
-    EXPECT_EQ(portList.refreshes, 1);
-
-    OnToOff(2);
-    EXPECT_EQ(gsPortTable(2), "lpt1, OFF");
-    OffToOn(2);
-    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
-    OffToOn(2);
-    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
-    EXPECT_EQ(portList.refreshes, 4);
-
-    OffToOn(3);
-    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
-    OnToOff(0);
-    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
-    EXPECT_EQ(portList.refreshes, 4);
-}
-
 TEST_F(PortTableTest, ClearPortOkClosesWaitsAndReopens) {
     Pty& line = DefineCom(1, "DTR", "ON");
     ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
@@ -177,7 +140,7 @@ TEST_F(PortTableTest, ClearPortOkClosesWaitsAndReopens) {
     EXPECT_EQ(portList.refreshes, 2);  // OFF, then ON again
     EXPECT_TRUE(status.lines.empty());
     EXPECT_TRUE(gcolDevices.Item(1).WriteComm("R"));
-    EXPECT_EQ(line.Read(1, std::chrono::seconds(2)), "R");
+    EXPECT_EQ(line.Receive(1), "R");
 }
 
 TEST_F(PortTableTest, ClearPortOkFailuresAreShownAndLeaveThePortOff) {
@@ -291,26 +254,10 @@ TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
     EXPECT_EQ(&gcolDevices.Item(2), &gcolDevices.Item("LPT1"));
     EXPECT_EQ(&gcolDevices.Item(3), &gcolDevices.Item("COM1"));
     EXPECT_EQ(gcolDevices.Item(2).DCB()->BaudRate(), 9600) << "a parallel port runs at 9600";
+    EXPECT_TRUE(ClosePort(gsPortTable(2), 2)) << "closing a parallel port that is not open: " << gsCommErr;
 
     EXPECT_FALSE(OpenPort(gsPortTable(3), 5));
     EXPECT_EQ(gsCommErr, "Port: 5.  modComm OpenComm Error 5 Invalid procedure call or argument");
-}
-
-TEST_F(PortTableTest, TcpPortOpensAfterItsSettleWaitAndCloses) {
-    test::SimPrinter printer({"--listen", "127.0.0.1:0"});
-    gsTCPAddress = printer.Path();
-    AppendEntry("TCP, " + gsTCPAddress + ", ON");
-    ManualClock clock(1000, 10);
-
-    ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
-    EXPECT_GE(clock.Now() - 1000u, 1000u) << "the open waits 1000 ms first";
-    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << gsCommErr;
-
-    // A cancelled settle wait is shown and the open goes on.
-    gbDlAbort(1) = true;
-    EXPECT_TRUE(OpenPort(gsPortTable(1), 1)) << gsCommErr;
-    EXPECT_EQ(status.lines, std::vector<std::string>{"OpenTCP Timer Error"});
-    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << gsCommErr;
 }
 
 TEST_F(PortTableTest, UsbOpenFailureNamesTheKey) {
@@ -323,6 +270,29 @@ TEST_F(PortTableTest, UsbOpenFailureNamesTheKey) {
     EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << "closing a USB port never fails";
     EXPECT_TRUE(RemoveDevice(gsPortTable(1), 1));
     EXPECT_EQ(gcolDevices.Count(), 0);
+}
+
+TEST_F(PortTableTest, OnToOffAndOffToOnAlwaysRefresh) {
+    AppendEntry("COM1, 115200, DTR, OFF");
+    AppendEntry("lpt1, on");
+
+    OnToOff(1);
+    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF") << "already OFF stays as it is";
+    EXPECT_EQ(portList.refreshes, 1);
+
+    OnToOff(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, OFF");
+    OffToOn(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
+    OffToOn(2);
+    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
+    EXPECT_EQ(portList.refreshes, 4);
+
+    OffToOn(3);
+    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
+    OnToOff(0);
+    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
+    EXPECT_EQ(portList.refreshes, 4);
 }
 
 }  // namespace

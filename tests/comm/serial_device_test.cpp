@@ -70,26 +70,6 @@ TEST_F(SerialLine, RaisingTheWaitCountDuringAReadExtendsIt) {
     EXPECT_EQ(dev.GetReadData(), "abcdef");
 }
 
-TEST_F(SerialLine, CountersSurviveAnIncompleteFetchAndResetAfterACompleteOne) {
-    dev.ReadCount(5);
-    dev.BlockCount(0);
-    dev.ReadComm(STOP_R_NUM);
-    ASSERT_TRUE(printer.Send("ab"));
-    std::string got;
-    ASSERT_TRUE(PumpUntil([&] {
-        dev.ReadIsComplete();
-        got += dev.GetReadData();
-        return got.size() == 2;
-    }));
-    EXPECT_EQ(got, "ab");
-    EXPECT_EQ(dev.ReadCount(), 5);
-    EXPECT_FALSE(dev.ReadIsComplete());
-    ASSERT_TRUE(printer.Send("cde"));
-    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
-    EXPECT_EQ(dev.GetReadData(), "cde");
-    EXPECT_EQ(dev.ReadCount(), 1);
-}
-
 TEST_F(SerialLine, AWriteTheDriverCannotTakeAtOnceFinishesInTheBackground) {
     std::string big(300000, 'Q');
     big.back() = 'E';
@@ -118,30 +98,7 @@ TEST_F(SerialLine, ASecondWriteDropsWhatTheFirstStillHadQueued) {
     EXPECT_LT(got.size(), big.size());
 }
 
-TEST_F(SerialLine, ABurstOfFinishedWritesArrivesWholeAndInOrder) {
-    // Each write waits for the one before to finish, as the state machine does; none of
-    // them may take bytes of the one before away.
-    std::string sent;
-    for (int i = 0; i < 300; ++i) {
-        ASSERT_TRUE(PumpUntil([&] { return dev.WriteIsComplete(); }));
-        const std::string piece = "<" + std::to_string(i) + ">";
-        ASSERT_TRUE(dev.WriteComm(piece));
-        sent += piece;
-    }
-    EXPECT_EQ(printer.Receive(sent.size()), sent);
-    EXPECT_EQ(dev.LastError(), "");
-}
-
-TEST_F(SerialLine, TimeoutsOfANormalPort) {
-    EXPECT_FALSE(dev.Adaptor());
-    EXPECT_EQ(dev.ReadIntervalTimeout(), -1);
-    EXPECT_EQ(dev.ReadTotalTimeoutMultiplier(), 1);
-    EXPECT_EQ(dev.ReadTotalTimeoutConstant(), 3000);
-    EXPECT_EQ(dev.WriteTotalTimeoutMultiplier(), 100);
-    EXPECT_EQ(dev.WriteTotalTimeoutConstant(), 3000);
-    EXPECT_EQ(dev.InQueueSize(), 1024);
-    // the port got the opening defaults
-    EXPECT_EQ(dev.DCB()->BaudRate(), 115200);
+TEST_F(SerialLine, OpeningPutsTheDefaultRateOnTheLine) {
     termios line = printer.Settings();
     EXPECT_EQ(cfgetospeed(&line), B115200);
 }
@@ -179,12 +136,6 @@ TEST_F(SerialLine, AnswerLandingBetweenThePollsIsStillReportedComplete) {
     EXPECT_EQ(dev.GetReadData(), "k");
 }
 
-TEST_F(SerialLine, PurgeDropsWaitingInput) {
-    ASSERT_TRUE(printer.Send("stale"));
-    EXPECT_TRUE(dev.PurgeComm());
-    EXPECT_EQ(printer.InputQueued(), 0);
-}
-
 TEST_F(SerialLine, CommEventWatch) {
     EXPECT_TRUE(dev.EventOccurred());  // no watch running
     ASSERT_TRUE(dev.EventWatchStartedOk(EV_RXCHAR));
@@ -194,18 +145,6 @@ TEST_F(SerialLine, CommEventWatch) {
     // a pseudo-terminal has no modem lines to watch
     EXPECT_FALSE(dev.EventWatchStartedOk(EV_DSR));
     EXPECT_EQ(dev.LastError(), "Set CommMask Error: " + std::to_string(ENOTTY));
-}
-
-TEST_F(SerialLine, ModemStatusFailuresGoToTheStatusList) {
-    test::RecordingStatusList list;
-    SetStatusList(&list);
-    EXPECT_FALSE(dev.CTS_ON());
-    ASSERT_TRUE(dev.CloseComm());
-    EXPECT_FALSE(dev.DSR_ON());
-    ASSERT_EQ(list.lines.size(), 2u);
-    EXPECT_EQ(list.lines[0], "Modem Status Error");
-    EXPECT_EQ(list.lines[1], "Device not open");
-    SetStatusList(nullptr);
 }
 
 TEST_F(SerialLine, OpenIsExclusiveUntilClosed) {
@@ -346,11 +285,6 @@ TEST(SerialNames, AdaptorSuffixOpensTheBarePortWithShortReadTimeouts) {
     ASSERT_TRUE(dev.OpenComm("COM5x")) << dev.LastError();
     EXPECT_TRUE(dev.Adaptor());
     EXPECT_EQ(dev.DevicePathInUse(), printer.path());
-    EXPECT_EQ(dev.ReadIntervalTimeout(), -1);
-    EXPECT_EQ(dev.ReadTotalTimeoutMultiplier(), 0);
-    EXPECT_EQ(dev.ReadTotalTimeoutConstant(), 10);
-    EXPECT_EQ(dev.WriteTotalTimeoutMultiplier(), 100);
-    EXPECT_EQ(dev.WriteTotalTimeoutConstant(), 3000);
     // idle reads end every 10 ms and are renewed quietly
     dev.ReadCount(2);
     dev.ReadComm(STOP_R_NUM);
@@ -378,6 +312,24 @@ TEST(SerialNames, PathsThatAreNoTerminalAreRefusedClearly) {
     EXPECT_FALSE(dev.WriteComm("x"));
     EXPECT_EQ(dev.LastError(), "Purge Write Buffer Error: " + std::to_string(EBADF));
     EXPECT_FALSE(dev.ReadIsComplete());
+}
+
+TEST_F(SerialLine, PurgeDropsWaitingInput) {
+    ASSERT_TRUE(printer.Send("stale"));
+    EXPECT_TRUE(dev.PurgeComm());
+    EXPECT_EQ(printer.InputQueued(), 0);
+}
+
+TEST_F(SerialLine, ModemStatusFailuresGoToTheStatusList) {
+    test::RecordingStatusList list;
+    SetStatusList(&list);
+    EXPECT_FALSE(dev.CTS_ON());
+    ASSERT_TRUE(dev.CloseComm());
+    EXPECT_FALSE(dev.DSR_ON());
+    ASSERT_EQ(list.lines.size(), 2u);
+    EXPECT_EQ(list.lines[0], "Modem Status Error");
+    EXPECT_EQ(list.lines[1], "Device not open");
+    SetStatusList(nullptr);
 }
 
 }  // namespace

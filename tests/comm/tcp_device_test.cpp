@@ -124,31 +124,6 @@ TEST_F(TcpDeviceTest, ClientWritesAndReadsCountedBlocks) {
     EXPECT_TRUE(c.dev.CloseComm()) << c.dev.LastError();
 }
 
-TEST_F(TcpDeviceTest, CountedReadWaitsForSlowBytesAndStopReasonOneTakesOneStep) {
-    ClientPair c;
-    c.dev.ReadCount(6);
-    c.dev.BlockCount(4);
-    c.dev.ReadComm(STOP_R_NUM);
-    Send(c.printer.fd, "ab");
-    ASSERT_TRUE(PumpUntil([&] { return c.dev.BlockIsComplete(); }));
-    EXPECT_FALSE(c.dev.ReadIsComplete());
-    EXPECT_EQ(c.dev.GetReadData(), "ab");
-    EXPECT_EQ(c.dev.ReadCount(), 6);  // incomplete: the counts stay
-    Send(c.printer.fd, "cdef");
-    ASSERT_TRUE(PumpUntil([&] { return c.dev.ReadStopped(); }));
-    EXPECT_EQ(c.dev.GetReadData(), "cdef");
-
-    c.dev.ReadCount(10);
-    c.dev.BlockCount(4);
-    c.dev.steps.clear();
-    Send(c.printer.fd, "0123456789");
-    c.dev.ReadComm(STOP_R);
-    ASSERT_TRUE(PumpUntil([&] { return c.dev.ReadStopped(); }));
-    EXPECT_EQ(c.dev.steps, std::vector<int32_t>{4});
-    EXPECT_EQ(c.dev.GetReadData(), "0123");
-    EXPECT_TRUE(c.dev.CloseComm());
-}
-
 TEST_F(TcpDeviceTest, ReadCommDuringARunningReadStartsNoSecondPass) {
     ClientPair c;
     c.dev.ReadCount(4);
@@ -260,19 +235,6 @@ TEST_F(TcpDeviceTest, ServerModeAcceptsOnFirstWriteOrReadAndAgainAfterCountedRea
     EXPECT_TRUE(dev.CloseComm());
 }
 
-TEST_F(TcpDeviceTest, UpperCaseServerWithoutPortUsesTheDefaultPort) {
-    TcpDevice dev;
-    // The default port may be held by someone else on this machine; either way the mode is set.
-    if (dev.OpenComm("SERVER")) {
-        EXPECT_TRUE(dev.ServerMode());
-        Sock printer(Connect(kTcpServerPort));
-        EXPECT_TRUE(dev.CloseComm());
-    } else {
-        EXPECT_TRUE(dev.ServerMode());
-        EXPECT_EQ(dev.LastError(), "TCP Connect Error: " + std::to_string(EADDRINUSE));
-    }
-}
-
 TEST_F(TcpDeviceTest, PeerThatDisappearsEndsTheReadAndWritesFail) {
     ClientPair c;
     c.dev.ReadCount(5);
@@ -315,10 +277,10 @@ TEST_F(TcpDeviceTest, ConnectFailuresAreReportedAndBounded) {
     for (int i = 0; i < 4; ++i) {
         int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         sockaddr_in a = Loopback(port);
+        // On loopback the handshake runs inside connect: the queue is full when it returns.
         connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
         queued.push_back(fd);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     dev.ConnectTimeout(400);
     int pumped = 0;
     SetWindowPump([&] { ++pumped; });

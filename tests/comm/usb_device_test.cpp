@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -202,11 +203,18 @@ TEST_F(UsbDeviceTest, ReleasingAnOpenDeviceWithPendingAnswersIsSafe) {
     auto* dev = new UsbDevice;
     ASSERT_TRUE(dev->OpenComm("USB, N"));
     dev->ReadCount(3);
+    dev->BlockCount(3);
     dev->ReadComm(STOP_R_NUM);
-    printer.Answer("ab");  // may be read and queued, never delivered to the gone device
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    printer.Answer("ab");  // read and queued for the device, never delivered once it is gone
+    int waiting = 1;
+    for (int i = 0; i < 300 && waiting > 0; ++i) {
+        ioctl(printer.toHost, FIONREAD, &waiting);
+        if (waiting > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(waiting, 0) << "the reader took the answer";
     delete dev;
-    DoEvents();
+    DoEvents();  // the queued delivery must find no device; the fixture checks no thread or
+                 // descriptor is left behind
 }
 
 }  // namespace

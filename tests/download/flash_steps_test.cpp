@@ -1,6 +1,7 @@
 // The flash step machine driven directly, answer by answer, with the clock under the test's
 // control: sector counts, block headers and data, repeated steps and refused answers.
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,8 @@
 #include "comm/Device.h"
 #include "comm/PortRequests.h"
 #include "download/Downloads.h"
-#include "download/PrinterRig.h"
+#include "support/PrinterBytes.h"
+#include "support/TestSupport.h"
 #include "script/ScriptState.h"
 
 namespace posbench {

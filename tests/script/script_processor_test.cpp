@@ -29,16 +29,6 @@ protected:
     }
 };
 
-TEST_F(ScriptTest, HeadersSelectSectionsByTheirUpperCasedPrefix) {
-    Run(Write("s.txt", {"41 42", "[hex] 1B 40", "[HEXADECIMAL] 43", "[HEX]1B 40", "[HE] 44",
-                        "[QUOTE]", "\"ab\""}));
-    // Lines before the first header are ignored; the character after "]" is always dropped.
-    EXPECT_EQ(dev->writes, (Lines{"\x1B\x40", "C", "\x0B\x40", "D", "ab\n"}));
-    EXPECT_TRUE(Shown("Unknown Section [HE]"));
-    EXPECT_TRUE(gbStop(1));                  // a finished port always ends stopped
-    EXPECT_FALSE(Shown("Error or operator initiated cancel on line  7"));
-}
-
 TEST_F(ScriptTest, TextAndMessageSectionsKeepBlanksAndHeaderLinesOfTheirOwn) {
     Run(Write("s.txt", {"[TEX]", "  ab", "[0A]", "  'remark", "[MES]", "  shown as is", "[MES]",
                         "[DL_] ignored", "[GFX]", "anything"}));
@@ -60,23 +50,6 @@ TEST_F(ScriptTest, BeepAndResetActOnEveryLineIncludingTheHeaderAlone) {
     EXPECT_EQ(dev->writes, (Lines{"\x1D\xFF"s, "A", "\x1D\xFF"s}));
     ASSERT_EQ(host.timeouts.size(), 2u);
     EXPECT_EQ(host.timeouts[0], (std::pair<int16_t, long>{1, 800}));
-}
-
-TEST_F(ScriptTest, ChainedFileRunsAndTheOuterFileGoesOnAfterItsConLine) {
-    // The chained file starts in the caller's section, here [CON] itself.
-    Write("sub.txt", {"[HEX] 43", "44"});
-    Run(Write("main.txt", {"[HEX] 41", "[CON] sub.txt", "42"}));
-    EXPECT_EQ(dev->writes, (Lines{"A", "C", "D", "B"}));
-    EXPECT_EQ(FreeFile(), 1);  // every level closed
-    // Line numbers go on from the chained file's count.
-    EXPECT_EQ(gPortState(1).LineNum, 3);
-}
-
-TEST_F(ScriptTest, MissingChainedFileStopsTheScriptNamingTheConLine) {
-    Run(Write("main.txt", {"[HEX] 41", "", "[CON] nothere.txt", "42"}));
-    EXPECT_EQ(dev->writes, (Lines{"A"}));
-    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  3");
-    EXPECT_EQ(FreeFile(), 1);
 }
 
 TEST_F(ScriptTest, ChainingDeeperThanFiveLevelsIsRefusedAndEveryLevelClosed) {
@@ -117,43 +90,10 @@ TEST_F(ScriptTest, DelayHoldsTheScriptAndABadDelayStopsIt) {
     EXPECT_EQ(status.lines, (Lines{"Error or operator initiated cancel on line  2"}));
 }
 
-TEST_F(ScriptTest, WaitSendsThenReadsTheReplyBeforeTheNextLine) {
-    dev->replies = {"xyz"};
-    Run(Write("s.txt", {"[WAI]", "RCVT(3)1B 40", "[HEX] 41"}));
-    ASSERT_EQ(dev->writes, (Lines{"\x1B\x40", "A"}));
-    EXPECT_EQ(dev->readModes, (std::vector<int32_t>{2}));
-    EXPECT_EQ(gPortState(1).Response, "xyz");
-}
-
 TEST_F(ScriptTest, RejectedWaitLinesDoNothingAndACountOfZeroAwaitsNoReply) {
     Run(Write("s.txt", {"[WAI]", "rcvc 1D 04 01", "RCVC 1G", "RCVT(0)1B 40", "[HEX] 41"}));
     EXPECT_EQ(dev->writes, (Lines{"\x1B\x40", "A"}));
     EXPECT_FALSE(Shown("Error or operator initiated cancel on line  5"));
-}
-
-TEST_F(ScriptTest, StatusCheckOnComparesAndStopsOnMismatch) {
-    gbHexDisplay(1) = true;
-    dev->replies = {"\x41\x42", "", "\x41\x43", "\x41\x43"};  // one per write
-    Run(Write("s.txt", {"[EXP] 41 42", "[STA]", "ON 1D 72", "[HEX] 31", "[STA] OFF 1D 72",
-                        "[EXP] 41 42", "[STA] ON 1D 72", "[HEX] 32"}));
-    EXPECT_EQ(dev->writes, (Lines{"\x1D\x72", "1", "\x1D\x72", "\x1D\x72"}));
-    EXPECT_TRUE(Shown("Status Error41 43 "));
-    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  7");
-}
-
-TEST_F(ScriptTest, InvalidStatusModeWarnsAndEndsTheScript) {
-    Run(Write("s.txt", {"[STA] MAYBE 1D 72", "[HEX] 41"}));
-    EXPECT_TRUE(dev->writes.empty());
-    EXPECT_TRUE(Shown("Invalid Wait for Response Command"));
-    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  1");
-}
-
-TEST_F(ScriptTest, ModemEventWaitNeedsALineDevice) {
-    Run(Write("s.txt", {"[WAI] DSRT", "[HEX] 41"}));
-    // Shown in 55-character pieces.
-    EXPECT_EQ(status.lines.at(0) + status.lines.at(1),
-              "File Access Error438: Object doesn't support this property or method");
-    EXPECT_TRUE(dev->writes.empty());
 }
 
 TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
@@ -185,15 +125,6 @@ TEST_F(ScriptTest, RegisteredDownloadIsSteppedByTheMachineUntilItHasNoMoreData) 
     // The bitmap's first step had nothing left to give: its empty block is written as it is.
     EXPECT_EQ(dev->writes, (Lines{"blk", "blk", "", "A"}));
     EXPECT_EQ(gDlDefaultPath(1).file, dir / "s.txt");
-}
-
-TEST_F(ScriptTest, MoreThan32767LinesIsAnOverflow) {
-    std::string text;
-    for (int i = 0; i < 32768; ++i) text += "'\r\n";
-    Run(dir.Write("long.txt", text));
-    EXPECT_TRUE(Shown("File Access Error6: Overflow"));
-    EXPECT_EQ(status.lines.back(), "Error or operator initiated cancel on line  32767");
-    EXPECT_EQ(FreeFile(), 1);
 }
 
 TEST_F(ScriptTest, LinesOfALaterScriptBelongToTheSectionLastUsed) {

@@ -145,18 +145,6 @@ TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
     EXPECT_EQ(status.lines.size(), 1u);
 }
 
-TEST_F(MachineTest, UnsolicitedDataIsShown) {
-    dev->Deliver("hi");
-    StateMachinePass();
-    EXPECT_EQ(gPortState(1).Response, "hi");
-    gsPortTable(1) = "COM1, 115200, DTR, OFF";
-    dev->Deliver("x");
-    EXPECT_FALSE(DataAvailable(1));
-    EXPECT_FALSE(DataAvailable(2));
-    StateMachinePass();
-    EXPECT_EQ(gPortState(1).Response, "hi");
-}
-
 TEST_F(MachineTest, DelayEndsAfterItsTimeOrAtStop) {
     ManualClock clock(1000);
     EXPECT_TRUE(ProcessDelay(1, "15"));
@@ -221,14 +209,6 @@ TEST_F(MachineTest, DownloadStepsContinueUntilTheProducerHasNoMore) {
     EXPECT_FALSE(gbFlashDl(1));
     EXPECT_EQ(gsResult, "checked");
     EXPECT_EQ(aborts, (std::vector<bool>{false, false, false}));
-}
-
-TEST_F(MachineTest, MissingCapabilityEndsTheStep) {
-    gbBootDl(1) = true;
-    StateMachinePass();
-    EXPECT_EQ(status.lines, (Lines{"Boot download is not available in this build"}));
-    EXPECT_FALSE(gbBootDl(1));
-    EXPECT_TRUE(gbStop(1));
 }
 
 TEST_F(MachineTest, WriteReadOkWritesReadsAndHonoursCancel) {

@@ -195,13 +195,6 @@ TEST_P(ScriptIntegration, ImageWithHeaderAndAcknowledgedBlocks) {
     }
 }
 
-TEST_P(ScriptIntegration, DelayHoldsTheNextLine) {
-    const uint32_t start = TickCount();
-    Run(Write("s.txt", {"[HEX] 41", "[DEL] 3", "[HEX] 42"}));
-    EXPECT_GE(TickCount() - start, 300u);
-    EXPECT_EQ(Captured(2), "AB");
-}
-
 TEST_P(ScriptIntegration, ResetIsSentAndArmsLinkRecovery) {
     Run(Write("s.txt", {"[HEX] 41", "[RES]"}));
     EXPECT_EQ(Captured(3), "A\x1D\xFF");

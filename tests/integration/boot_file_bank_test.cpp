@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/File.h"
-#include "download/PrinterRig.h"
+#include "integration/PrinterRig.h"
 
 namespace posbench {
 namespace {

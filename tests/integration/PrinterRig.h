@@ -25,6 +25,7 @@
 #include "download/Downloads.h"
 #include "script/ScriptProcessor.h"
 #include "script/StateMachine.h"
+#include "support/PrinterBytes.h"
 #include "support/SimPrinter.h"
 #include "support/TestSupport.h"
 
@@ -56,17 +57,6 @@ struct Chunk {
     long ms;
     std::string bytes;
 };
-
-// Deterministic bytes that differ from block to block and from FF.
-inline std::string Pattern(std::size_t n, unsigned seed = 7) {
-    std::string s(n, '\0');
-    uint32_t x = seed;
-    for (auto& c : s) {
-        x = x * 1103515245u + 12345u;
-        c = static_cast<char>((x >> 16) & 0x7F);
-    }
-    return s;
-}
 
 class PrinterRig {
 public:

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/File.h"
-#include "download/PrinterRig.h"
+#include "integration/PrinterRig.h"
 #include "script/ScriptState.h"
 
 namespace posbench {
@@ -85,10 +85,6 @@ protected:
 
 TEST_P(FlashDownloadTest, OneMebibyteAndAHundredBytesIn17Sectors) {
     FlashCompletely(1048576 + 100, "0x1F", 17);
-}
-
-TEST_P(FlashDownloadTest, TwoAndAHalfSectorsAreWrittenAsThree) {
-    FlashCompletely(163840, "0x07", 3);
 }
 
 TEST_P(FlashDownloadTest, TopSector3FIsRefusedBeforeTheFlashIsErased) {

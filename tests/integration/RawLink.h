@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "support/PrinterBytes.h"
+
 namespace posbench::test {
 
 class RawLink {
@@ -110,43 +112,6 @@ private:
     bool ended_ = false;
 };
 
-inline std::string Hex(const char* pairs) {
-    std::string out;
-    unsigned v = 0;
-    int digits = 0;
-    for (const char* p = pairs; *p; ++p) {
-        const char c = *p;
-        if (c == ' ') continue;
-        v = v * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-        if (++digits == 2) {
-            out += static_cast<char>(v);
-            v = 0;
-            digits = 0;
-        }
-    }
-    return out;
-}
-
-// The text the tool shows for a reply: bytes outside 32..127 as " (xx) ".
-inline std::string ResponseText(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char c : bytes) {
-        if (c >= 32 && c <= 127) {
-            text += static_cast<char>(c);
-        } else {
-            text += " (";
-            text += digits[c >> 4];
-            text += digits[c & 15];
-            text += ") ";
-        }
-    }
-    return text;
-}
-
-// The version number the tool reads from a six-byte version reply.
-inline std::string VersionOf(const std::string& reply) { return ResponseText(reply).substr(6, 4); }
-
 // Writes image to flash the way the tool does: download mode, top sector, erase, then each
 // sector's 256-byte blocks (padded with FF past the end of image). Returns "" when every
 // answer was good, else which step failed and what came back.
@@ -174,6 +139,18 @@ inline std::string FlashOver(RawLink& link, const std::string& image, int sector
         }
     }
     return "";
+}
+
+// Waits (bounded) until a line of the printer's log (see --log) contains text.
+inline bool WaitForLog(const std::string& path, const std::string& text, int timeoutMs = 3000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);)
+            if (line.find(text) != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 // CPU time (user + system) a process has used so far, from /proc/PID/stat.

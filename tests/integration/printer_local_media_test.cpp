@@ -6,7 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "printer/RawLink.h"
+#include "integration/RawLink.h"
 #include "support/SimPrinter.h"
 #include "support/TestSupport.h"
 
@@ -48,7 +48,7 @@ TEST(PrinterPtyTest, AnswersAcrossSessionsAndTidiesUp) {
 TEST(PrinterPtyTest, FlashesAndHangsUpOnReset) {
     ScratchDir dir;
     const std::string com = dir / "com1";
-    SimPrinter printer({"--pty", com, "--flash", dir / "flash", "--reset-ms", "300"});
+    SimPrinter printer({"--pty", com, "--flash", dir / "flash", "--reset-ms", "300", "--log", dir / "log"});
     RawLink link = RawLink::Pty(com);
     std::string image(40000, '\0');
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 31);
@@ -58,8 +58,8 @@ TEST(PrinterPtyTest, FlashesAndHangsUpOnReset) {
     RawLink again = RawLink::Pty(com);
     ASSERT_TRUE(again.Valid());
     again.Write(Hex("1D 04 01"));
-    EXPECT_EQ(again.Read(1, 300), "") << "answered while restarting";
-    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(again.Read(1, 100), "") << "answered while restarting";
+    ASSERT_TRUE(WaitForLog(dir / "log", "ready again"));
     again.Write(Hex("1D 04 01"));
     EXPECT_EQ(again.Read(1), Hex("12"));
     image.resize(65536, '\xFF');
@@ -89,16 +89,14 @@ TEST(PrinterFifoTest, FlashNakResetAndImage) {
     ScratchDir dir;
     const std::string usb = dir / "usb";
     const std::string image(600, 'm');
-    SimPrinter printer({"--fifo", usb, "--reset-ms", "300", "--fault", "nak-block=2",
+    SimPrinter printer({"--fifo", usb, "--reset-ms", "300", "--fault", "nak-block=2", "--log", dir / "log",
                         "--image", dir.Write("img", image)});
     RawLink link = RawLink::Fifo(usb);
     EXPECT_EQ(FlashOver(link, std::string(300, 'f'), 1), "block 2 answered  (15) ");
 
     link.Write(Hex("1D FF 1D 04 01"));
-    EXPECT_EQ(link.Read(1, 200), "");
-    link.Write(Hex("1D 04 01"));
-    EXPECT_EQ(link.Read(1, 200), "") << "answered while restarting";
-    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(link.Read(1, 100), "") << "answered while restarting";
+    ASSERT_TRUE(WaitForLog(dir / "log", "ready again"));
     link.Write(Hex("1D 69 49 00 01"));
     std::string got = link.Read(14 + 256);
     ASSERT_EQ(got.size(), 270u);

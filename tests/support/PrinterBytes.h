@@ -1,0 +1,57 @@
+#pragma once
+// Bytes as the printer tests write and read them: hex pairs, the tool's reply text, and
+// deterministic filler that differs from block to block and from FF.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace posbench::test {
+
+inline std::string Hex(const char* pairs) {
+    std::string out;
+    unsigned v = 0;
+    int digits = 0;
+    for (const char* p = pairs; *p; ++p) {
+        const char c = *p;
+        if (c == ' ') continue;
+        v = v * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+        if (++digits == 2) {
+            out += static_cast<char>(v);
+            v = 0;
+            digits = 0;
+        }
+    }
+    return out;
+}
+
+// The text the tool shows for a reply: bytes outside 32..127 as " (xx) ".
+inline std::string ResponseText(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned char c : bytes) {
+        if (c >= 32 && c <= 127) {
+            text += static_cast<char>(c);
+        } else {
+            text += " (";
+            text += digits[c >> 4];
+            text += digits[c & 15];
+            text += ") ";
+        }
+    }
+    return text;
+}
+
+// The version number the tool reads from a six-byte version reply.
+inline std::string VersionOf(const std::string& reply) { return ResponseText(reply).substr(6, 4); }
+
+inline std::string Pattern(std::size_t n, unsigned seed = 7) {
+    std::string s(n, '\0');
+    uint32_t x = seed;
+    for (auto& c : s) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>((x >> 16) & 0x7F);
+    }
+    return s;
+}
+
+}  // namespace posbench::test
