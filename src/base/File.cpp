@@ -32,8 +32,6 @@ namespace {
 
 // Large enough that reading a firmware image byte by byte stays in memory most of the time.
 constexpr std::size_t kFileBuffer = 64 * 1024;
-// Longest single sleep of WaitFileTime, so a cancel or a timer is served promptly.
-constexpr int32_t kWaitSlice = 5;
 
 struct FileCloser {
     void operator()(std::FILE* fp) const { std::fclose(fp); }
@@ -43,6 +41,9 @@ struct OpenHandle {
     std::unique_ptr<std::FILE, FileCloser> fp;
     int16_t mode = 0;
     std::string name;
+    // A read handle's length, taken once at the open: asking the file again (fflush, fstat)
+    // would throw away stdio's buffer and make a download read its file once per piece.
+    int64_t readLength = -1;
 };
 
 std::array<OpenHandle, kMaxFileHandles + 1>& Handles() {
@@ -219,14 +220,13 @@ bool WaitFileTime(int16_t port, int32_t ms) {
     try {
         const bool& abort = gbDlAbort(port);  // an unknown port fails before any waiting
         const uint32_t end = TickCount() + static_cast<uint32_t>(ms);
+        DoEvents();
         while (true) {
             const uint32_t now = TickCount();
             if (TickReached(now, end)) return true;
             if (abort) return false;
-            DoEvents();
-            // Sleep until a notice arrives or a short slice passes, never past the deadline.
-            const int32_t remaining = static_cast<int32_t>(end - now);
-            WaitEvents(std::chrono::milliseconds(std::min(remaining, kWaitSlice)));
+            // Asleep until the deadline, a notice (a cancel wakes the pump) or a timer due.
+            WaitEvents(std::chrono::milliseconds(static_cast<int32_t>(end - now)));
         }
     } catch (...) {
         Display(ErrorLine("Interanl Wait File Time Ok ", CurrentRuntimeError(), ": "));
@@ -284,7 +284,13 @@ bool OpenFile(const std::string& name, int16_t mode) {
             Raise(OpenErrorNumber(errno));
         }
         std::setvbuf(fp.get(), nullptr, _IOFBF, kFileBuffer);
-        Handles()[giFileNum] = OpenHandle{std::move(fp), mode, name};
+        int64_t readLength = -1;
+        if (IsReadMode(mode)) {
+            struct stat st{};
+            if (::fstat(::fileno(fp.get()), &st) != 0) Raise(err::DeviceIoError);
+            readLength = st.st_size;
+        }
+        Handles()[giFileNum] = OpenHandle{std::move(fp), mode, name, readLength};
         gsFileName = name;
         return true;
     } catch (...) {
@@ -360,7 +366,9 @@ bool FileEOF(int16_t handle) {
 }
 
 int32_t FileLen(int16_t handle) {
-    std::FILE* fp = Open(handle).fp.get();
+    const OpenHandle& h = Open(handle);
+    if (h.readLength >= 0) return ToLong(h.readLength);
+    std::FILE* fp = h.fp.get();
     if (std::fflush(fp) != 0) Raise(err::DeviceIoError);
     struct stat st{};
     if (::fstat(::fileno(fp), &st) != 0) Raise(err::DeviceIoError);
@@ -389,6 +397,15 @@ std::string ReadBytes(int16_t handle, int32_t count) {
         CheckRead(fp);
         Raise(err::InputPastEndOfFile);
     }
+    return bytes;
+}
+
+std::string ReadUpTo(int16_t handle, int32_t count) {
+    std::FILE* fp = Reader(handle);
+    if (count < 0) Raise(err::InvalidProcedureCall);
+    std::string bytes(static_cast<std::size_t>(count), '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), fp));
+    CheckRead(fp);
     return bytes;
 }
 

@@ -106,10 +106,13 @@ void CloseAllFiles();
 bool LineInput(int16_t handle, std::string& line);
 // True when no byte is left to read (always true for the write modes).
 bool FileEOF(int16_t handle);
-// Length of the file in bytes.
+// Length of the file in bytes; for a read handle, its length when it was opened.
 int32_t FileLen(int16_t handle);
 // Exactly count bytes from the current position (62 when fewer remain, nothing consumed).
 std::string ReadBytes(int16_t handle, int32_t count);
+// Up to count bytes from the current position, fewer at the end of the file. Asks the file
+// nothing else, so that reading a file piece by piece stays within stdio's buffer.
+std::string ReadUpTo(int16_t handle, int32_t count);
 // The next byte (62 at the end of the file).
 uint8_t ReadByte(int16_t handle);
 // Current 0-based byte offset, and moving it (reads only; appends always go to the end).

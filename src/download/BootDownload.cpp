@@ -56,14 +56,14 @@ bool RunSteps(int16_t port, DownloadRecord& rec) {
         switch (rec.step) {
             case step::Head:
                 rec.step = step::Second;
-                if (!ReadPiece(rec.fileNumber, kHeadBytes, gsOutData)) return AbortStep(port, rec);
+                if (!ReadPiece(rec, kHeadBytes, gsOutData)) return AbortStep(port, rec);
                 ++rec.piecesDone;
                 ReportPieces(port, rec);
                 return true;
             case step::Second:
                 WaitFileTime(port, 100);
                 rec.step = step::Pause;
-                if (!ReadPiece(rec.fileNumber, kSecondBytes, gsOutData)) {
+                if (!ReadPiece(rec, kSecondBytes, gsOutData)) {
                     Display(gsFileErr);
                     return AbortStep(port, rec);
                 }

@@ -1,6 +1,5 @@
 #include "download/DownloadSupport.h"
 
-#include <algorithm>
 
 #include "base/Display.h"
 #include "base/File.h"
@@ -97,10 +96,10 @@ bool CallStepMachine(int16_t port, bool& abort, const std::string& fileName,
     }
 }
 
-bool ReadPiece(int16_t handle, int32_t count, std::string& bytes) {
+bool ReadPiece(DownloadRecord& rec, int32_t count, std::string& bytes) {
     try {
-        const int32_t left = FileLen(handle) - FilePosition(handle);
-        bytes = ReadBytes(handle, std::clamp(left, 0, count));
+        bytes = ReadUpTo(rec.fileNumber, count);
+        rec.bytesRead += static_cast<int64_t>(bytes.size());
         return true;
     } catch (...) {
         gsFileErr = ErrorLine("Get Binary Char Error: ", CurrentRuntimeError(), ": ");
@@ -112,7 +111,7 @@ bool ReadPiece(int16_t handle, int32_t count, std::string& bytes) {
 Piece NextPiece(DownloadRecord& rec, bool lastMayBeFull, std::string& bytes) {
     const bool full =
         lastMayBeFull ? rec.sentCount < rec.fileSize : rec.sentCount <= rec.fileSize;
-    if (!ReadPiece(rec.fileNumber, kPieceSize, bytes)) return Piece::Failed;
+    if (!ReadPiece(rec, kPieceSize, bytes)) return Piece::Failed;
     if (!bytes.empty()) ++rec.piecesDone;
     if (!full) return Piece::Last;
     rec.sentCount += kPieceSize;
@@ -120,7 +119,7 @@ Piece NextPiece(DownloadRecord& rec, bool lastMayBeFull, std::string& bytes) {
 }
 
 void ReportPieces(int16_t port, const DownloadRecord& rec) {
-    ReportProgress(port, rec.what, FilePosition(rec.fileNumber), rec.fileSize, rec.piecesDone,
+    ReportProgress(port, rec.what, rec.bytesRead, rec.fileSize, rec.piecesDone,
                    rec.piecesTotal);
 }
 

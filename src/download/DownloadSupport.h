@@ -23,6 +23,7 @@ struct DownloadRecord {
     std::string what;        // kind and name, for progress
     int64_t piecesDone = 0;
     int64_t piecesTotal = 0;
+    int64_t bytesRead = 0;   // the file's position, kept here rather than asked for per piece
 };
 
 // Ten records, indexed by port number minus one (only 1..6 are ever used).
@@ -84,9 +85,9 @@ struct StepMachine {
 bool CallStepMachine(int16_t port, bool& abort, const std::string& fileName,
                      const StepMachine& machine);
 
-// Up to count bytes from the current position (fewer at the end of the file). False with
-// gsFileErr when the file cannot be read.
-bool ReadPiece(int16_t handle, int32_t count, std::string& bytes);
+// Up to count bytes from the current position of the record's file (fewer at its end). False
+// with gsFileErr when the file cannot be read.
+bool ReadPiece(DownloadRecord& rec, int32_t count, std::string& bytes);
 
 // The next piece of a body sent in pieces of kPieceSize after the file's current position. While
 // a full piece is left (with `lastMayBeFull`, a full piece that is not the file's last) it is

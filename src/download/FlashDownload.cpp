@@ -1,6 +1,7 @@
 // Flash firmware download: enter download mode, query the top sector, erase, then for each
 // 64 KiB sector select it and write it in 256 blocks of 256 bytes, each header followed by its
-// data and acknowledged; finally reset the printer.
+// data and acknowledged; finally reset the printer. A block's header and its data leave in one
+// write: nothing is awaited between them, and one write wakes the printer once per block.
 #include <algorithm>
 
 #include "base/Display.h"
@@ -22,14 +23,15 @@ constexpr int32_t kBlocksPerSector = kSectorSize / kPieceSize;
 constexpr int32_t kMinFlashFile = 100;
 constexpr int64_t kMaxSectors = 255;
 constexpr char kErased = '\xFF';
+constexpr std::size_t kBlockHeader = 6;  // 1D 11, the offset low and high, the length 00 01
 
 namespace step {
 constexpr int16_t EnterDownload = 1;
 constexpr int16_t QueryTop = 2;
 constexpr int16_t Erase = 3;
 constexpr int16_t SelectSector = 4;
-constexpr int16_t BlockHeader = 5;
-constexpr int16_t BlockData = 6;
+constexpr int16_t BlockHeader = 5;  // the next block is announced
+constexpr int16_t BlockData = 6;    // the announced block is sent, header and data
 constexpr int16_t Close = 7;
 constexpr int16_t Abort = 8;
 }  // namespace step
@@ -43,6 +45,7 @@ struct FlashRecord {
     uint8_t currentSector = 0;   // next sector to select
     int32_t sectorOffset = 0;    // bytes of the current sector already announced
     int64_t blocksDone = 0;      // acknowledged data blocks, for progress
+    int32_t filePosition = 0;    // kept here: asking the file would cost a system call a block
     std::string what;            // "Flash " and the bare file name, for progress
 };
 
@@ -112,18 +115,30 @@ bool Start(int16_t port, FlashRecord& rec, const std::string& fileName) {
     return true;
 }
 
-// The data of the block just announced, read from its own place in the file so that a repeated
-// step sends the same bytes again; the part past the end of the file reads as erased flash.
-std::string BlockData(const FlashRecord& rec) {
-    const int64_t at =
-        int64_t{rec.currentSector - 1} * kSectorSize + rec.sectorOffset - kPieceSize;
-    std::string block;
+// The block just announced, header and data, built from its own place in the file so that a
+// repeated step sends the same bytes again; the part past the end of the file reads as erased
+// flash.
+std::string Block(FlashRecord& rec) {
+    const int32_t offset = rec.sectorOffset - kPieceSize;  // within the sector
+    std::string block = "\x1D\x11";
+    block += static_cast<char>(offset % 256);
+    block += static_cast<char>(offset / 256);
+    block += std::string("\x00\x01", 2);
+    const int64_t at = int64_t{rec.currentSector - 1} * kSectorSize + offset;
     if (at >= 0 && at < rec.fileSize) {
-        const auto offset = static_cast<int32_t>(at);
-        if (FilePosition(rec.fileNumber) != offset) SeekFile(rec.fileNumber, offset);
-        block = ReadBytes(rec.fileNumber, std::min(kPieceSize, rec.fileSize - offset));
+        const auto fileOffset = static_cast<int32_t>(at);
+        if (rec.filePosition != fileOffset) {
+            SeekFile(rec.fileNumber, fileOffset);
+            rec.filePosition = fileOffset;
+        }
+        const int32_t count = std::min(kPieceSize, rec.fileSize - fileOffset);
+        const std::string data = ReadUpTo(rec.fileNumber, count);
+        rec.filePosition += static_cast<int32_t>(data.size());
+        // A file cut short since it was opened.
+        if (static_cast<int32_t>(data.size()) != count) Raise(err::InputPastEndOfFile);
+        block += data;
     }
-    block.resize(kPieceSize, kErased);
+    block.resize(kBlockHeader + kPieceSize, kErased);
     return block;
 }
 
@@ -168,15 +183,11 @@ bool RunSteps(int16_t port, FlashRecord& rec) {
                     DoEvents();
                     break;
                 }
-                gsOutData = "\x1D\x11";
-                gsOutData += static_cast<char>(rec.sectorOffset % 256);
-                gsOutData += static_cast<char>(rec.sectorOffset / 256);
-                gsOutData += std::string("\x00\x01", 2);
                 rec.sectorOffset += kPieceSize;
                 rec.step = step::BlockData;
-                return true;
+                [[fallthrough]];
             case step::BlockData:
-                gsOutData = BlockData(rec);
+                gsOutData = Block(rec);
                 // The last block of a sector is read to its count; the others may end early.
                 WantAnswer(rec.sectorOffset >= kSectorSize ? STOP_R_NUM : STOP_R_WAIT);
                 return true;
