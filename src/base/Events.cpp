@@ -11,6 +11,8 @@
 #include <mutex>
 #include <vector>
 
+#include "base/Tick.h"
+
 namespace posbench {
 namespace {
 
@@ -30,6 +32,14 @@ Queue& TheQueue() {
 std::function<void()>& WindowPump() {
     static std::function<void()> pump;
     return pump;
+}
+
+std::chrono::milliseconds gWindowSlice{0};
+constexpr std::chrono::milliseconds kDrivenClockSlice{5};
+
+std::function<std::chrono::milliseconds()>& TimerDue() {
+    static std::function<std::chrono::milliseconds()> due;
+    return due;
 }
 
 // Descriptors armed for one wake-up of WaitEventsOrInput (user-interface thread only).
@@ -74,6 +84,11 @@ void Wait(std::chrono::milliseconds maxWait, bool watchInput) {
     fds.push_back({q.wakeFd, POLLIN, 0});
     if (watchInput)
         for (int fd : Watched()) fds.push_back({fd, POLLIN, 0});
+    if (auto& due = TimerDue()) maxWait = std::min(maxWait, due());
+    if (gWindowSlice.count() > 0) maxWait = std::min(maxWait, gWindowSlice);
+    // A driven clock moves only when its driver runs, so a real sleep is kept short.
+    if (ClockIsDriven()) maxWait = std::min(maxWait, kDrivenClockSlice);
+    maxWait = std::clamp(maxWait, std::chrono::milliseconds{0}, std::chrono::milliseconds{1 << 30});
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + maxWait;
     for (;;) {
@@ -114,6 +129,12 @@ void DoEvents() {
 }
 
 void SetWindowPump(std::function<void()> pump) { WindowPump() = std::move(pump); }
+
+void SetWindowSlice(std::chrono::milliseconds slice) { gWindowSlice = slice; }
+
+void SetTimerDue(std::function<std::chrono::milliseconds()> untilDue) {
+    TimerDue() = std::move(untilDue);
+}
 
 void WaitEvents(std::chrono::milliseconds maxWait) { Wait(maxWait, false); }
 

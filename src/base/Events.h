@@ -20,6 +20,15 @@ void DoEvents();
 // The window system's own pump (Qt's processEvents, nothing for the CLI); empty to remove.
 void SetWindowPump(std::function<void()> pump);
 
+// The longest sleep of a wait while a window system shares the thread and sees its own events
+// only when the window pump runs (zero, the default: a wait sleeps as long as it was asked).
+void SetWindowSlice(std::chrono::milliseconds slice);
+
+// The time until the program's next timer is due (link recovery, the main tick), which bounds
+// every wait below, so that a timer fires on its deadline however long the wait asked for; the
+// window pump runs it. Empty to remove (then only maxWait bounds a wait).
+void SetTimerDue(std::function<std::chrono::milliseconds()> untilDue);
+
 // Idle path: block up to maxWait until a notice is posted or WakeEvents is called, then
 // DoEvents. Lets a loop with nothing to do sleep instead of spinning a core.
 void WaitEvents(std::chrono::milliseconds maxWait);

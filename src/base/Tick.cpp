@@ -18,4 +18,6 @@ uint32_t TickCount() {
 
 void SetClockHook(std::function<uint32_t()> hook) { Hook() = std::move(hook); }
 
+bool ClockIsDriven() { return static_cast<bool>(Hook()); }
+
 }  // namespace posbench

@@ -11,6 +11,8 @@ uint32_t TickCount();
 
 // Replace the clock (tests); an empty function restores the real one.
 void SetClockHook(std::function<uint32_t()> hook);
+// True while a hook drives the clock: real time then says nothing about when a deadline comes.
+bool ClockIsDriven();
 
 // True once the tick has reached or passed deadline, correct across the 32-bit wrap.
 inline bool TickReached(uint32_t now, uint32_t deadline) {

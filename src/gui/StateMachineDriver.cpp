@@ -24,6 +24,7 @@ StateMachineDriver::StateMachineDriver(QObject* parent) : QObject(parent) {
 StateMachineDriver::~StateMachineDriver() {
     SetInputWatchObserver(nullptr);
     SetWindowPump(nullptr);
+    SetWindowSlice(std::chrono::milliseconds{0});
 }
 
 void StateMachineDriver::Start() {
@@ -32,6 +33,8 @@ void StateMachineDriver::Start() {
         QCoreApplication::processEvents();
         --gPumpDepth;
     });
+    // The engine's own waits see the window's events only through the pump.
+    SetWindowSlice(kEngineWaitSlice);
     const int pumpFd = EventPumpFd();
     if (pumpFd >= 0 && !pumpNotifier_) {
         pumpNotifier_ = new QSocketNotifier(pumpFd, QSocketNotifier::Read, this);

@@ -21,6 +21,8 @@ namespace posbench::gui {
 class StateMachineDriver : public QObject {
 public:
     static constexpr std::chrono::milliseconds kIdleBeat{20};
+    // Longest sleep of an engine wait (a download's pause, WriteReadOk) between window pumps.
+    static constexpr std::chrono::milliseconds kEngineWaitSlice{5};
 
     explicit StateMachineDriver(QObject* parent = nullptr);
     ~StateMachineDriver() override;

@@ -26,13 +26,17 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kIdleWait{5};  // nothing to do: unsolicited serial data seen within this
+// A wait blind to input (the desktop program's timer when it has no pump descriptor) polls an
+// idle port for unsolicited data this often.
+constexpr milliseconds kIdleWait{5};
 // A write draining the driver's output queue: nothing wakes the loop when it empties.
 constexpr milliseconds kPollWait{1};
-// A read waiting for its bytes, in a wait that their arrival ends (a reader thread's notice, or
-// the line's watched descriptor): the bound only limits how late a timeout is noticed. A wait
-// blind to input (the desktop program's timer) polls a read at kPollWait.
-constexpr milliseconds kReadWait = kIdleWait;
+// In a wait that a read's bytes end (a reader thread's notice, or the line's watched
+// descriptor), these bounds only limit how late a time-out that the engine does not keep
+// itself (a device's own read time-out) is noticed. The engine's own deadlines (a delay's end,
+// a read's silence) end the wait on time. A wait blind to input polls a read at kPollWait.
+constexpr milliseconds kReadWait{250};
+constexpr milliseconds kIdleInputWait{1000};
 
 // What a port's step did, in rising order of urgency for the loop.
 enum class Activity { Idle, Delaying, Awaiting, Polling, Progress };
@@ -44,7 +48,7 @@ enum class Step { None, Write, StartRead, Read, FileDl, FlashDl, BootDl, Unsolic
 int32_t giPassCounter = 10;
 std::atomic<bool> gbEndRequested{false};
 milliseconds gNextWait = kIdleWait;
-milliseconds gNextInputWait = kIdleWait;
+milliseconds gNextInputWait = kIdleInputWait;
 
 // Signed distance from deadline to now, correct across the 32-bit wrap of the tick count.
 int32_t PastDeadline(int32_t deadline) {
@@ -344,17 +348,28 @@ Activity ServePort(int16_t port) {
     return activity;
 }
 
-milliseconds WaitFor(Activity busiest, int32_t nearestDelayMs, bool inputWakes) {
-    const milliseconds delayWait{
-        std::clamp<int32_t>(nearestDelayMs, 1, static_cast<int32_t>(kIdleWait.count()))};
+// The wait after a pass: nearest is the time to the earliest of the engine's own deadlines.
+milliseconds WaitFor(Activity busiest, milliseconds nearest, bool inputWakes) {
     switch (busiest) {
         case Activity::Progress: return milliseconds{0};
         case Activity::Polling: return kPollWait;
-        case Activity::Awaiting: return inputWakes ? std::min(kReadWait, delayWait) : kPollWait;
-        case Activity::Delaying: return delayWait;
+        case Activity::Awaiting: return inputWakes ? std::min(kReadWait, nearest) : kPollWait;
+        case Activity::Delaying: return std::min(inputWakes ? kIdleInputWait : kIdleWait, nearest);
         case Activity::Idle: break;
     }
-    return kIdleWait;
+    return std::min(inputWakes ? kIdleInputWait : kIdleWait, nearest);
+}
+
+// Time until the port's next deadline that a pass must see: the end of a delay, or the silence
+// limit of a read that has started receiving. Past or due deadlines give 1 ms: PastDeadline
+// must be above zero for the step to act.
+milliseconds UntilDeadline(int16_t port) {
+    milliseconds until = milliseconds::max();
+    const PortState& st = gPortState(port);
+    if (gbDelay(port)) until = std::min(until, milliseconds{-PastDeadline(st.DelayUntil) + 1});
+    if (gbTimeoutOn(port) && !st.TimeFirstChar)
+        until = std::min(until, milliseconds{-PastDeadline(st.Deadline) + 1});
+    return std::max(until, milliseconds{1});
 }
 
 }  // namespace
@@ -374,20 +389,19 @@ void StateMachineInit() {
     }
     giPassCounter = 10;
     gNextWait = kIdleWait;
-    gNextInputWait = kIdleWait;
+    gNextInputWait = kIdleInputWait;
 }
 
 bool StateMachinePass() {
     Activity busiest = Activity::Idle;
-    int32_t nearestDelay = static_cast<int32_t>(kIdleWait.count());
+    milliseconds nearest = milliseconds::max();
     for (int16_t p = 1; p <= kMaxPorts; ++p) {
         const Activity activity = ServePort(p);
-        if (activity == Activity::Delaying)
-            nearestDelay = std::min(nearestDelay, -PastDeadline(gPortState(p).DelayUntil) + 1);
+        nearest = std::min(nearest, UntilDeadline(p));
         busiest = std::max(busiest, activity);
     }
-    gNextWait = WaitFor(busiest, nearestDelay, false);
-    gNextInputWait = WaitFor(busiest, nearestDelay, true);
+    gNextWait = WaitFor(busiest, nearest, false);
+    gNextInputWait = WaitFor(busiest, nearest, true);
     if (--giPassCounter < 1) {
         giPassCounter = giEventPasses;
         DoEvents();
@@ -421,7 +435,7 @@ void ResetStateMachineGlobals() {
     giPassCounter = 10;
     gbEndRequested.store(false);
     gNextWait = kIdleWait;
-    gNextInputWait = kIdleWait;
+    gNextInputWait = kIdleInputWait;
 }
 
 bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port) {
@@ -531,6 +545,7 @@ void Cancel() {
     }
     gbBlockArmed = false;
     gbAckMode = false;
+    WakeEvents();  // a download's pause asleep in its wait ends now, not at its deadline
 }
 
 }  // namespace posbench

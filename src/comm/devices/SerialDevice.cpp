@@ -153,8 +153,13 @@ bool clsRS232::DataAvailable() {
     try {
         mstrLastError.clear();
         bool appended = false;
-        if (!CollectRead(appended)) return false;
+        // The line is watched while it waits, so that an idle loop sleeps until bytes come.
+        if (!CollectRead(appended)) {
+            mPort.AwaitRead();
+            return false;
+        }
         bool restarted = StartInput(NextReadSize());
+        if (restarted) mPort.AwaitRead();
         return appended && restarted;
     } catch (...) {
         mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
