@@ -1,5 +1,8 @@
 #include "app/LinkRecovery.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "base/Display.h"
 #include "base/RuntimeError.h"
 #include "base/StringOps.h"
@@ -76,25 +79,46 @@ void LinkRecovery::InitializeTimeout(int16_t port, long ms) {
     }
     deadline_(port) = TickCount() + static_cast<uint32_t>(ms);
     armed_(port) = true;
+    if (armedHook_) armedHook_();
 }
 
 void LinkRecovery::Poll() {
+    if (inTick_) return;
     const uint32_t now = TickCount();
-    if (inTick_ || !TickReached(now, nextTick_)) return;
-    nextTick_ = now + kMainTickMs;
-    MainTimerTick();
+    if (TickReached(now, nextTick_)) {
+        nextTick_ = now + kMainTickMs;
+        MainTimerTick();
+    } else {
+        RunExpired();
+    }
 }
 
-uint32_t LinkRecovery::UntilNextTick() const {
-    const int32_t left = static_cast<int32_t>(nextTick_ - TickCount());
+namespace {
+uint32_t Until(uint32_t deadline, uint32_t now) {
+    const int32_t left = static_cast<int32_t>(deadline - now);
     return left > 0 ? static_cast<uint32_t>(left) : 0;
 }
+}  // namespace
 
-void LinkRecovery::MainTimerTick() {
+uint32_t LinkRecovery::UntilNextTick() const { return Until(nextTick_, TickCount()); }
+
+uint32_t LinkRecovery::UntilDeadline() const {
+    if (inTick_) return kMainTickMs;
+    const uint32_t now = TickCount();
+    uint32_t until = UINT32_MAX;
+    for (int16_t p = 1; p <= kMaxPorts; ++p)
+        if (armed_(p)) until = std::min(until, Until(deadline_(p), now));
+    return until;
+}
+
+uint32_t LinkRecovery::UntilDue() const {
+    return std::min(inTick_ ? kMainTickMs : UntilNextTick(), UntilDeadline());
+}
+
+void LinkRecovery::RunExpired() {
     if (inTick_) return;
     TickGuard guard(inTick_);
     try {
-        if (tickHook_) tickHook_();
         for (int16_t p = 1; p <= kMaxPorts; ++p) {
             if (armed_(p) && TickReached(TickCount(), deadline_(p))) {
                 armed_(p) = false;
@@ -104,6 +128,20 @@ void LinkRecovery::MainTimerTick() {
     } catch (...) {
         Display(ErrorLine("Timer Error ", CurrentRuntimeError(), ": "));
     }
+}
+
+void LinkRecovery::MainTimerTick() {
+    if (inTick_) return;
+    {
+        TickGuard guard(inTick_);
+        try {
+            if (tickHook_) tickHook_();
+        } catch (...) {
+            Display(ErrorLine("Timer Error ", CurrentRuntimeError(), ": "));
+            return;
+        }
+    }
+    RunExpired();
 }
 
 bool LinkRecovery::InProgress(int16_t port) const {

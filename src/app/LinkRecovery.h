@@ -23,10 +23,20 @@ public:
     // (a close is due at expiry); later calls only move the deadline.
     void InitializeTimeout(int16_t port, long ms);
 
-    // The 500 ms tick when it is due (at most one per call; a late tick is not repeated).
+    // The 500 ms tick when it is due (at most one per call; a late tick is not repeated), and
+    // between ticks any port whose deadline has come: a timer fires on time, not at the tick.
     void Poll();
     // Milliseconds until the next tick is due (0 when it is due now).
     uint32_t UntilNextTick() const;
+    // Milliseconds until the earliest port deadline (0 when one has passed, UINT32_MAX when no
+    // port is armed). Inside the tick, whose pumps cannot run it again, a tick's length.
+    uint32_t UntilDeadline() const;
+    // Milliseconds until Poll has something to run: the next tick or the earliest deadline.
+    uint32_t UntilDue() const;
+    // Every armed port whose deadline has passed is disarmed and cleaned up (not re-entrant).
+    void RunExpired();
+    // Called whenever a port's timer is armed, for a window that schedules its own wake-up.
+    void SetArmedHook(std::function<void()> hook) { armedHook_ = std::move(hook); }
 
     // The tick itself: every armed port whose deadline has passed is disarmed and cleaned up.
     // Also calls the per-tick hook (the clock label of the desktop window). Re-entrant calls (a
@@ -56,6 +66,7 @@ private:
     uint32_t nextTick_;
     bool inTick_ = false;
     std::function<void()> tickHook_;
+    std::function<void()> armedHook_;
 };
 
 // Settle time after recovery has closed a link: how long the printer needs before it listens

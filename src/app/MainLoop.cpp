@@ -44,9 +44,11 @@ bool PortHasWork(int16_t port) {
 void InstallTimerPump(LinkRecovery* timers) {
     if (timers == nullptr) {
         SetWindowPump(nullptr);
+        SetTimerDue(nullptr);
         return;
     }
     SetWindowPump([timers] { timers->Poll(); });
+    SetTimerDue([timers] { return std::chrono::milliseconds(timers->UntilDue()); });
 }
 
 void RunMainLoop(LinkRecovery& timers, const std::function<bool()>& keepRunning) {
@@ -54,7 +56,7 @@ void RunMainLoop(LinkRecovery& timers, const std::function<bool()>& keepRunning)
         StateMachinePass();
         timers.Poll();
         const auto wait = std::min(StateMachineInputWait(),
-                                   std::chrono::milliseconds(timers.UntilNextTick()));
+                                   std::chrono::milliseconds(timers.UntilDue()));
         if (wait.count() > 0) WaitEventsOrInput(wait);
     }
 }

@@ -25,12 +25,13 @@ bool RunStartup(const std::function<void()>& createMainWindow);
 bool PortHasWork(int16_t port);
 
 // Lets every event pump (the main loop's waits, and the waits inside downloads and port
-// reopens) run the 500 ms tick when it is due. Pass nullptr to remove.
+// reopens) run the 500 ms tick and the link-recovery timers when they are due, and ends every
+// wait in time for them. Pass nullptr to remove.
 void InstallTimerPump(LinkRecovery* timers);
 
 // The main loop: a state-machine pass, the tick when due, and a sleep in WaitEventsOrInput
-// when the pass made no progress (until the next poll, the next tick or a pending read's
-// bytes, whichever comes first), for as long as keepRunning answers true.
+// when the pass made no progress (until a notice, a pending read's bytes, the engine's next
+// deadline, or the next tick or recovery timer, whichever comes first), for as long as keepRunning answers true.
 void RunMainLoop(LinkRecovery& timers, const std::function<bool()>& keepRunning);
 
 }  // namespace posbench

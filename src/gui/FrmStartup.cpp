@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/MainLoop.h"
 #include "download/Downloads.h"
@@ -26,11 +27,26 @@ FrmStartup::FrmStartup(QWidget* parent) : QWidget(parent) {
     tmrMain_.setObjectName("tmrMain");
     tmrMain_.setInterval(static_cast<int>(kMainTickMs));
     connect(&tmrMain_, &QTimer::timeout, this, [this] { recovery_.MainTimerTick(); });
+
+    tmrRecovery_.setSingleShot(true);
+    tmrRecovery_.setTimerType(Qt::PreciseTimer);
+    connect(&tmrRecovery_, &QTimer::timeout, this, [this] {
+        recovery_.RunExpired();
+        ScheduleRecovery();
+    });
+    recovery_.SetArmedHook([this] { ScheduleRecovery(); });
 }
 
 FrmStartup::~FrmStartup() {
     tmrMain_.stop();
+    tmrRecovery_.stop();
     recovery_.SetTickHook(nullptr);
+    recovery_.SetArmedHook(nullptr);
+}
+
+void FrmStartup::ScheduleRecovery() {
+    if (recovery_.AnyInProgress())
+        tmrRecovery_.start(static_cast<int>(std::min<uint32_t>(recovery_.UntilDeadline(), 1u << 30)));
 }
 
 void FrmStartup::StartUp() {

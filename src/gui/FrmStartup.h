@@ -26,11 +26,13 @@ public:
 
 private:
     void StartUp();
+    void ScheduleRecovery();
 
     LinkRecovery recovery_;
     StateMachineDriver driver_;
     QTimer tmrStateMachine_;
     QTimer tmrMain_;
+    QTimer tmrRecovery_;  // a port's recovery deadline between ticks, so it fires on time
     std::unique_ptr<FrmMain> main_;
     bool startupOk_ = false;
 };

@@ -76,13 +76,13 @@ TEST_F(RecoveryTest, TcpLinkIsClosedAndReopenedAfterItsSettleTime) {
     timers.InitializeTimeout(1, 800);
     RunFor(700);
     EXPECT_TRUE(tcp.isOpen);
-    RunFor(600);  // the first tick at or past the deadline closes
+    RunFor(100);  // at its deadline, between two ticks
     EXPECT_FALSE(tcp.isOpen);
     EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, OFF");
     EXPECT_TRUE(timers.InProgress(1));
     EXPECT_TRUE(timers.LinkClosed(1));
 
-    RunFor(10500);
+    RunFor(10900);
     EXPECT_EQ(tcp.opens, 0);
     RunFor(1000);
     EXPECT_EQ(tcp.opens, 1);
@@ -131,6 +131,28 @@ TEST_F(RecoveryTest, UsbIsMarkedOffWithoutAClose) {
     EXPECT_EQ(usb.opens, 1);
     EXPECT_EQ(usb.openedWith, "USB, N");
     EXPECT_EQ(status.lines, (Lines{"USB, N open"}));
+}
+
+TEST_F(RecoveryTest, ATimerFiresOnItsDeadlineAndTheWaitsEndForIt) {
+    gsTCPAddress = "127.0.0.1";
+    FlakyDevice& tcp = Port("TCP, 127.0.0.1, ON", "TCP");
+    InstallTimerPump(&timers);
+    timers.InitializeTimeout(1, 800);
+    clock.Advance(799);
+    timers.Poll();  // the tick, a millisecond before the deadline
+    EXPECT_TRUE(tcp.isOpen);
+    EXPECT_EQ(timers.UntilDue(), 1u);
+    clock.Advance(1);
+    timers.Poll();
+    EXPECT_FALSE(tcp.isOpen);
+    // Every wait is bounded by the next timer: a long one returns at the tick.
+    SetClockHook(nullptr);
+    LinkRecovery real;
+    InstallTimerPump(&real);
+    const auto start = std::chrono::steady_clock::now();
+    WaitEvents(std::chrono::seconds(30));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    InstallTimerPump(nullptr);
 }
 
 TEST_F(RecoveryTest, StartupShowsTheFailureAfterTheWindowExists) {
