@@ -1,5 +1,7 @@
-// Engine loop figures: (a) CPU used by the state machine with six idle ports, (b) lines per
-// second of a [HEX] script written to posbench-printer over loopback and over a pseudo-terminal.
+// Engine loop figures: (a) CPU used and wake-ups of the state machine's thread with six ports
+// open on posbench-printer (one over TCP, five over pseudo-terminals) and nothing to do, (b)
+// lines per second of a [HEX] script written to posbench-printer over loopback and over a
+// pseudo-terminal. Run: posbench-bench-engine [idle-seconds] [lines]
 #include <sys/resource.h>
 
 #include <chrono>
@@ -33,19 +35,50 @@ double CpuSeconds() {
            static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
 }
 
+// The thread's voluntary context switches so far: each is a sleep that something ended.
+long WakeUps() {
+    std::ifstream status("/proc/thread-self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::atol(line.c_str() + 24);
+    return -1;
+}
+
 void IdleLoop(double seconds) {
     test::ResetAllGlobals();
-    // Six entries, all OFF: the loop visits every port each pass and finds nothing to do.
-    for (int n = 1; n <= 6; ++n) gsPortTable.push_back("COM" + std::to_string(n) + ", 115200, DTR, OFF");
-    giNumPorts = 6;
+    test::ScratchDir dir;
+    std::vector<std::unique_ptr<test::SimPrinter>> printers;
+    printers.push_back(std::make_unique<test::SimPrinter>(
+        std::vector<std::string>{"--listen", "127.0.0.1:0"}));
+    std::string ini = "[Communication]\nTCP=127.0.0.1:" + std::to_string(printers[0]->Port()) +
+                      ", ON\n";
+    std::string devices = "[Devices]\n";
+    for (int n = 1; n <= 5; ++n) {
+        const std::string com = "COM" + std::to_string(n);
+        printers.push_back(std::make_unique<test::SimPrinter>(
+            std::vector<std::string>{"--pty", dir / com}));
+        ini += com + "=115200,DTR,ON\n";
+        devices += com + "=" + printers.back()->Path() + "\n";
+    }
+    std::filesystem::create_directory(dir / "home");
+    gsProgramDir = dir / "home";
+    std::ofstream(dir / "home/Startup.ini") << ini << devices;
+    Startup();
+    if (!ConfigureDevices()) std::printf("idle loop: not every port opened: %s\n", gsCommErr.c_str());
     StateMachineInit();
+    // One pass to settle the ports (their first reads started), then the quiet measured.
+    RunStateMachine([n = 0]() mutable { return n++ < 3; });
     const double cpu0 = CpuSeconds();
+    const long wake0 = WakeUps();
     const auto end = Clock::now() + std::chrono::duration<double>(seconds);
     long passes = 0;
     RunStateMachine([&] { ++passes; return Clock::now() < end; });
     const double cpu = CpuSeconds() - cpu0;
-    std::printf("idle loop: %.1f s, %ld passes, CPU %.3f s = %.2f%% of one core\n", seconds,
-                passes, cpu, 100.0 * cpu / seconds);
+    const long wakes = WakeUps() - wake0;
+    std::printf("idle loop, %d ports open: %.1f s, %ld passes, %ld wake-ups = %.1f per second, "
+                "CPU %.3f s = %.3f%% of one core\n",
+                giNumPorts, seconds, passes, wakes, static_cast<double>(wakes) / seconds, cpu,
+                100.0 * cpu / seconds);
+    gcolDevices.Clear();
 }
 
 void HexScript(bool tcp, long lines) {

@@ -1,24 +1,37 @@
 // Flash download speed: 1 MiB written to posbench-printer through the engine (script, state
 // machine, device), against a minimal client that speaks the same protocol with plain blocking
-// I/O on the same kind of link: the floor this machine allows. Both are timed over the block
-// phase only, from the first acknowledged data block to the last, so the protocol's fixed
-// pauses (100 ms before the top-sector query, 1500 ms before the reset), which both sides must
-// honour equally, are left out of both figures. Run: posbench-bench-flash [tcp|pty|both]
+// I/O on the same kind of link (write the header, write the 256 bytes, read the answer): the
+// floor this machine allows. Both are timed over the block phase only, from the first
+// acknowledged data block to the last, so the protocol's fixed pauses (100 ms before the
+// top-sector query, 1500 ms before the reset), which both sides must honour equally, are left
+// out of both figures.
+//   posbench-bench-flash [tcp|pty|both] [RUNS]   RUNS paired runs per medium (5), medians
+//   posbench-bench-flash six                      six printers at once over TCP: six floor
+//                                                 clients, then six posbench-cli
 #include <fcntl.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <iterator>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/Views.h"
@@ -40,6 +53,21 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kImage = 1048576;
 constexpr int kSectors = 16;
 constexpr long kBlocks = kSectors * 256L;
+
+// CPU time of this process (the engine with its reader threads, or the minimal client).
+double CpuSeconds() {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+// Per acknowledged block: the time, and the CPU this process spent (which the load of the
+// machine moves far less than the time).
+struct PerBlock {
+    double seconds = 0;
+    double cpu = 0;
+};
 
 double Seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
@@ -68,17 +96,22 @@ class BlockClock : public IProgress {
 public:
     void DownloadProgress(int16_t, const std::string&, int64_t, int64_t, int64_t blocksDone,
                           int64_t) override {
-        if (blocksDone == 1) first = Clock::now();
+        if (blocksDone == 1) {
+            first = Clock::now();
+            cpuFirst = CpuSeconds();
+        }
         if (blocksDone > 0) last = Clock::now();
+        if (blocksDone == kBlocks) cpuLast = CpuSeconds();
         blocks = blocksDone;
     }
     void DownloadEnded(int16_t, bool okNow) override { ok = okNow; }
     Clock::time_point first, last;
+    double cpuFirst = 0, cpuLast = 0;
     int64_t blocks = 0;
     bool ok = false;
 };
 
-double EngineFlash(bool tcp, const std::string& image) {
+PerBlock EngineFlash(bool tcp, const std::string& image) {
     test::ResetAllGlobals();
     test::ScratchDir dir;
     RegisterDownloads();
@@ -115,7 +148,8 @@ double EngineFlash(bool tcp, const std::string& image) {
             why += "\n  printer: " + lines[i];
         throw std::runtime_error(why);
     }
-    return Seconds(clock.first, clock.last) / static_cast<double>(kBlocks - 1);
+    return {Seconds(clock.first, clock.last) / static_cast<double>(kBlocks - 1),
+            (clock.cpuLast - clock.cpuFirst) / static_cast<double>(kBlocks - 1)};
 }
 
 // The minimal client: blocking writes and reads of the same commands and pieces.
@@ -169,15 +203,21 @@ int OpenClientFd(bool tcp, const test::SimPrinter& printer) {
     return fd;
 }
 
-double MinimalFlash(bool tcp, const std::string& image) {
-    test::ScratchDir dir;
-    auto printer = StartPrinter(tcp, dir, "floor");
-    Link link(OpenClientFd(tcp, *printer));
+struct Span {
+    Clock::time_point first, last;
+    double cpuFirst = 0, cpuLast = 0;
+    long blocks = 0;
+    PerBlock Each() const {
+        return {Seconds(first, last) / static_cast<double>(blocks - 1),
+                (cpuLast - cpuFirst) / static_cast<double>(blocks - 1)};
+    }
+};
+
+Span MinimalFlashOn(Link& link, const std::string& image) {
     link.Send("\x1B\x5B\x7D");
     if (link.Ask("\x1D\x01") != 0x0F || link.Ask("\x1D\x0E") != 0x06)
         throw std::runtime_error("printer refused the download");
-    Clock::time_point first, last;
-    long blocks = 0;
+    Span span;
     for (int s = 0; s < kSectors; ++s) {
         std::string select = "\x1D\x02";
         select += static_cast<char>(s);
@@ -187,34 +227,204 @@ double MinimalFlash(bool tcp, const std::string& image) {
             header += static_cast<char>(offset % 256);
             header += static_cast<char>(offset / 256);
             header += std::string("\x00\x01", 2);
-            link.Send(header);  // header and data as two writes, as the engine sends them
+            link.Send(header);
             if (link.Ask(image.substr(static_cast<std::size_t>(s) * 65536 + offset, 256)) != 0x06)
                 throw std::runtime_error("block refused");
-            (++blocks == 1 ? first : last) = Clock::now();
+            (++span.blocks == 1 ? span.first : span.last) = Clock::now();
+            if (span.blocks == 1) span.cpuFirst = CpuSeconds();
+            if (span.blocks == kBlocks) span.cpuLast = CpuSeconds();
         }
     }
     link.Send("\x1D\xFF");
-    return Seconds(first, last) / static_cast<double>(blocks - 1);
+    return span;
 }
 
-void Compare(bool tcp, const std::string& image) {
+PerBlock MinimalFlash(bool tcp, const std::string& image) {
+    test::ScratchDir dir;
+    auto printer = StartPrinter(tcp, dir, "floor");
+    Link link(OpenClientFd(tcp, *printer));
+    return MinimalFlashOn(link, image).Each();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Paired runs, floor then engine, so that both see the same load on the machine.
+void Compare(bool tcp, const std::string& image, int runs) {
     const char* medium = tcp ? "TCP loopback" : "pseudo-terminal";
-    const double floor = MinimalFlash(tcp, image);
-    const double engine = EngineFlash(tcp, image);
-    std::printf("%s: minimal client %.1f us/block (%.3f s per MiB), posbench %.1f us/block "
-                "(%.3f s per MiB), ratio %.2f\n",
-                medium, floor * 1e6, floor * kBlocks, engine * 1e6, engine * kBlocks,
-                engine / floor);
+    std::vector<double> floors, engines, ratios, floorCpu, engineCpu;
+    for (int run = 1; run <= runs; ++run) {
+        const PerBlock floor = MinimalFlash(tcp, image);
+        const PerBlock engine = EngineFlash(tcp, image);
+        floors.push_back(floor.seconds);
+        engines.push_back(engine.seconds);
+        ratios.push_back(engine.seconds / floor.seconds);
+        floorCpu.push_back(floor.cpu);
+        engineCpu.push_back(engine.cpu);
+        std::printf("  %s run %d: minimal client %.1f us/block (CPU %.1f us), posbench %.1f "
+                    "us/block (CPU %.1f us), ratio %.2f\n",
+                    medium, run, floor.seconds * 1e6, floor.cpu * 1e6, engine.seconds * 1e6,
+                    engine.cpu * 1e6, ratios.back());
+        std::fflush(stdout);
+    }
+    const double floor = Median(floors), engine = Median(engines);
+    std::printf("%s, median of %d: minimal client %.1f us/block (%.3f s per MiB), posbench %.1f "
+                "us/block (%.3f s per MiB), ratio %.2f (median of the paired ratios %.2f); CPU "
+                "per block: minimal client %.1f us, posbench %.1f us, ratio %.2f\n",
+                medium, runs, floor * 1e6, floor * kBlocks, engine * 1e6, engine * kBlocks,
+                engine / floor, Median(ratios), Median(floorCpu) * 1e6, Median(engineCpu) * 1e6,
+                Median(engineCpu) / Median(floorCpu));
+}
+
+// ---- Six printers at once ----
+
+constexpr int kSix = 6;
+
+// The first and the last data block a printer received, in this program's clock, from its
+// --log ("MS COUNT HEX..." per read, MS since the printer started): the engine is another
+// process, so only the printer sees its blocks. A block starts with 1D 11; the reset 1D FF
+// follows the last block after a pause.
+Span BlocksFromLog(const std::string& path, Clock::time_point started) {
+    std::ifstream log(path);
+    Span span;
+    long firstMs = -1, lastMs = -1;
+    for (std::string line; std::getline(log, line);) {
+        if (line.find(" # ") != std::string::npos) continue;
+        const long ms = std::atol(line.c_str());
+        const auto hexAt = line.find(' ', line.find(' ') + 1);
+        const std::string hex = hexAt == std::string::npos ? "" : line.substr(hexAt + 1);
+        if (hex.rfind("1D FF", 0) == 0) break;
+        if (firstMs < 0 && hex.rfind("1D 11", 0) == 0) firstMs = ms;
+        if (firstMs >= 0) lastMs = ms;
+    }
+    if (firstMs < 0) throw std::runtime_error("no flash block in " + path);
+    span.first = started + std::chrono::milliseconds(firstMs);
+    span.last = started + std::chrono::milliseconds(lastMs);
+    span.blocks = kBlocks;
+    return span;
+}
+
+double Aggregate(const std::vector<Span>& spans) {
+    Clock::time_point first = spans[0].first, last = spans[0].last;
+    long blocks = 0;
+    for (const Span& s : spans) {
+        first = std::min(first, s.first);
+        last = std::max(last, s.last);
+        blocks += s.blocks;
+    }
+    return static_cast<double>(blocks) / Seconds(first, last);
+}
+
+struct Printers {
+    test::ScratchDir dir;
+    std::vector<std::unique_ptr<test::SimPrinter>> printers;
+    std::vector<Clock::time_point> started;
+    explicit Printers(const std::string& tag) {
+        for (int i = 0; i < kSix; ++i) {
+            printers.push_back(StartPrinter(true, dir, tag + std::to_string(i)));
+            started.push_back(Clock::now());
+        }
+    }
+};
+
+double SixFloors(const std::string& image) {
+    std::vector<Span> spans(kSix);
+    std::vector<std::string> errors(kSix);
+    std::vector<std::thread> threads;
+    Printers six("floor");
+    for (int i = 0; i < kSix; ++i) {
+        threads.emplace_back([&, i] {
+            try {
+                Link link(OpenClientFd(true, *six.printers[i]));
+                spans[i] = MinimalFlashOn(link, image);
+            } catch (const std::exception& e) {
+                errors[i] = e.what();
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (const auto& e : errors)
+        if (!e.empty()) throw std::runtime_error("floor client: " + e);
+    // Measured as the engine's runs are: by the printers' own logs.
+    for (int i = 0; i < kSix; ++i)
+        spans[i] = BlocksFromLog(six.dir / ("floor" + std::to_string(i) + "-printer.log"),
+                                 six.started[i]);
+    return Aggregate(spans);
+}
+
+std::string CliPath() {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return (self.parent_path().parent_path() / "tools/cli/posbench-cli").string();
+}
+
+double SixClis(const std::string& image) {
+    Printers six("engine");
+    const std::string cli = CliPath();
+    std::vector<pid_t> pids;
+    for (int i = 0; i < kSix; ++i) {
+        const std::string home = six.dir / ("home" + std::to_string(i));
+        std::filesystem::create_directory(home);
+        std::ofstream(home + "/Startup.ini")
+            << "[Communication]\nTCP=127.0.0.1:" << six.printers[i]->Port() << ", ON\n";
+        std::ofstream(home + "/fw.bin", std::ios::binary) << image;
+        std::ofstream(home + "/flash.txt") << "[FLA] fw.bin\r\n";
+        const std::string script = home + "/flash.txt";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+            ::execl(cli.c_str(), cli.c_str(), "--dir", home.c_str(), "--timeout", "120",
+                    script.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        pids.push_back(pid);
+    }
+    // Done when every printer has been sent its reset; the link recovery that follows (seconds
+    // of settle time) is not waited out.
+    auto logOf = [&](int i) { return six.dir / ("engine" + std::to_string(i) + "-printer.log"); };
+    const auto limit = Clock::now() + std::chrono::seconds(120);
+    for (int i = 0; i < kSix; ++i) {
+        for (;;) {
+            std::ifstream log(logOf(i));
+            const std::string text((std::istreambuf_iterator<char>(log)), {});
+            if (text.find(" 1D FF") != std::string::npos) break;
+            if (Clock::now() > limit) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    for (pid_t pid : pids) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    std::vector<Span> spans;
+    for (int i = 0; i < kSix; ++i)
+        spans.push_back(BlocksFromLog(logOf(i), six.started[i]));
+    return Aggregate(spans);
+}
+
+void CompareSix(const std::string& image) {
+    const double floor = SixFloors(image);
+    const double engine = SixClis(image);
+    std::printf("six printers at once over TCP loopback: six minimal clients %.0f blocks/s, six "
+                "posbench-cli %.0f blocks/s, ratio %.2f\n",
+                floor, engine, engine / floor);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string which = argc > 1 ? argv[1] : "both";
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const std::string image = Image();
     try {
-        if (which == "tcp" || which == "both") Compare(true, image);
-        if (which == "pty" || which == "both") Compare(false, image);
+        if (which == "tcp" || which == "both") Compare(true, image, runs);
+        if (which == "pty" || which == "both") Compare(false, image, runs);
+        if (which == "six") CompareSix(image);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "posbench-bench-flash: %s\n", e.what());
         return 1;
