@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "base/Display.h"
+#include "base/Events.h"
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
 #include "gui/FrmStartup.h"
@@ -20,6 +21,7 @@ void ScheduleImageScreenshot(FrmStartup& startup, const QString& file) {
         gbStop(1) = false;
         gbScriptRunning(1) = true;
         RunTextFile(1, false, gsProgramDir + "/Scripts/CheckImage.txt");
+        WakeEvents();  // the engine sleeps until something happens: the script is that
     });
     QTimer::singleShot(4000, &startup, [] {
         const std::string name = gsProgramDir + "/Scripts/IMG*.TIF";

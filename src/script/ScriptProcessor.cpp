@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/Display.h"
+#include "base/Events.h"
 #include "base/File.h"
 #include "base/Numbers.h"
 #include "base/RuntimeError.h"
@@ -485,6 +486,7 @@ bool ProcessTextFile(int16_t port, const std::string& fileName) {
         gbScriptRunning(port) = true;
         RunTextFile(port, false, fileName);
         gbConfigPending(port) = true;
+        WakeEvents();  // the engine loop may be asleep until something happens: this is it
         return !gbStop(port);
     } catch (...) {
         Display("modControl, ProcessTextFile Error: " + CurrentRuntimeError().description());
