@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/Display.h"
+#include "base/Events.h"
 #include "base/RuntimeError.h"
 #include "base/StringOps.h"
 #include "base/Tick.h"
@@ -179,6 +180,7 @@ void LinkRecovery::TimeoutCleanup(int16_t port) {
         } else if (closed_(port) && !closePending_(port)) {
             if (OpenLink(kind, name, port)) {
                 OffToOn(port);
+                WakeEvents();  // a script waiting for the link goes on now, not at the next beat
                 Display(name + " open");
                 closed_(port) = false;
             } else {

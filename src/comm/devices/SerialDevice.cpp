@@ -158,8 +158,9 @@ bool clsRS232::DataAvailable() {
             mPort.AwaitRead();
             return false;
         }
+        const bool failed = !mstrLastError.empty();  // a hung-up line would wake it for ever
         bool restarted = StartInput(NextReadSize());
-        if (restarted) mPort.AwaitRead();
+        if (restarted && !failed) mPort.AwaitRead();
         return appended && restarted;
     } catch (...) {
         mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
