@@ -35,10 +35,10 @@ TEST(PrinterTcpTest, ResetAndDropEndTheLinkAndTheNextConnectionIsServed) {
         link.Write(c.send);
         EXPECT_EQ(link.Read(3, 1000), c.answer);  // the third request came after the drop
         EXPECT_TRUE(link.WaitEnded(2000));
-        if (c.reset) EXPECT_FALSE(RawLink::Tcp(printer.Port(), 0).Valid()) << "listening while restarting";
+        if (c.reset) { EXPECT_FALSE(RawLink::Tcp(printer.Port(), 0).Valid()) << "listening while restarting"; }
         RawLink next = RawLink::Tcp(printer.Port(), 3000);
         ASSERT_TRUE(next.Valid());
-        if (c.reset) EXPECT_GE(std::chrono::steady_clock::now() - sent, 350ms);
+        if (c.reset) { EXPECT_GE(std::chrono::steady_clock::now() - sent, 350ms); }
         next.Write(Hex("1D 04 01"));
         EXPECT_EQ(next.Read(1), Hex("12"));
     }
