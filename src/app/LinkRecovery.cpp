@@ -162,6 +162,7 @@ bool LinkRecovery::AnyInProgress() const {
 }
 
 void LinkRecovery::TimeoutCleanup(int16_t port) {
+    const DisplayPortScope linesOf(port);
     try {
         const std::string entry = gsPortTable(port);
         const std::string kind = UCase(Left(entry, 3));

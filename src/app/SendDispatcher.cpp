@@ -62,6 +62,7 @@ int16_t MainWindow::SelectedPort() const {
 bool MainWindow::Send() {
     try {
         const int16_t port = SelectedPort();
+        const DisplayPortScope linesOf(port);
         const std::string fileName = view_.FileName();
         const bool iniFromScriptPanel =
             UCase(Right(fileName, 4)) == ".INI" && view_.ScriptPanelShown();

@@ -32,6 +32,16 @@ void AddPieces(IStatusList& list, const std::string& line) {
 
 }  // namespace
 
+namespace {
+int16_t gDisplayPort = 0;
+}  // namespace
+
+int16_t DisplayPort() { return gDisplayPort; }
+
+DisplayPortScope::DisplayPortScope(int16_t port) : previous_(gDisplayPort) { gDisplayPort = port; }
+
+DisplayPortScope::~DisplayPortScope() { gDisplayPort = previous_; }
+
 void Display(const std::string& text) {
     try {
         if (gbVKDisplay) {

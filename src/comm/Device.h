@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "comm/PortTrace.h"
+
 namespace posbench {
 
 class clsDCB;
@@ -62,8 +64,23 @@ public:
     virtual clsDCB* DCB() { return nullptr; }
     virtual bool ConfigureComm() { return false; }
 
+    // The port number and device key this device's bytes are traced under (the port table
+    // sets them when it adds the device).
+    void TraceAs(int16_t port, const std::string& key) {
+        mTracePort = port;
+        mTraceKey = key;
+    }
+
 protected:
     Device() = default;
+
+    // Every medium calls these where bytes leave for the printer or arrive from it.
+    void TraceSent(const std::string& bytes) const {
+        TracePortBytes(mTracePort, mTraceKey, TraceDirection::Sent, bytes);
+    }
+    void TraceReceived(const std::string& bytes) const {
+        TracePortBytes(mTracePort, mTraceKey, TraceDirection::Received, bytes);
+    }
 
     std::string mstrLastError;
     std::string mstrLastReason;
@@ -75,6 +92,10 @@ protected:
     bool mbDataAvailable = false;
     int32_t mlStopRead = 0;
     bool mbReadStopped = true;
+
+private:
+    int16_t mTracePort = 0;
+    std::string mTraceKey;
 };
 
 }  // namespace posbench

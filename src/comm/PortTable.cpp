@@ -174,16 +174,23 @@ bool RemoveDevice(const std::string& entry, int16_t port) {
     });
 }
 
-bool AddCOM(const std::string& key, int16_t /*port*/) {
+namespace {
+void AddTraced(const std::string& key, int16_t port, std::unique_ptr<Device> device) {
+    device->TraceAs(port, key);
+    gcolDevices.Add(key, std::move(device));
+}
+}  // namespace
+
+bool AddCOM(const std::string& key, int16_t port) {
     return Guarded("Add COM", [&] {
-        gcolDevices.Add(key, std::make_unique<clsRS232>());
+        AddTraced(key, port, std::make_unique<clsRS232>());
         return true;
     });
 }
 
-bool AddLPT(const std::string& key, int16_t /*port*/) {
+bool AddLPT(const std::string& key, int16_t port) {
     return Guarded("Add LPT", [&] {
-        gcolDevices.Add(key, std::make_unique<clsLPT>());
+        AddTraced(key, port, std::make_unique<clsLPT>());
         Device& device = gcolDevices.Item(key);
         DcbOf(device).BaudRate(9600);
         device.ConfigureComm();
@@ -191,16 +198,16 @@ bool AddLPT(const std::string& key, int16_t /*port*/) {
     });
 }
 
-bool AddUSB(const std::string& key, int16_t /*port*/) {
+bool AddUSB(const std::string& key, int16_t port) {
     return Guarded("Add USB", [&] {
-        gcolDevices.Add(key, std::make_unique<clsUSB>());
+        AddTraced(key, port, std::make_unique<clsUSB>());
         return true;
     });
 }
 
-bool AddTCP(const std::string& key, int16_t /*port*/) {
+bool AddTCP(const std::string& key, int16_t port) {
     return Guarded("Add TCP", [&] {
-        gcolDevices.Add(key, std::make_unique<clsTCP>());
+        AddTraced(key, port, std::make_unique<clsTCP>());
         return true;
     });
 }

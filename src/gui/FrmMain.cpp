@@ -35,10 +35,7 @@
 #include "gui/ReceiptDemoPanel.h"
 #include "gui/ScriptPanel.h"
 #include "gui/StatusListWidget.h"
-
-#ifndef POSBENCH_VERSION
-#define POSBENCH_VERSION "0.0.0"
-#endif
+#include "posbench/Version.h"
 
 namespace posbench::gui {
 

@@ -19,10 +19,8 @@
 #include "script/StateMachine.h"
 #include "gui/NamedButton.h"
 #include "gui/StatusListWidget.h"
+#include "posbench/Version.h"
 
-#ifndef POSBENCH_VERSION
-#define POSBENCH_VERSION "0.0.0"
-#endif
 
 namespace posbench::gui {
 

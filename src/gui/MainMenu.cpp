@@ -7,10 +7,8 @@
 
 #include "comm/CommGlobals.h"
 #include "comm/StartupConfig.h"
+#include "posbench/Version.h"
 
-#ifndef POSBENCH_VERSION
-#define POSBENCH_VERSION "0.0.0"
-#endif
 
 namespace posbench::gui {
 

@@ -22,6 +22,7 @@
 #include "gui/InstanceRaiser.h"
 #include "gui/QtMessageBox.h"
 #include "gui/Screenshot.h"
+#include "posbench/Version.h"
 
 #ifndef POSBENCH_SAMPLES_DIR
 #define POSBENCH_SAMPLES_DIR ""
@@ -30,14 +31,18 @@
 namespace {
 
 void Usage() {
-    std::puts("usage: posbench [--dir DIR] [--screenshot PNG [--screenshot-of W]] [FILE]\n"
+    std::puts("Usage: posbench [--dir DIR] [--screenshot PNG [--screenshot-of W]] [FILE]\n"
+              "The desktop bench for the printers of the family: scripts, commands, downloads\n"
+              "and configuration on up to six ports.\n\n"
               "  --dir DIR         program directory (Startup.ini, SUPrinters.ini, command\n"
               "                    tables); default $POSBENCH_HOME, else $XDG_CONFIG_HOME/posbench\n"
               "  --screenshot PNG  for the documentation: write a picture of a window and end\n"
               "  --screenshot-of W main (after one command), setup, vk or demo; default main\n"
               "  --screenshot-image PNG  the same for the image window: run Scripts/CheckImage.txt\n"
               "                    on port 1 and write a picture of the check it shows\n"
-              "  FILE              a file the VK printer utility sends as soon as its port is ON");
+              "  FILE              a file the VK printer utility sends as soon as its port is ON\n"
+              "  --version         the program's version\n"
+              "  --help            this text");
 }
 
 std::string ExecutablePath(const char* argv0) {
@@ -64,6 +69,9 @@ int main(int argc, char** argv) {
             imageScreenshot = argv[++i];
         } else if (std::strcmp(argv[i], "--screenshot-of") == 0 && i + 1 < argc) {
             screenshotOf = argv[++i];
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("posbench " POSBENCH_VERSION);
+            return 0;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             Usage();
             return 0;

@@ -330,6 +330,7 @@ void ShowStateMachineError(int16_t port) {
 // The port's step and timeout check. A run-time error is shown, the request that failed is
 // dropped and the machine goes on with the next part.
 Activity ServePort(int16_t port) {
+    const DisplayPortScope linesOf(port);
     Activity activity = Activity::Idle;
     Step step = Step::None;
     try {

@@ -31,7 +31,7 @@ TEST(PrinterPtyTest, AnswersAcrossSessionsAndTidiesUp) {
     ScratchDir dir;
     const std::string com = dir / "com1";
     {
-        SimPrinter printer({"--pty", com, "--model", "Q330", "--version", "1.21"});
+        SimPrinter printer({"--pty", com, "--model", "Q330", "--firmware", "1.21"});
         EXPECT_EQ(printer.Ready(), "pty " + com);
         for (int session = 0; session < 2; ++session) {
             RawLink link = RawLink::Pty(com);

@@ -207,7 +207,7 @@ TEST(PrinterOptionsTest, DefaultsFaultsAndMistakes) {
     EXPECT_EQ(o->protocol.topSector, 0x1F);
     EXPECT_EQ(o->medium, MediumKind::Pty);
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--fault", "explode=1"}, {"--version", "12345"},
+         {std::vector<std::string>{"--fault", "explode=1"}, {"--firmware", "12345"},
           {"--top-sector", "256"}, {"--listen", "a:1", "--pty", "p"}, {"--model"},
           {"--reset-ms", "-5"}}) {
         error.clear();

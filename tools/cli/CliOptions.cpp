@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace posbench::cli {
@@ -16,46 +18,104 @@ bool IsTiffOption(const std::string& arg) {
     return arg == "--image" || arg == "--tags" || arg == "--micr";
 }
 
+// "--opt=value" as two arguments; everything after "--" is left alone.
+std::vector<std::string> SplitAssignments(const std::vector<std::string>& args) {
+    std::vector<std::string> out;
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        const std::size_t equals = arg.find('=');
+        if (!optionsEnded && arg.rfind("--", 0) == 0 && arg.size() > 2 &&
+            equals != std::string::npos) {
+            out.push_back(arg.substr(0, equals));
+            out.push_back(arg.substr(equals + 1));
+        } else {
+            if (arg == "--") optionsEnded = true;
+            out.push_back(arg);
+        }
+    }
+    return out;
+}
+
+// One item of --port: a port number or a medium name, upper-cased; empty when it is neither.
+std::string PortItem(const std::string& text) {
+    std::string item;
+    for (char c : text) item += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    long number = 0;
+    if (ParseNumber(item, 1, 6, number)) return item;
+    if (item == "USB" || item == "TCP" || item == "ALL") return item;
+    const bool com = item.rfind("COM", 0) == 0, lpt = item.rfind("LPT", 0) == 0;
+    if ((com || lpt) && ParseNumber(item.substr(3), 1, com ? 8 : 3, number)) return item;
+    return {};
+}
+
+bool AddPorts(const std::string& value, std::vector<std::string>& ports, std::string& error) {
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = value.find(',', from);
+        const std::string item = PortItem(value.substr(from, comma - from));
+        if (item.empty()) {
+            error = "--port takes port numbers 1 to 6, medium names (COM1, LPT2, USB, TCP) "
+                    "separated by commas, or all";
+            return false;
+        }
+        ports.push_back(item);
+        if (comma == std::string::npos) return true;
+        from = comma + 1;
+    }
+}
+
 }  // namespace
 
-bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
-    bool countGiven = false;
+bool ParseOptions(const std::vector<std::string>& rawArgs, CliOptions& options,
+                  std::string& error) {
+    const std::vector<std::string> args = SplitAssignments(rawArgs);
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool takesValue =
-            arg == "--dir" || arg == "--port" || arg == "--command" || arg == "--count" ||
-            arg == "--timeout" || IsTiffOption(arg);
+        const bool takesValue = arg == "--dir" || arg == "--port" || arg == "--command" ||
+                                arg == "--count" || arg == "--timeout" || arg == "--trace" ||
+                                IsTiffOption(arg);
         if (takesValue && i + 1 >= args.size()) {
             error = arg + " needs a value";
             return false;
         }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
-        } else if (arg == "--dir") {
-            options.dir = args[++i];
-            if (options.dir.empty()) {
-                error = "--dir needs a directory";
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--list-ports") {
+            options.listPorts = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--hex") {
+            options.hex = true;
+        } else if (arg == "--dir" || arg == "--trace") {
+            std::string& value = arg == "--dir" ? options.dir : options.traceFile;
+            value = args[++i];
+            if (value.empty()) {
+                error = arg + (arg == "--dir" ? " needs a directory" : " needs a file name");
                 return false;
             }
         } else if (arg == "--port") {
-            long port = 0;
-            if (!ParseNumber(args[++i], 1, 6, port)) {
-                error = "--port takes a port number from 1 to 6";
-                return false;
-            }
-            options.port = static_cast<int16_t>(port);
+            if (!AddPorts(args[++i], options.ports, error)) return false;
         } else if (arg == "--command") {
             options.commandMode = true;
-            options.command = args[++i];
+            options.commands.push_back({args[++i], 0});
+            if (options.commands.back().data.empty()) {
+                error = "--command needs a data line such as \"1B 40\"";
+                return false;
+            }
         } else if (arg == "--count") {
             long count = 0;
             if (!ParseNumber(args[++i], 0, 2147483647L, count)) {
                 error = "--count takes a number of reply bytes (0 or more)";
                 return false;
             }
-            options.count = static_cast<int32_t>(count);
-            countGiven = true;
+            if (options.commands.empty()) {
+                error = "--count goes after the --command whose reply it counts";
+                return false;
+            }
+            options.commands.back().count = static_cast<int32_t>(count);
         } else if (arg == "--timeout") {
             long seconds = 0;
             if (!ParseNumber(args[++i], 1, 86400, seconds)) {
@@ -76,25 +136,29 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
             files.push_back(arg);
         }
     }
-    if (options.help) return true;
+    if (options.help || options.version) return true;
     if (!options.tiffOption.empty()) {
         if (options.commandMode || !files.empty()) error = options.tiffOption + " takes no FILE or --command";
         return error.empty();
+    }
+    if (std::find(options.ports.begin(), options.ports.end(), "ALL") != options.ports.end() &&
+        options.ports.size() > 1) {
+        error = "--port all names every port; give it alone";
+        return false;
+    }
+    if (options.listPorts) {
+        if (!files.empty() || options.commandMode) {
+            error = "--list-ports takes no FILE or --command";
+            return false;
+        }
+        return true;
     }
     if (options.commandMode) {
         if (!files.empty()) {
             error = "give either a FILE or --command, not both";
             return false;
         }
-        if (options.command.empty()) {
-            error = "--command needs a data line such as \"1B 40\"";
-            return false;
-        }
         return true;
-    }
-    if (countGiven) {
-        error = "--count goes with --command";
-        return false;
     }
     if (files.size() != 1) {
         error = files.empty() ? "no FILE to send" : "only one FILE can be sent";

@@ -2,16 +2,27 @@
 
 #include <cstdio>
 
+#include "CliOutput.h"
+#include "base/Display.h"
 #include "base/RuntimeError.h"
 
 namespace posbench::cli {
 
 void PrintingStatusList::AddItem(const std::string& line) {
     if (progress_) progress_->BreakLine();
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    const int16_t port = DisplayPort();
+    output_.Status(port, line);
     lines_.push_back(line);
+}
+
+void TextResponseBox::SetText(const std::string& text) {
+    const int16_t port = DisplayPort();
+    if (port >= 1 && port <= kMaxPorts) text_(port) = text;
+}
+
+std::string TextResponseBox::Text() const {
+    const int16_t port = DisplayPort();
+    return port >= 1 && port <= kMaxPorts ? text_(port) : std::string();
 }
 
 void PrintingStatusList::RemoveItem(long index) {
@@ -27,6 +38,7 @@ std::string PrintingStatusList::Item(long index) const {
 void TerminalProgress::DownloadProgress(int16_t port, const std::string& what, int64_t bytesDone,
                                         int64_t bytesTotal, int64_t blocksDone,
                                         int64_t blocksTotal) {
+    output_.Progress(port, what, bytesDone, bytesTotal, blocksDone, blocksTotal);
     if (!show_) return;
     const int percent =
         bytesTotal > 0 ? static_cast<int>(bytesDone * 100 / bytesTotal) : 100;

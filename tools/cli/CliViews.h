@@ -6,15 +6,18 @@
 #include <vector>
 
 #include "app/MainWindowView.h"
+#include "base/PerPort.h"
 #include "base/Views.h"
 
 namespace posbench::cli {
 
+class CliOutput;
 class TerminalProgress;
 
-// Prints every status line on standard output as it is added.
+// Prints every status line as it is added, with the port whose work wrote it.
 class PrintingStatusList : public IStatusList {
 public:
+    explicit PrintingStatusList(CliOutput& output) : output_(output) {}
     void AddItem(const std::string& line) override;
     long ListCount() const override { return static_cast<long>(lines_.size()); }
     void RemoveItem(long index) override;
@@ -26,23 +29,28 @@ public:
     void SetProgress(TerminalProgress* progress) { progress_ = progress; }
 
 private:
+    CliOutput& output_;
     std::vector<std::string> lines_;
     TerminalProgress* progress_ = nullptr;
 };
 
+// The response box, one per port: the engine shows a port's reply while serving that port.
 class TextResponseBox : public IResponseBox {
 public:
-    void SetText(const std::string& text) override { text_ = text; }
-    std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override;
+    std::string Text() const override;
+    std::string Text(int16_t port) const { return text_(port); }
+    void Clear(int16_t port) { text_(port).clear(); }
 
 private:
-    std::string text_;
+    PerPort<std::string> text_;
 };
 
-// Download progress as one rewritten line on stderr (only when stderr is a terminal).
+// Download progress as one rewritten line on stderr (only when stderr is a terminal) or as
+// events (--json).
 class TerminalProgress : public IProgress {
 public:
-    explicit TerminalProgress(bool show) : show_(show) {}
+    TerminalProgress(bool show, CliOutput& output) : show_(show), output_(output) {}
     void DownloadProgress(int16_t port, const std::string& what, int64_t bytesDone,
                           int64_t bytesTotal, int64_t blocksDone, int64_t blocksTotal) override;
     void DownloadEnded(int16_t port, bool ok) override;
@@ -51,6 +59,7 @@ public:
 
 private:
     bool show_;
+    CliOutput& output_;
     bool lineOpen_ = false;
 };
 

@@ -58,6 +58,15 @@ std::optional<PrinterOptions> ParsePrinterOptions(const std::vector<std::string>
             o.help = true;
             continue;
         }
+        if (a == "--version") {
+            // The program's version; the firmware version it answers with is --firmware.
+            if (i + 1 < args.size()) {
+                error = "--version takes no value (the firmware version is --firmware V)";
+                return std::nullopt;
+            }
+            o.version = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = a.rfind("--", 0) == 0 ? "option " + a + " needs a value"
                                           : "unexpected argument " + a;
@@ -74,9 +83,9 @@ std::optional<PrinterOptions> ParsePrinterOptions(const std::vector<std::string>
             o.where = v;
         } else if (a == "--model") {
             o.protocol.model = v;
-        } else if (a == "--version") {
+        } else if (a == "--firmware") {
             if (!PrintableVersion(v)) {
-                error = "--version takes 1 to 4 printable characters, such as 4.40";
+                error = "--firmware takes 1 to 4 printable characters, such as 4.40";
                 return std::nullopt;
             }
             version = v;
@@ -148,7 +157,7 @@ Medium (one; default --listen 127.0.0.1:9001):
 
 Printer:
   --model NAME         model named in the identification answer (default Q310)
-  --version V          firmware version, 1 to 4 characters (default: the version the tool
+  --firmware V         firmware version, 1 to 4 characters (default: the version the tool
                        requires of the model: Q310 4.40, Q320 1.00, Q330 1.22, W340 1.00,
                        Q350 3.38, Q360 1.00; other models 1.00)
   --top-sector B       answer to 1D 01 (default 0x0F)
@@ -179,6 +188,9 @@ Faults (--fault may repeat):
   kill-after=N         after N received bytes the printer kills itself (SIGKILL), as a power
                        cut would: nothing more is answered, flushed or removed
   delay-ms=M           every answer leaves M ms late
+
+  --version            the program's version (alone)
+  --help               this text
 
 On start the printer prints "ready KIND ENDPOINT" on stdout (KIND tcp, tcp-connect, pty or
 fifo; ENDPOINT HOST:PORT or the path). SIGTERM or SIGINT ends it with exit status 0 after

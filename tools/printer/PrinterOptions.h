@@ -23,6 +23,7 @@ struct PrinterOptions {
     std::string flashFile, storeDir, imageFile, nvramFile;
     std::string paperFile, captureFile, logFile, readyFile;
     bool help = false;
+    bool version = false;  // --version: print the program's version and end
 };
 
 // Parses argv[1..]; on a mistake returns nothing and leaves a one-line reason in error.

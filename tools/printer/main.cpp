@@ -10,6 +10,7 @@
 
 #include "PrinterOptions.h"
 #include "PrinterRunner.h"
+#include "posbench/Version.h"
 
 int main(int argc, char** argv) {
     using namespace posbench::sim;
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
     if (!options) {
         std::cerr << "posbench-printer: " << error << " (see --help)\n";
         return 2;
+    }
+    if (options->version) {
+        std::cout << "posbench-printer " POSBENCH_VERSION "\n";
+        return 0;
     }
     if (options->help) {
         std::cout << PrinterHelpText();

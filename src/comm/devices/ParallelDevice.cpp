@@ -112,6 +112,7 @@ bool clsLPT::WriteComm(const std::string& sLine) {
             mstrLastError = WithCode("Start Write Error: ", error);
             return false;
         }
+        TraceSent(sLine);
         return true;
     } catch (...) {
         mstrLastError = ErrorLine(Prefix("WriteComm"), CurrentRuntimeError());

@@ -148,6 +148,7 @@ bool PortDevice::CollectRead(bool& bytesAppended) {
     int error = mPort.ReadErrno();
     std::string data = mPort.TakeRead();
     if (!data.empty()) {
+        TraceReceived(data);
         mbDataAvailable = true;
         mlRcvCount += static_cast<int32_t>(data.size());
         msBuffer += data;

@@ -12,6 +12,7 @@ void ReaderDevice::ReadTh_oRead(int32_t NumRcvd, const std::string& data) {
     try {
         mstrLastError.clear();
         if (NumRcvd != 0) {
+            TraceReceived(data);
             mbDataAvailable = true;
             mlRcvCount += NumRcvd;
             msBuffer += data;

@@ -101,6 +101,7 @@ bool clsRS232::WriteComm(const std::string& sLine) {
             mstrLastError = WithCode("Start Write Error: ", error);
             return false;
         }
+        TraceSent(sLine);
         return true;
     } catch (...) {
         mstrLastError = ErrorLine(Prefix("WriteComm"), CurrentRuntimeError());

@@ -223,6 +223,7 @@ bool clsTCP::WriteComm(const std::string& sLine) {
             mstrLastError = "TCP Write Socket Error" + CStr(code);
             return false;
         }
+        TraceSent(sLine);
         return true;
     } catch (...) {
         mstrLastError = ErrorLine("clsTCP, WriteComm Error: ", CurrentRuntimeError());
@@ -260,7 +261,8 @@ bool clsTCP::ReadComm(int32_t lReadFlg) {
 
 void clsTCP::SendReleaseCommand() {
     int code = 0;
-    if (mReader.DataSocket() >= 0) SendAll(mReader.DataSocket(), kReadReleaseCommand, code);
+    if (mReader.DataSocket() >= 0 && SendAll(mReader.DataSocket(), kReadReleaseCommand, code))
+        TraceSent(kReadReleaseCommand);
 }
 
 bool clsTCP::PollDev() {

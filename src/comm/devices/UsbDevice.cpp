@@ -75,6 +75,7 @@ bool clsUSB::WriteComm(const std::string& sLine) {
             mstrLastError = "Invalid Write " + CStr(code);
             return false;
         }
+        TraceSent(sLine);
         return true;
     } catch (...) {
         mstrLastError = ErrorLine("clsUSB WriteComm Error: ", CurrentRuntimeError());
@@ -117,7 +118,7 @@ bool clsUSB::PollDev() {
 
 void clsUSB::SendReleaseCommand() {
     int code = 0;
-    if (mLink) mLink->Write(kReadReleaseCommand, code);
+    if (mLink && mLink->Write(kReadReleaseCommand, code)) TraceSent(kReadReleaseCommand);
 }
 
 }  // namespace posbench

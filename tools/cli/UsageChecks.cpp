@@ -1,0 +1,53 @@
+#include "UsageChecks.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/StringOps.h"
+#include "base/Text.h"
+
+namespace posbench::cli {
+
+bool CheckBeforeOpening(const CliOptions& options, std::string& error) {
+    for (const CliCommand& command : options.commands) {
+        std::string line = command.data;
+        if (!StripComment(false, line) || !ProcessData(line)) {
+            error = "--command \"" + command.data + "\": " + gsTextErr;
+            return false;
+        }
+    }
+    if (options.commandMode || options.listPorts) return true;
+    struct stat info {};
+    if (stat(options.file.c_str(), &info) != 0) {
+        error = options.file + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = options.file + ": not a file";
+        return false;
+    }
+    if (access(options.file.c_str(), R_OK) != 0) {
+        error = options.file + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool FileTypeSent(const std::string& fileName) {
+    static const char* const kSent[] = {"TXT", "AXI", "BIN", "PBT", "LGO", "BMP", "IB1", "IB2"};
+    const std::string type = UCase(Right(fileName, 3));
+    for (const char* known : kSent)
+        if (type == known) return true;
+    return false;
+}
+
+std::string NotSentText(const std::string& fileName) {
+    return fileName +
+           ": nothing sent: only TXT and AXI (scripts) and BIN, PBT, LGO, BMP, IB1, IB2 "
+           "(downloads) are sent";
+}
+
+}  // namespace posbench::cli
