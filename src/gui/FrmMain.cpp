@@ -9,8 +9,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -31,6 +32,7 @@
 #include "gui/FrmSetup.h"
 #include "gui/FrmVK.h"
 #include "gui/MainMenu.h"
+#include "gui/PortMenu.h"
 #include "gui/QtImagingViews.h"
 #include "gui/ReceiptDemoPanel.h"
 #include "gui/ScriptPanel.h"
@@ -62,9 +64,11 @@ FrmMain::FrmMain(LinkRecovery& recovery)
     setWindowTitle("posbench");
 
     auto* top = new QHBoxLayout(this);
-    top->setMenuBar(BuildMainMenu(this, MainMenuActions{
+    QMenuBar* menu = BuildMainMenu(this, MainMenuActions{
         [this] { logic_.Send(); }, [this] { close(); }, [this] { btnSetup_Click(); },
-        [this] { btnReset_->click(); }, [this] { logic_.btnCancel_Click(); }}));
+        [this] { btnReset_->click(); }, [this] { logic_.btnCancel_Click(); }});
+    AddTraceItem(menu->findChild<QMenu*>("mnuPort"), this);
+    top->setMenuBar(menu);
     top->addWidget(BuildMenuPanel());
 
     auto* right = new QVBoxLayout;

@@ -169,23 +169,38 @@ bool ParseOptions(const std::vector<std::string>& rawArgs, CliOptions& options,
 }
 
 std::string UsageText() {
-    return R"(Usage: posbench-cli [--dir DIR] [--port N] [--timeout S] FILE
-       posbench-cli [--dir DIR] [--port N] [--timeout S] --command "DATA" [--count N]
-       posbench-cli --image FILE.tif | --tags FILE.tif | --micr FILE.tif
+    return R"(Usage: posbench-cli [OPTIONS] FILE
+  or:  posbench-cli [OPTIONS] --command "DATA" [--count N] [--command "DATA" [--count N]]...
+  or:  posbench-cli --list-ports [--json] [--dir DIR]
+  or:  posbench-cli --image FILE.tif | --tags FILE.tif | --micr FILE.tif
 
-Sends FILE, or one command, to a printer port exactly as the main window's Send does, prints
+Sends FILE, or commands, to printer ports exactly as the main window's Send does, prints
 every status line as it is added (lines of at most 55 characters), then the response text
 ("Response: ...") when the printer answered anything.
 
   FILE            sent by its type: TXT and AXI run as scripts; BIN (flash firmware),
                   PBT (boot code), LGO (logo), BMP (bitmap), IB1 and IB2 (imager banks)
-                  are downloaded; any other type is not sent.
-  --command DATA  a data line: hex pairs ("1B 40") or quoted text ("\"Hello\"")
-  --count N       after the command, read N reply bytes (default 0: no read)
-  --port N        the port: the Nth entry of the port table built from Startup.ini
-                  (default 1)
+                  are downloaded; any other type is not sent (exit status 1).
+  --command DATA  a data line: hex pairs ("1B 40") or quoted text ("\"Hello\""); may
+                  repeat: the commands run in order on the same open port
+  --count N       after the command before it, read N reply bytes (default 0: no read)
+  --port PORTS    a port number (the Nth entry of the port table built from Startup.ini),
+                  a medium name (COM1..COM8, LPT1..LPT3, USB, TCP), a list of them
+                  separated by commas, or all (default 1). With several ports FILE or the
+                  commands run on all of them at once; every status line starts with its
+                  port ("[2] ..."), and a closing line names the ports that failed.
   --timeout S     when the work has not ended after S seconds, cancel it as Ctrl-C does
                   and end (exit status 1), without waiting for a link recovery
+  --json          JSON Lines on standard output, one object per event: "status" (port,
+                  time, text), "response" (port, hex, text), "progress" (port, file, bytes,
+                  total, blocks, blocks_total), "recovery" (port, state, seconds_left), and
+                  last "exit" (status, ports: port, name, ok)
+  --hex           responses as hex bytes instead of text with (HH) for other bytes
+  --trace FILE    append every byte sent and received on every port to FILE: one line per
+                  write or read with the seconds since the trace began, the port, the
+                  device, sent or received, the count, the bytes in hex and as text
+  --list-ports    the serial lines and USB printers of this machine (owner group and
+                  whether you may open each) and the ports Startup.ini defines
   --dir DIR       the program directory holding Startup.ini; without it $POSBENCH_HOME,
                   else $XDG_CONFIG_HOME/posbench, else ~/.config/posbench. The directory is
                   created when missing and sample files it lacks are copied in.
@@ -194,7 +209,11 @@ every status line as it is added (lines of at most 55 characters), then the resp
   --tags F.tif    print the tag list of F.tif's first directory
   --micr F.tif    print the MICR text of F.tif
                   (these three exit 0, or 1 with the reason on standard error)
+  --version       the program's version
   --help          this text
+
+Options take their value as --opt VALUE or --opt=VALUE. The data of every --command and
+FILE are checked before any port is opened.
 
 The ports come from Startup.ini in the program directory, for example:
   [Communication]
@@ -203,8 +222,8 @@ The ports come from Startup.ini in the program directory, for example:
   [Devices]
   COM1=/dev/ttyUSB0              (where each medium is found; COMn is /dev/ttyS(n-1) without it)
 
-The program runs until the port's work is done (no script, download, read, write or delay
-left) and, when the printer was reset, until its link has been closed and reopened (or given
+The program runs until the ports' work is done (no script, download, read, write or delay
+left) and, when a printer was reset, until its link has been closed and reopened (or given
 up). A reply that never arrives is waited for until Ctrl-C, as in the window: after 10 silent
 seconds standard error says so once; --timeout bounds the wait.
 Download progress is shown on standard error when it is a terminal.
@@ -213,11 +232,11 @@ Ctrl-C, SIGTERM and SIGHUP are the Cancel button: every port stops and the work 
 does on cancel (a download runs its abort), without waiting for a link recovery. A second one
 exits at once. A closed standard output (| head) stops the output, not the work.
 
-Exit status: 0 the work ended normally; 1 it was cancelled, or the port's work failed: a
-request that failed, a lost link, a script ended by an error, a download that did not
-complete, a port that would not open (or was not ready) or a link that could not be
-re-established; 2 wrong usage; 130 a second Ctrl-C. The end by --timeout counts as a
-cancel (1).
+Exit status: 0 the work ended normally on every port; 1 it was cancelled, FILE is of a type
+not sent, or a port's work failed: a request that failed, a lost link, a script ended by an
+error, a download that did not complete, a port that would not open (or was not ready) or a
+link that could not be re-established; 2 wrong usage; 130 a second Ctrl-C. The end by
+--timeout counts as a cancel (1).
 )";
 }
 
