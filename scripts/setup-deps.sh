@@ -10,6 +10,7 @@ packages=(
   libusb-1.0-0-dev
   libtiff-dev libtiff-tools
   qt6-base-dev libgl-dev xvfb xauth fonts-dejavu-core
+  help2man dpkg-dev file lintian
   "$@"
 )
 

@@ -25,3 +25,6 @@ cmake --build "$tsan" -j "$jobs" --target test_base_events_test test_base_input_
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
   ctest --test-dir "$tsan" --output-on-failure -j "$jobs" \
   -R '^(Events|InputWait|TcpDeviceTest|UsbDeviceTest)\.'
+
+# The Debian package: built, unpacked and checked, lintian without errors.
+scripts/check-package.sh

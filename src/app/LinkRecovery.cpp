@@ -161,6 +161,11 @@ bool LinkRecovery::AnyInProgress() const {
     return false;
 }
 
+namespace {
+// How soon a close held back for a queued write is tried again.
+constexpr uint32_t kWriteFirstMs = 100;
+}  // namespace
+
 void LinkRecovery::TimeoutCleanup(int16_t port) {
     const DisplayPortScope linesOf(port);
     try {
@@ -170,6 +175,15 @@ void LinkRecovery::TimeoutCleanup(int16_t port) {
         const std::string name = DeviceName(entry, kind);
 
         if (closePending_(port) && !closed_(port)) {
+            // The close is timed from the moment the reset was queued. While another port's
+            // download holds the loop in one of its waits, the reset may still be waiting to
+            // go out: the link is closed only once it has been written, or the printer would
+            // never reset and the write would meet a closed line.
+            if (gbSendPending(port) && !gbStop(port)) {
+                deadline_(port) = TickCount() + kWriteFirstMs;
+                armed_(port) = true;
+                return;
+            }
             closePending_(port) = false;
             closed_(port) = true;
             if (CloseLink(kind, name)) {

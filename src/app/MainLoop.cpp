@@ -47,7 +47,10 @@ void InstallTimerPump(LinkRecovery* timers) {
         SetTimerDue(nullptr);
         return;
     }
-    SetWindowPump([timers] { timers->Poll(); });
+    SetWindowPump([timers] {
+        timers->Poll();
+        ServeOtherPorts();
+    });
     SetTimerDue([timers] { return std::chrono::milliseconds(timers->UntilDue()); });
 }
 

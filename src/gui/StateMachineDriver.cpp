@@ -32,6 +32,8 @@ void StateMachineDriver::Start() {
         ++gPumpDepth;
         QCoreApplication::processEvents();
         --gPumpDepth;
+        // The passes wait for the engine's wait to end; the other ports go on meanwhile.
+        ServeOtherPorts();
     });
     // The engine's own waits see the window's events only through the pump.
     SetWindowSlice(kEngineWaitSlice);

@@ -329,8 +329,16 @@ void ShowStateMachineError(int16_t port) {
 
 // The port's step and timeout check. A run-time error is shown, the request that failed is
 // dropped and the machine goes on with the next part.
+// The ports whose step is on the stack: a wait inside one serves the others, never itself.
+PerPort<bool> gInService;
+
 Activity ServePort(int16_t port) {
     const DisplayPortScope linesOf(port);
+    gInService(port) = true;
+    struct Leave {
+        int16_t port;
+        ~Leave() { gInService(port) = false; }
+    } leave{port};
     Activity activity = Activity::Idle;
     Step step = Step::None;
     try {
@@ -408,6 +416,11 @@ bool StateMachinePass() {
         DoEvents();
     }
     return busiest != Activity::Idle;
+}
+
+void ServeOtherPorts() {
+    for (int16_t p = 1; p <= kMaxPorts; ++p)
+        if (!gInService(p) && p != DisplayPort()) ServePort(p);
 }
 
 milliseconds StateMachineIdleWait() { return gNextWait; }

@@ -20,6 +20,12 @@ void StateMachineInit();
 // (a request, a read, a delay, a download, a script or a configuration continuation).
 bool StateMachinePass();
 
+// For the event pumps of waits inside a port's step (a download's pause, a port reopening): one
+// step for every other port, so that one port's wait does not stall the others in the middle
+// of their exchanges. A port whose step is already on the stack, and the port the wait belongs
+// to (DisplayPort), are left alone.
+void ServeOtherPorts();
+
 // How long the loop may sleep after the pass just made: zero when a step made progress (more
 // may follow at once), 1 ms while a read or a write is being polled, otherwise a few ms (less
 // when a delay ends sooner). For a wait that cannot see a read's bytes arrive.

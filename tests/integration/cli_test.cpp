@@ -1,17 +1,10 @@
 // posbench-cli as a user runs it, against posbench-printer on loopback: scripts that end well
 // and badly, a command and its reply, a firmware download with its progress line, Ctrl-C, and a
 // printer reset followed by the link recovery.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -28,21 +21,13 @@ namespace posbench {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using test::CliResult;
+using test::LinesOf;
 using test::Pty;
 using test::ReadAll;
 using test::RunCli;
 using test::ScratchDir;
 using test::SimPrinter;
-
-std::vector<std::string> LinesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t from = 0;
-    for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
-        lines.push_back(text.substr(from, nl - from));
-    return lines;
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -101,9 +86,12 @@ TEST_F(CliTest, CommandReadsItsCountOfReplyBytesAndUnsentTypesSaySo) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
 
-    r = RunCli(With({"--command", "1B QQ"}));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Invalid hex character\n");
+    // Commands are converted, and FILE is looked at, before any port is opened.
+    r = RunCli(With({"--command", "1B 40", "--command", "1B QQ"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "posbench-cli: --command \"1B QQ\": Invalid hex character\n"
+                     "see posbench-cli --help\n");
 
     // A file of a type Send does not pass on: nothing sent, and the user is told so.
     r = RunCli(With({dir.Write("notes.doc", "x")}));
@@ -146,17 +134,20 @@ TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
     EXPECT_EQ(lines[1], printer->Path() + ": Connection refused");  // the device and the reason
     EXPECT_EQ(lines.back(), "Port  1 is Off");
 
-    r = RunCli(With({"--port", "3", "x.txt"}));
+    r = RunCli(With({"--port", "3", dir.Write("x.txt", "[MES] x\r\n")}));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("No Active Ports"), std::string::npos);
 
     for (const auto& args : std::vector<std::vector<std::string>>{
              {}, {"--port", "7", "a.txt"}, {"--count", "3", "a.txt"}, {"--command"},
              {"--command", "1B 40", "a.txt"}, {"--bogus", "a.txt"}, {"a.txt", "b.txt"},
-             {"--command", "1B", "--count", "-1"}, {"--timeout", "0", "a.txt"}}) {
+             {"--command", "1B", "--count", "-1"}, {"--timeout", "0", "a.txt"},
+             {"--port=1,COM9", "a.txt"}, {"--port", "all,1", "a.txt"}, {"missing.txt"}}) {
         r = RunCli(args);
         EXPECT_EQ(r.status, 2) << args.size();
-        EXPECT_NE(r.err.find("Usage: posbench-cli"), std::string::npos);
+        // One line saying what is wrong, and where to read more.
+        EXPECT_EQ(LinesOf(r.err).size(), 2u) << r.err;
+        EXPECT_NE(r.err.find("\nsee posbench-cli --help\n"), std::string::npos) << r.err;
     }
     r = RunCli({"--help"});
     EXPECT_EQ(r.status, 0);

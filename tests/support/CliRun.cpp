@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -32,6 +33,14 @@ void Drain(int& fd, std::string& into) {
 
 }  // namespace
 
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
+        lines.push_back(text.substr(from, nl - from));
+    return lines;
+}
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -56,6 +65,7 @@ CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how)
         } else {
             dup2(errPipe[1], STDERR_FILENO);
         }
+        for (const std::string& setting : how.env) putenv(const_cast<char*>(setting.c_str()));
         std::vector<char*> argv{const_cast<char*>(POSBENCH_CLI_PATH)};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

@@ -28,6 +28,7 @@ struct CliRunOptions {
     Pty* terminal = nullptr;   // stderr on this pseudo-terminal instead of a pipe
     std::size_t closeOutAfterLines = 0;  // stop reading stdout (close it) after this many lines
     std::chrono::milliseconds limit = kRunLimit;
+    std::vector<std::string> env;  // NAME=VALUE settings added to the program's environment
 };
 
 CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how);
@@ -36,5 +37,8 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& interr
                  Pty* terminal = nullptr, int interrupts = 1);
 
 std::string ReadAll(const std::string& path);
+
+// The text split at line feeds (a last piece without one is left out).
+std::vector<std::string> LinesOf(const std::string& text);
 
 }  // namespace posbench::test

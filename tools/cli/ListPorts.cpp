@@ -176,7 +176,7 @@ std::string DeviceOfEntry(const std::string& entry) {
 
 }  // namespace
 
-int ListPorts(const CliOptions& options, const char* argv0) {
+int ListPorts(const CliOptions& options) {
     const char* rootVariable = std::getenv("POSBENCH_DEVICE_ROOT");
     const std::string root = rootVariable && *rootVariable ? rootVariable : "/dev";
     std::vector<Found> found;
@@ -196,7 +196,6 @@ int ListPorts(const CliOptions& options, const char* argv0) {
     }
 
     // The table as Startup.ini builds it; no port is opened.
-    if (!PrepareRunDir(options, argv0)) return kExitFailed;
     Startup();
     for (int16_t p = 1; p <= giNumPorts; ++p) {
         const std::string entry = gsPortTable(p);

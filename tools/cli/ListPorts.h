@@ -7,8 +7,8 @@
 
 namespace posbench::cli {
 
-// Prints the list (text, or one JSON object per line with --json); the exit status.
-// POSBENCH_DEVICE_ROOT, for tests, stands in for /dev.
-int ListPorts(const CliOptions& options, const char* argv0);
+// Prints the list (text, or one JSON object per line with --json); the exit status. The
+// program directory must have been set up. POSBENCH_DEVICE_ROOT, for tests, stands in for /dev.
+int ListPorts(const CliOptions& options);
 
 }  // namespace posbench::cli

@@ -113,9 +113,8 @@ bool PrepareRunDir(const CliOptions& options, const char* argv0) {
     return false;
 }
 
-int RunOnPorts(const CliOptions& options, const char* argv0, std::atomic<bool>& cancelPosted,
+int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
                const std::atomic<int>& signalSeen) {
-    if (!PrepareRunDir(options, argv0)) return kExitFailed;
     if (!options.traceFile.empty()) {
         std::string error;
         if (!StartPortTrace(options.traceFile, error)) {
@@ -200,7 +199,8 @@ int RunOnPorts(const CliOptions& options, const char* argv0, std::atomic<bool>& 
 
     // Send as the window does: the port chosen in the list, then the button.
     auto sendOn = [&](PortJob& job) {
-        view.SetPortListIndex(job.port - 1);
+        // A port the table does not hold cannot be chosen in the list: nothing is selected.
+        view.SetPortListIndex(job.port <= view.PortListCount() ? job.port - 1 : -1);
         view.commandPanel = options.commandMode;
         if (options.commandMode) {
             const CliCommand& command = options.commands[job.nextCommand++];

@@ -15,12 +15,13 @@ inline constexpr int kExitInterrupted = 130;
 
 // The exit status: 0 when every port succeeded, 1 when one failed or the work was cancelled,
 // 2 when --port names a port that Startup.ini does not define. cancelPosted is set (from any
-// thread) for the Cancel button, with the signal that asked for it in signalSeen.
-int RunOnPorts(const CliOptions& options, const char* argv0, std::atomic<bool>& cancelPosted,
+// thread) for the Cancel button, with the signal that asked for it in signalSeen. The program
+// directory must have been set up (PrepareRunDir).
+int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
                const std::atomic<int>& signalSeen);
 
-// The program directory set up as for a run (created and seeded); false with the message
-// printed on standard error.
+// The program directory chosen, created and seeded with the samples it lacks; false with the
+// message printed on standard error.
 bool PrepareRunDir(const CliOptions& options, const char* argv0);
 
 }  // namespace posbench::cli

@@ -65,14 +65,16 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (!options.tiffOption.empty()) return RunTiffOption(options.tiffOption, options.tiffFile);
+    const char* argv0 = argc > 0 ? argv[0] : nullptr;
+    // The directory first: FILE may be one of the samples it is seeded with.
+    if (!PrepareRunDir(options, argv0)) return kExitFailed;
     // What the command line names is checked before any port is opened.
     if (!CheckBeforeOpening(options, error)) return UsageError(error);
     if (!options.commandMode && !options.listPorts && !FileTypeSent(options.file)) {
         std::fprintf(stderr, "posbench-cli: %s\n", NotSentText(options.file).c_str());
         return kExitFailed;
     }
-    const char* argv0 = argc > 0 ? argv[0] : nullptr;
-    if (options.listPorts) return ListPorts(options, argv0);
+    if (options.listPorts) return ListPorts(options);
 
     // Blocked before any thread exists, so every device reader thread inherits the mask.
     sigset_t set;
@@ -86,7 +88,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     std::thread(WatchInterrupts, set).detach();
 
-    const int status = RunOnPorts(options, argv0, gCancelPosted, gSignal);
+    const int status = RunOnPorts(options, gCancelPosted, gSignal);
     std::fflush(stdout);
     // Device reader threads may still block in their reads: end without unwinding them.
     _exit(status);

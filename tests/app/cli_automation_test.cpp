@@ -1,0 +1,325 @@
+// posbench-cli on the production line and in scripts: several printers flashed at once, a
+// failing one named in the summary, the port trace against what the printers logged, JSON Lines
+// against the text output, and the list of the machine's ports.
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/CliRun.h"
+#include "support/Pty.h"
+#include "support/SimPrinter.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using test::CliResult;
+using test::LinesOf;
+using test::ReadAll;
+using test::RunCli;
+using test::ScratchDir;
+using test::SimPrinter;
+
+// The top-level fields of one JSON object: strings unescaped, other values as written. False
+// when the line is not one well-formed object.
+class JsonLine {
+public:
+    bool Parse(const std::string& text) {
+        s_ = text;
+        i_ = 0;
+        fields.clear();
+        return Object(true) && (Blanks(), i_ == s_.size());
+    }
+    std::map<std::string, std::string> fields;
+
+private:
+    void Blanks() {
+        while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
+    }
+    bool Eat(char c) {
+        Blanks();
+        if (i_ >= s_.size() || s_[i_] != c) return false;
+        ++i_;
+        return true;
+    }
+    bool String(std::string& out) {
+        if (!Eat('"')) return false;
+        for (; i_ < s_.size() && s_[i_] != '"'; ++i_) {
+            if (static_cast<unsigned char>(s_[i_]) < 0x20) return false;
+            if (s_[i_] != '\\') {
+                out += s_[i_];
+            } else if (++i_ < s_.size() && s_[i_] == 'u' && i_ + 4 < s_.size()) {
+                out += static_cast<char>(std::stoi(s_.substr(i_ + 1, 4), nullptr, 16));
+                i_ += 4;
+            } else if (i_ < s_.size()) {
+                const std::string plain = "\"\\/", escaped = "nrtbf", meant = "\n\r\t\b\f";
+                if (plain.find(s_[i_]) != std::string::npos) out += s_[i_];
+                else if (escaped.find(s_[i_]) != std::string::npos) out += meant[escaped.find(s_[i_])];
+                else return false;
+            }
+        }
+        return Eat('"');
+    }
+    bool Value(std::string& out) {
+        Blanks();
+        const std::size_t from = i_;
+        if (i_ < s_.size() && s_[i_] == '"') return String(out);
+        if (i_ < s_.size() && s_[i_] == '{') {
+            if (!Object(false)) return false;
+        } else if (Eat('[')) {
+            if (!Eat(']')) {
+                std::string item;
+                do {
+                    if (!Value(item)) return false;
+                } while (Eat(','));
+                if (!Eat(']')) return false;
+            }
+        } else {
+            while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) ||
+                                      s_[i_] == '.' || s_[i_] == '-'))
+                ++i_;
+            const std::string word = s_.substr(from, i_ - from);
+            if (word != "true" && word != "false" && word != "null" &&
+                word.find_first_not_of("0123456789.-") != std::string::npos)
+                return false;
+            if (word.empty()) return false;
+        }
+        out = s_.substr(from, i_ - from);
+        return true;
+    }
+    bool Object(bool top) {
+        if (!Eat('{')) return false;
+        if (Eat('}')) return true;
+        do {
+            std::string key, value;
+            if (!String(key) || !Eat(':') || !Value(value)) return false;
+            if (top) fields[key] = value;
+        } while (Eat(','));
+        return Eat('}');
+    }
+
+    std::string s_;
+    std::size_t i_ = 0;
+};
+
+std::vector<JsonLine> ParseJsonLines(const std::string& out) {
+    std::vector<JsonLine> events;
+    for (const std::string& line : LinesOf(out)) {
+        events.emplace_back();
+        EXPECT_TRUE(events.back().Parse(line)) << "not one JSON object: " << line;
+    }
+    return events;
+}
+
+// The bytes of a line of hex pairs ("1B 40").
+std::string Unhex(std::istream& in) {
+    std::string bytes, pair;
+    while (in >> pair) bytes += static_cast<char>(std::stoi(pair, nullptr, 16));
+    return bytes;
+}
+
+// Every byte the printer's --log recorded as received, in order.
+std::string LoggedBytes(const std::string& log) {
+    std::string bytes;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string ms, count;
+        fields >> ms >> count;
+        if (count != "#") bytes += Unhex(fields);
+    }
+    return bytes;
+}
+
+struct TraceRecord {
+    double seconds = 0;
+    int port = 0;
+    std::string direction;
+    std::string bytes;
+};
+
+std::vector<TraceRecord> ReadTrace(const std::string& text) {
+    std::vector<TraceRecord> records;
+    for (const std::string& line : LinesOf(text)) {
+        std::istringstream fields(line.substr(0, line.find(" |")));
+        TraceRecord r;
+        std::string name;
+        std::size_t count = 0;
+        fields >> r.seconds >> r.port >> name >> r.direction >> count;
+        r.bytes = Unhex(fields);
+        EXPECT_EQ(r.bytes.size(), count) << line;
+        records.push_back(r);
+    }
+    return records;
+}
+
+class CliAutomationTest : public ::testing::Test {
+protected:
+    // Two serial printers on pseudo-terminals, COM1 and COM2 of the program directory.
+    void StartTwoPrinters(const std::vector<std::string>& faultOfSecond = {}) {
+        for (int n = 1; n <= 2; ++n) {
+            const std::string tag = std::to_string(n);
+            std::vector<std::string> args{"--pty",      dir / ("com" + tag), "--flash",
+                                          dir / ("flash" + tag + ".bin"), "--log",
+                                          dir / ("log" + tag),            "--reset-ms", "300"};
+            if (n == 2) args.insert(args.end(), faultOfSecond.begin(), faultOfSecond.end());
+            printers.push_back(std::make_unique<SimPrinter>(args));
+        }
+        std::filesystem::create_directories(home);
+        std::ofstream(home + "/Startup.ini")
+            << "[Communication]\nCOM1=115200, DTR, ON\nCOM2=115200, DTR, ON\n[Devices]\nCOM1="
+            << printers[0]->Path() << "\nCOM2=" << printers[1]->Path() << "\n";
+    }
+    std::string Firmware() const {
+        std::string firmware(65536, '\0');
+        std::mt19937 random(11);
+        for (char& c : firmware) c = static_cast<char>(random());
+        return dir.Write("fw.bin", firmware);
+    }
+
+    ScratchDir dir;
+    std::string home = dir / "home";
+    std::vector<std::unique_ptr<SimPrinter>> printers;
+};
+
+TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace) {
+    StartTwoPrinters();
+    const std::string firmware = Firmware();
+    const CliResult r =
+        RunCli({"--dir", home, "--port", "1,2", "--trace", dir / "trace.txt", firmware});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    for (int n = 1; n <= 2; ++n)
+        EXPECT_EQ(ReadAll(dir / ("flash" + std::to_string(n) + ".bin")).substr(0, 65536),
+                  ReadAll(firmware));
+
+    // Every line carries its port, and each port's stream tells its own download through.
+    std::map<int, std::vector<std::string>> streams;
+    auto lines = LinesOf(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "All 2 ports succeeded");
+    lines.pop_back();
+    for (const std::string& line : lines) {
+        ASSERT_TRUE(line.rfind("[1] ", 0) == 0 || line.rfind("[2] ", 0) == 0) << line;
+        streams[line[1] - '0'].push_back(line.substr(4));
+    }
+    for (int n = 1; n <= 2; ++n) {
+        const std::string port = std::to_string(n);
+        ASSERT_GE(streams[n].size(), 3u) << r.out;
+        EXPECT_EQ(streams[n].front(), "Port " + port + " File Size is: 65536");
+        EXPECT_EQ(streams[n].back(), "COM" + port + " open");
+        for (const std::string& line : streams[n])
+            EXPECT_EQ(line.find("Port " + std::to_string(3 - n)), std::string::npos) << line;
+    }
+
+    // The trace holds, per port, exactly the bytes its printer logged, in order; the clock
+    // never goes back; and the two downloads ran side by side.
+    const auto trace = ReadTrace(ReadAll(dir / "trace.txt"));
+    std::map<int, std::string> sent;
+    std::map<int, std::size_t> firstSent, lastSent;
+    for (std::size_t i = 0; i < trace.size(); ++i) {
+        if (i > 0) {
+            EXPECT_GE(trace[i].seconds, trace[i - 1].seconds);
+        }
+        if (trace[i].direction != "sent") continue;
+        if (!firstSent.count(trace[i].port)) firstSent[trace[i].port] = i;
+        lastSent[trace[i].port] = i;
+        sent[trace[i].port] += trace[i].bytes;
+    }
+    for (int n = 1; n <= 2; ++n)
+        EXPECT_EQ(sent[n], LoggedBytes(ReadAll(dir / ("log" + std::to_string(n)))));
+    EXPECT_LT(firstSent[2], lastSent[1]);
+    EXPECT_LT(firstSent[1], lastSent[2]);
+}
+
+TEST_F(CliAutomationTest, AFailingPortGivesStatusOneAndIsNamedInTheSummary) {
+    StartTwoPrinters({"--fault", "nak-block=3"});
+    const std::string firmware = Firmware();
+    const CliResult r = RunCli({"--dir", home, "--port=all", firmware});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    const auto lines = LinesOf(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "Failed: port 2 (COM2)");
+    EXPECT_NE(r.out.find("[2] Port 2 Download Aborted"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadAll(dir / "flash1.bin").substr(0, 65536), ReadAll(firmware));
+}
+
+TEST_F(CliAutomationTest, JsonLinesCarryTheEventsOfTheTextOutput) {
+    SimPrinter printer({"--listen", "127.0.0.1:0", "--model", "Q350"});
+    std::filesystem::create_directories(home);
+    std::ofstream(home + "/Startup.ini")
+        << "[Communication]\nTCP=127.0.0.1:" << printer.Port() << ", ON\n";
+    const std::string script =
+        dir.Write("bad.txt", "[MES] checking\r\n[EXP] 13\r\n[STA] ON 10 04 01\r\n[MES] never\r\n");
+
+    // A script that fails its status check: status lines, the reply, status 1.
+    const CliResult text = RunCli({"--dir", home, "--port", "TCP", script});
+    const CliResult json = RunCli({"--dir", home, "--port", "TCP", "--json", script});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(json.status, 1);
+    std::vector<std::string> fromJson;
+    const auto events = ParseJsonLines(json.out);
+    for (const JsonLine& e : events) {
+        const std::string kind = e.fields.at("event");
+        if (kind == "status") {
+            EXPECT_EQ(e.fields.at("port"), "1");
+            fromJson.push_back(e.fields.at("text"));
+        } else if (kind == "response") {
+            EXPECT_EQ(e.fields.at("hex"), "12");
+            fromJson.push_back("Response: " + e.fields.at("text"));
+        }
+    }
+    EXPECT_EQ(fromJson, LinesOf(text.out));
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().fields.at("event"), "exit");
+    EXPECT_EQ(events.back().fields.at("status"), "1");
+    EXPECT_EQ(events.back().fields.at("ports"), R"([{"port":1,"name":"TCP","ok":false}])");
+
+    // Commands in turn on the one open port, each reply on its own, in hex when asked.
+    const CliResult polls = RunCli({"--dir", home, "--hex", "--command", "1D 49 40 27",
+                                    "--count", "17", "--command=10 04 01", "--count=1"});
+    EXPECT_EQ(polls.status, 0) << polls.err;
+    EXPECT_EQ(polls.out,
+              "Response: 51 33 35 30 20 20 20 20 20 20 20 20 20 20 20 20 00\nResponse: 12\n");
+}
+
+TEST_F(CliAutomationTest, ListPortsFindsASerialLineUnderTheDeviceRootAndTheDefinedPorts) {
+    test::Pty line;
+    const std::string devices = dir / "dev";
+    std::filesystem::create_directories(devices + "/serial/by-id");
+    std::filesystem::create_symlink(line.SlavePath(), devices + "/ttyUSB0");
+    std::filesystem::create_symlink("../../ttyUSB0", devices + "/serial/by-id/usb-Bench-if00");
+    std::filesystem::create_directories(home);
+    std::ofstream(home + "/Startup.ini") << "[Communication]\nCOM1=9600, XON, ON\nTCP=10.0.0.9\n"
+                                         << "[Devices]\nCOM1=" << devices << "/ttyUSB0\n";
+    test::CliRunOptions withRoot;
+    withRoot.env = {"POSBENCH_DEVICE_ROOT=" + devices};
+
+    const CliResult r = RunCli({"--dir", home, "--list-ports"}, withRoot);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string serial = devices + "/ttyUSB0";
+    bool lineListed = false;
+    for (const std::string& l : LinesOf(r.out))
+        lineListed |= l.rfind("serial", 0) == 0 && l.find(serial) != std::string::npos &&
+                      l.find("may open") != std::string::npos &&
+                      l.find("by-id usb-Bench-if00") != std::string::npos;
+    EXPECT_TRUE(lineListed) << r.out;
+    EXPECT_NE(r.out.find("port 1       COM1, 9600, XON, ON"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("port 2       TCP, 10.0.0.9, OFF"), std::string::npos) << r.out;
+
+    const CliResult json = RunCli({"--dir", home, "--list-ports", "--json"}, withRoot);
+    bool portListed = false;
+    for (const JsonLine& e : ParseJsonLines(json.out))
+        portListed |= e.fields.count("port") && e.fields.at("port") == "1" &&
+                      e.fields.at("device") == serial && e.fields.at("state") == "ON";
+    EXPECT_TRUE(portListed) << json.out;
+}
+
+}  // namespace
+}  // namespace posbench
