@@ -41,15 +41,16 @@ bool PortHasWork(int16_t port) {
            gbReadPending(port) || gbDelay(port) || gbConfigPending(port);
 }
 
-void InstallTimerPump(LinkRecovery* timers) {
+void InstallTimerPump(LinkRecovery* timers, std::function<void()> alsoEachPump) {
     if (timers == nullptr) {
         SetWindowPump(nullptr);
         SetTimerDue(nullptr);
         return;
     }
-    SetWindowPump([timers] {
+    SetWindowPump([timers, also = std::move(alsoEachPump)] {
         timers->Poll();
         ServeOtherPorts();
+        if (also) also();
     });
     SetTimerDue([timers] { return std::chrono::milliseconds(timers->UntilDue()); });
 }

@@ -26,8 +26,9 @@ bool PortHasWork(int16_t port);
 
 // Lets every event pump (the main loop's waits, and the waits inside downloads and port
 // reopens) run the 500 ms tick and the link-recovery timers when they are due, and ends every
-// wait in time for them. Pass nullptr to remove.
-void InstallTimerPump(LinkRecovery* timers);
+// wait in time for them; each pump also runs a step of every other port (ServeOtherPorts) and
+// then alsoEachPump when given. Pass nullptr to remove.
+void InstallTimerPump(LinkRecovery* timers, std::function<void()> alsoEachPump = {});
 
 // The main loop: a state-machine pass, the tick when due, and a sleep in WaitEventsOrInput
 // when the pass made no progress (until a notice, a pending read's bytes, the engine's next

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "CliOutput.h"
 #include "CliViews.h"
 #include "base/Views.h"
 #include "imaging/Tiff.h"
@@ -29,7 +30,8 @@ void PrintingImagingViews::ShowTagList(const std::vector<std::string>& lines) {
 }
 
 int RunTiffOption(const std::string& option, const std::string& file) {
-    PrintingStatusList status;  // the decoder's own messages
+    CliOutput output(false, false, false);
+    PrintingStatusList status(output);  // the decoder's own messages
     PrintingImagingViews views(true);
     SetStatusList(&status);
     SetImagingViews(&views);

@@ -192,10 +192,7 @@ int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
             timedOut = true;
         }
     };
-    SetWindowPump([&] {
-        timers.Poll();
-        takeCancel();
-    });
+    InstallTimerPump(&timers, takeCancel);
 
     // Send as the window does: the port chosen in the list, then the button.
     auto sendOn = [&](PortJob& job) {
