@@ -329,16 +329,37 @@ void ShowStateMachineError(int16_t port) {
 
 // The port's step and timeout check. A run-time error is shown, the request that failed is
 // dropped and the machine goes on with the next part.
-// The ports whose step is on the stack: a wait inside one serves the others, never itself.
+// The ports whose step (or synchronous exchange) is on the stack: a wait inside one serves the
+// others, never itself; and how many port steps are on the stack.
 PerPort<bool> gInService;
+int gStepsOnStack = 0;
+
+// Marks the port as being served for the life of the object.
+class InService {
+public:
+    // A port outside 1..6 is left to the caller's own failure handling.
+    explicit InService(int16_t port) : port_(port >= 1 && port <= kMaxPorts ? port : 0) {
+        if (port_ == 0) return;
+        was_ = gInService(port_);
+        gInService(port_) = true;
+        ++gStepsOnStack;
+    }
+    ~InService() {
+        if (port_ == 0) return;
+        gInService(port_) = was_;
+        --gStepsOnStack;
+    }
+    InService(const InService&) = delete;
+    InService& operator=(const InService&) = delete;
+
+private:
+    int16_t port_;
+    bool was_ = false;
+};
 
 Activity ServePort(int16_t port) {
     const DisplayPortScope linesOf(port);
-    gInService(port) = true;
-    struct Leave {
-        int16_t port;
-        ~Leave() { gInService(port) = false; }
-    } leave{port};
+    const InService serving(port);
     Activity activity = Activity::Idle;
     Step step = Step::None;
     try {
@@ -420,7 +441,7 @@ bool StateMachinePass() {
 
 void ServeOtherPorts() {
     for (int16_t p = 1; p <= kMaxPorts; ++p)
-        if (!gInService(p) && p != DisplayPort()) ServePort(p);
+        if (gStepsOnStack > 0 && !gInService(p) && p != DisplayPort()) ServePort(p);
 }
 
 milliseconds StateMachineIdleWait() { return gNextWait; }
@@ -453,6 +474,8 @@ void ResetStateMachineGlobals() {
 }
 
 bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port) {
+    // Its reply is its own: no pump inside the wait may serve the port and take the bytes.
+    const InService exchanging(port);
     try {
         gPortState(port).Response.clear();
         gsSendData(port) = data;

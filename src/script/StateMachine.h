@@ -20,10 +20,11 @@ void StateMachineInit();
 // (a request, a read, a delay, a download, a script or a configuration continuation).
 bool StateMachinePass();
 
-// For the event pumps of waits inside a port's step (a download's pause, a port reopening): one
+// For the event pumps of waits inside a port's step (a download's pause, a port clear): one
 // step for every other port, so that one port's wait does not stall the others in the middle
-// of their exchanges. A port whose step is already on the stack, and the port the wait belongs
-// to (DisplayPort), are left alone.
+// of their exchanges. Nothing outside a step (a window's own exchange waits as before); a port
+// whose step or WriteReadOk exchange is on the stack, and the port the wait belongs to
+// (DisplayPort), are left alone.
 void ServeOtherPorts();
 
 // How long the loop may sleep after the pass just made: zero when a step made progress (more

@@ -108,8 +108,9 @@ TEST_F(HostileRunTest, HostileFilesFullDisksAndEndlessLoops) {
     const std::string fifo = dir / "f.txt";  // short names: the line is not cut at 55
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_directory(dir / "d.txt");
+    // Refused as wrong usage before any port is opened.
     for (const std::string& name : {fifo, dir / "d.txt"})
-        Expect(Run({name}), 1, "Not a regular file: " + name);
+        Expect(Run({name}), 2, "Not a regular file: " + name);
     Expect(Run({Script("[MES] " + std::string(1100 << 10, 'x') + "\r\n")}), 1,
            "Line longer than 1 MiB");
     Expect(Run({dir.Write("empty.lgo", "")}), 1, "Empty file: empty.lgo: nothing to download");

@@ -26,7 +26,7 @@ bool CheckBeforeOpening(const CliOptions& options, std::string& error) {
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = options.file + ": not a file";
+        error = "Not a regular file: " + options.file;  // the engine's words for it
         return false;
     }
     if (access(options.file.c_str(), R_OK) != 0) {
