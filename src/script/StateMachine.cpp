@@ -440,8 +440,17 @@ bool StateMachinePass() {
 }
 
 void ServeOtherPorts() {
+    if (gStepsOnStack == 0) return;
+    // The waiting step's producer results are shared globals; the others' steps must not leave
+    // theirs behind in them (a flash reset would expect the other port's block answer).
+    const std::string outData = gsOutData, result = gsResult;
+    const int32_t outCount = glOutCount, dlReadMode = glDlReadMode;
     for (int16_t p = 1; p <= kMaxPorts; ++p)
-        if (gStepsOnStack > 0 && !gInService(p) && p != DisplayPort()) ServePort(p);
+        if (!gInService(p) && p != DisplayPort()) ServePort(p);
+    gsOutData = outData;
+    gsResult = result;
+    glOutCount = outCount;
+    glDlReadMode = dlReadMode;
 }
 
 milliseconds StateMachineIdleWait() { return gNextWait; }
