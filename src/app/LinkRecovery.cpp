@@ -127,7 +127,7 @@ void LinkRecovery::RunExpired() {
             }
         }
     } catch (...) {
-        Display(ErrorLine("Timer Error ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Timer Error ", ": "));
     }
 }
 
@@ -195,7 +195,7 @@ void LinkRecovery::TimeoutCleanup(int16_t port) {
             }
         }
     } catch (...) {
-        Display(ErrorLine("frmStartup, Timeout cleanup Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmStartup, Timeout cleanup Error: "));
     }
 }
 

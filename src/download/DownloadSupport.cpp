@@ -102,7 +102,7 @@ bool ReadPiece(DownloadRecord& rec, int32_t count, std::string& bytes) {
         rec.bytesRead += static_cast<int64_t>(bytes.size());
         return true;
     } catch (...) {
-        gsFileErr = ErrorLine("Get Binary Char Error: ", CurrentRuntimeError(), ": ");
+        gsFileErr = FailureLine("Get Binary Char Error: ", ": ");
         bytes.clear();
         return false;
     }

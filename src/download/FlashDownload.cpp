@@ -227,7 +227,7 @@ bool FlashDownload(int16_t port, bool& abort, const std::string& fileName) {
         if (abort) rec.step = step::Abort;
         return RunSteps(port, rec);
     } catch (...) {
-        Display(ErrorLine("Internal Flash Download Error ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Internal Flash Download Error ", ": "));
         try {
             FlashRecord& rec = Record(port);
             const bool wasActive = rec.active;
@@ -291,7 +291,7 @@ void CheckDownloadResponse(int16_t port) {
                 break;
         }
     } catch (...) {
-        Display(ErrorLine("Internal Download Response Error ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Internal Download Response Error ", ": "));
     }
 }
 

@@ -202,7 +202,7 @@ void TakeEachByte(int16_t port, const std::string& data) {
     try {
         TakeBytes(port, data, false);
     } catch (...) {
-        Display(ErrorLine("ModCommon, ProcessRCVData Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, ProcessRCVData Error "));
     }
 }
 
@@ -285,7 +285,7 @@ bool ProcessStatusCommand(int16_t port, const std::string& line) {
         gbStop(port) = true;
         return false;
     } catch (...) {
-        Display(ErrorLine("ModCommon, ProcessStatusCommand Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, ProcessStatusCommand Error "));
         if (port >= 1 && port <= kMaxPorts) gbStop(port) = true;
         return false;
     }
@@ -302,7 +302,7 @@ void CheckStatus(int16_t port) {
             gbStop(port) = true;
         }
     } catch (...) {
-        Display(ErrorLine("ModCommon, CheckStatus Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, CheckStatus Error "));
     }
 }
 
@@ -314,7 +314,7 @@ void ProcPortCmd(int16_t port, const std::string& line) {
             Display("Invalid PORT parameter");
         }
     } catch (...) {
-        Display(ErrorLine("ModCommon, ProcPortCmd Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, ProcPortCmd Error "));
     }
 }
 
@@ -354,7 +354,7 @@ void GetAndProcessRead(int16_t port) {
             gbSendPending(port) = true;
         }
     } catch (...) {
-        Display(ErrorLine("ModCommon, GetAndProcessRead Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, GetAndProcessRead Error "));
     }
 }
 
@@ -362,7 +362,7 @@ void ProcessRCVData(int16_t port, const std::string& data) {
     try {
         TakeBytes(port, data, true);
     } catch (...) {
-        Display(ErrorLine("ModCommon, ProcessRCVData Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, ProcessRCVData Error "));
     }
 }
 

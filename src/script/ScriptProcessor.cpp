@@ -503,7 +503,7 @@ void PutFileNumber(int16_t port, int16_t fileNum) {
             ++st.FileStackCount;
         }
     } catch (...) {
-        Display(ErrorLine(" modControl PutFileNumber Error ", CurrentRuntimeError()));
+        Display(FailureLine(" modControl PutFileNumber Error "));
     }
 }
 
@@ -516,7 +516,7 @@ int16_t GetFileNumber(int16_t port) {
         st.FileLine = st.FileLineStack.at(static_cast<std::size_t>(st.FileStackCount));
         return st.FileStack.at(static_cast<std::size_t>(st.FileStackCount));
     } catch (...) {
-        Display(ErrorLine(" modControl GetFileNumber Error ", CurrentRuntimeError()));
+        Display(FailureLine(" modControl GetFileNumber Error "));
         return 0;
     }
 }
