@@ -11,7 +11,7 @@
 
 #include "app/Catalogue.h"
 #include "app/MainWindowView.h"
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 #include "app/VKUtility.h"
 #include "base/Views.h"
 
@@ -46,7 +46,8 @@ class FrmMain : public QWidget,
                 public IProgress,
                 public IVKHost {
 public:
-    // Registers the window's views with the engine and runs Form_Load.
+    // Registers the window's views with the engine and runs the window's start-up
+    // (catalogue, port list, startup configuration).
     explicit FrmMain(LinkRecovery& recovery);
     ~FrmMain() override;
 

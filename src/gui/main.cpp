@@ -6,9 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "app/MainLoop.h"
 #include "app/ProgramDir.h"
@@ -38,13 +36,6 @@ void Usage() {
               "  --screenshot-image PNG  the same for the image window: run Scripts/CheckImage.txt\n"
               "                    on port 1 and write a picture of the check it shows\n"
               "  FILE              a file the VK printer utility sends as soon as its port is ON");
-}
-
-std::string ExecutablePath(const char* argv0) {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) return self.string();
-    return argv0 ? std::string(argv0) : std::string();
 }
 
 }  // namespace
@@ -80,8 +71,8 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    const std::string samples = posbench::FindSamplesDir(
-        posbench::SampleCandidates(ExecutablePath(argc > 0 ? argv[0] : nullptr), POSBENCH_SAMPLES_DIR));
+    const std::string samples = posbench::FindSamplesDir(posbench::SampleCandidates(
+        posbench::ExecutablePath(argc > 0 ? argv[0] : nullptr), POSBENCH_SAMPLES_DIR));
     if (!posbench::SetUpProgramDir(dirOption, samples, error)) {
         std::fprintf(stderr, "posbench: %s\n", error.c_str());
         return 1;

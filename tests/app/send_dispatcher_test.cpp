@@ -1,6 +1,6 @@
 // The main window's actions through a fake view: port checks, the file types, the command path
 // and its history, cancel, the port list and its double-click.
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 
 #include <memory>
 #include <string>

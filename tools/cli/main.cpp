@@ -20,7 +20,7 @@
 #include "app/LinkRecovery.h"
 #include "app/MainLoop.h"
 #include "app/ProgramDir.h"
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 #include "base/Events.h"
 #include "base/Numbers.h"
 #include "base/StringOps.h"

@@ -1,4 +1,4 @@
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 
 #include <cmath>
 
@@ -21,7 +21,14 @@ namespace posbench {
 
 bool gbCmdChosen = false;
 
-void ResetSendDispatcherGlobals() { gbCmdChosen = false; }
+void ResetMainWindowGlobals() { gbCmdChosen = false; }
+
+bool SentToPort(const std::string& fileName) {
+    const std::string type = UCase(Right(fileName, 3));
+    for (const char* known : kSentFileTypes)
+        if (type == known) return true;
+    return false;
+}
 
 namespace {
 
@@ -83,7 +90,7 @@ bool MainWindow::Send() {
         WakeEvents();  // the engine loop may be asleep until its next beat: the request goes now
         return sent;
     } catch (...) {
-        Display(ErrorLine("frmMain, Send Error: ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("frmMain, Send Error: ", ": "));
         return false;
     }
 }
@@ -212,7 +219,7 @@ void MainWindow::btnSendCmd_Click() {
         if (!ConvertLine(line)) return;
         QueueFirstBlock(port, gsResult);
     } catch (...) {
-        Display(ErrorLine("frmMain, btnSendCmd Error: ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("frmMain, btnSendCmd Error: ", ": "));
     }
 }
 
@@ -236,7 +243,7 @@ void MainWindow::btnPollDev_Click() {
         device.BlockCount(0);
         if (!device.PollDev()) Display("Error Polling Device for input");
     } catch (...) {
-        Display(ErrorLine("frmMain, PollDev Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, PollDev Error: "));
     }
 }
 
@@ -251,7 +258,7 @@ void MainWindow::btnReset_Click() {
         SendReset(port);
         WakeEvents();
     } catch (...) {
-        Display(ErrorLine("frmMain, btnReset Error: ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("frmMain, btnReset Error: ", ": "));
     }
 }
 
@@ -274,7 +281,7 @@ void MainWindow::lstPorts_DblClick() {
         }
         Display(gsCommErr);
     } catch (...) {
-        Display(ErrorLine("frmMain, lstPortsDBLClick: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, lstPortsDBLClick: "));
     }
 }
 
@@ -313,7 +320,7 @@ void MainWindow::GetSetIndex(bool enable, int16_t& index) {
         }
         Display("No defined TCP Port");
     } catch (...) {
-        Display(ErrorLine("frmMain, GetSetIndex Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, GetSetIndex Error: "));
     }
 }
 
