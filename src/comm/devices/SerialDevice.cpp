@@ -23,7 +23,7 @@ int16_t clsRS232::GetNumFromDevname(const std::string& name) {
     try {
         return NumberAfter(name, "COM", 16);
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("GetNumFromDevname"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("GetNumFromDevname"));
         return 0;
     }
 }
@@ -70,7 +70,7 @@ bool clsRS232::OpenComm(const std::string& CommDeviceName) {
         StartInput(1);
         return true;
     } catch (...) {
-        std::string failure = ErrorLine(Prefix("OpenComm"), CurrentRuntimeError());
+        std::string failure = FailureLine(Prefix("OpenComm"));
         ClosePath();
         mstrLastError = failure;
         return false;
@@ -85,7 +85,7 @@ bool clsRS232::CloseComm() {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("CloseComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("CloseComm"));
         return false;
     }
 }
@@ -103,7 +103,7 @@ bool clsRS232::WriteComm(const std::string& sLine) {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("WriteComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("WriteComm"));
         return false;
     }
 }
@@ -117,7 +117,7 @@ bool clsRS232::ReadComm(int32_t) {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("ReadComm"));
         return false;
     }
 }
@@ -144,7 +144,7 @@ bool clsRS232::ReadIsComplete() {
         if (StartInput(NextReadSize())) mPort.AwaitRead();
         return false;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("ReadIsComplete"));
         return false;
     }
 }
@@ -163,7 +163,7 @@ bool clsRS232::DataAvailable() {
         if (restarted && !failed) mPort.AwaitRead();
         return appended && restarted;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("DataAvailable"));
         return false;
     }
 }
@@ -184,7 +184,7 @@ bool clsRS232::PurgeComm() {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("PurgeComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("PurgeComm"));
         return false;
     }
 }
