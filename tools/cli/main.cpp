@@ -61,23 +61,6 @@ void WatchInterrupts(sigset_t set) {
     }
 }
 
-// The file types that Send passes to a port; any other (INI included: catalogues and
-// configuration definitions belong to the desktop program) is quietly not sent.
-bool SentByType(const std::string& fileName) {
-    static const char* const kSent[] = {"TXT", "AXI", "BIN", "PBT", "LGO", "BMP", "IB1", "IB2"};
-    const std::string type = UCase(Right(fileName, 3));
-    for (const char* known : kSent)
-        if (type == known) return true;
-    return false;
-}
-
-std::string ExecutablePath(const char* argv0) {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) return self.string();
-    return argv0 ? std::string(argv0) : std::string();
-}
-
 int Run(const CliOptions& options, const char* argv0) {
     std::string error;
     const std::string samples =
@@ -152,7 +135,7 @@ int Run(const CliOptions& options, const char* argv0) {
     const int32_t receivedBefore = gPortState(port).RcvdCount;
     const bool sent = window.Send();
     // Send takes such a file without a word; for a runner that is a failure to report.
-    const bool typeNotSent = sent && !options.commandMode && !SentByType(view.fileName);
+    const bool typeNotSent = sent && !options.commandMode && !SentToPort(view.fileName);
     if (typeNotSent)
         std::fprintf(stderr,
                      "posbench-cli: %s: nothing sent: only TXT and AXI (scripts) and BIN, PBT, "
