@@ -50,8 +50,7 @@ bool ConvertLine(std::string line) {
 
 // Queues the first block a download preparer left in gsOutData.
 void QueueFirstBlock(int16_t port, const std::string& bytes) {
-    gsSendData(port) = bytes;
-    gbSendPending(port) = true;
+    QueueWrite(port, bytes);
     WakeEvents();
 }
 
@@ -81,7 +80,7 @@ bool MainWindow::Send() {
         if (port >= 1) {
             gbPortFailed(port) = false;
             gbTimeoutOn(port) = false;
-            gbReadPending(port) = false;
+            ReadDone(port);
             gPortState(port).RestartTimeout = false;
             gPortState(port).LoopDepth = 0;
         }
@@ -104,15 +103,9 @@ bool MainWindow::SendCommand(int16_t port) {
     }
     if (!ConvertLine(command)) return false;
     gbStop(port) = false;
-    gbReadAfterWrite(port) = false;
-    gbReadPending(port) = false;
-    gsSendData(port) = gsResult;
-    gbSendPending(port) = true;
-    glExpectCount(port) = count;
-    if (count != 0) {
-        gbReadAfterWrite(port) = true;
-        glReadMode(port) = 2;
-    }
+    WithdrawReads(port);
+    if (count != 0) QueueExchange(port, gsResult, {count, ReadMode::Count}, false);
+    else QueueWrite(port, gsResult);
     if (gbCmdChosen) {
         bool listed = false;
         for (long i = 0; i < view_.CommandItemCount() && !listed; ++i)
@@ -141,7 +134,7 @@ bool MainWindow::SendFile(int16_t port, const std::string& fileName) {
         gPortState(port).BlockSize = 0;
         gPortState(port).Response.clear();
         gbStop(port) = false;
-        glReadMode(port) = 1;
+        SetReadMode(port, ReadMode::FirstStep);
     }
 
     bool abort = false;
@@ -162,12 +155,7 @@ bool MainWindow::SendFile(int16_t port, const std::string& fileName) {
             return false;
         }
         QueueFirstBlock(port, gsOutData);
-        if (glOutCount != 0) {
-            glExpectCount(port) = glOutCount;
-            glReadMode(port) = glDlReadMode;
-            gbReadAfterWrite(port) = true;
-            gbStatusCheck(port) = false;
-        }
+        if (glOutCount != 0) ArmRead(port, {glOutCount, glDlReadMode});
         gbFlashDl(port) = true;
     } else if (type == "PBT") {
         if (!producers::BootDownload(port, abort, fileName)) {

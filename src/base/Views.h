@@ -90,6 +90,8 @@ void SetResponseBox(IResponseBox* box);
 IResponseBox* ResponseBox();
 void SetEngineHost(IEngineHost* host);
 IEngineHost* EngineHost();
+// Arms the port's reconnection timer through the host (nothing without one).
+void ArmReconnect(int16_t port, long ms);
 void SetProgress(IProgress* progress);
 IProgress* Progress();
 

@@ -66,8 +66,8 @@ bool ConvertWaitData(const std::string& data, const char* failure) {
 
 void WaitForCount(int16_t port, int32_t count) {
     glOutCount = count;
-    glWaitReadMode = 2;
-    gbReadPending(port) = true;
+    glWaitReadMode = ReadMode::Count;
+    AwaitRead(port);
 }
 
 // RCVT(n)data: the count between the brackets, the data after the closing one.
@@ -82,11 +82,11 @@ void ProcessRcvt(int16_t port, const std::string& line) {
     }
     ps.ExpectTotal = glOutCount;
     ps.RcvdCount = 0;
-    glWaitReadMode = 2;
+    glWaitReadMode = ReadMode::Count;
     // A count of 0 expects no reply: a read marked pending that is never started would hold
     // the port for ever.
     if (glOutCount < 0) glOutCount = 0;
-    gbReadPending(port) = glOutCount > 0;
+    AwaitRead(port, glOutCount > 0);
     ps.TimeFirstChar = true;
 
     std::string data = close > 0 ? Mid(line, close + 1) : Mid(line, 5);
@@ -118,7 +118,7 @@ bool ProcessSrvi(int16_t port) {
     gbStop(port) = false;
     gsOutData.clear();
     glOutCount = ps.ExpectTotal;
-    glWaitReadMode = 2;
+    glWaitReadMode = ReadMode::Count;
     return true;
 }
 
@@ -179,7 +179,7 @@ void TakeBytes(int16_t port, const std::string& data, bool asOnePiece) {
             ps.CaptureBuf.clear();
             ps.CaptureFailed = true;
             ps.CaptureOpen = false;
-            gsFileErr = ErrorLine("Capture File Write Error ", CurrentRuntimeError());
+            gsFileErr = FailureLine("Capture File Write Error ");
             throw;
         }
         ps.CaptureBuf.clear();
@@ -247,8 +247,8 @@ WaitForm ProcessWaitCommand(int16_t port, const std::string& line) {
             ArmTimer(ps);
             gsOutData.clear();
             glOutCount = ps.ExpectTotal;
-            gbReadAfterWrite(port) = true;
-            glWaitReadMode = 2;
+            ArmReadAlone(port);
+            glWaitReadMode = ReadMode::Count;
         } else {
             // Not a wait form (they are case-sensitive): leave no stale count behind for the
             // processor to wait on.
@@ -350,8 +350,7 @@ void GetAndProcessRead(int16_t port) {
 
         if (gbAckMode && glAckCount >= glAckThreshold(port)) {
             glAckCount = 0;
-            gsSendData(port) = std::string(1, kAck);
-            gbSendPending(port) = true;
+            QueueWrite(port, std::string(1, kAck));
         }
     } catch (...) {
         Display(FailureLine("ModCommon, GetAndProcessRead Error "));

@@ -122,7 +122,7 @@ TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
         [&](int16_t, bool&, const std::string&) {
             gsOutData = "\x1B[}";
             glOutCount = 1;
-            glDlReadMode = 3;
+            glDlReadMode = ReadMode::CountWait;
             return !fail;
         },
         [](int16_t) {});
@@ -145,7 +145,7 @@ TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
     ASSERT_TRUE(window.Send());
     EXPECT_TRUE(gbFlashDl(1));
     EXPECT_EQ(glExpectCount(1), 1);
-    EXPECT_EQ(glReadMode(1), 3);
+    EXPECT_EQ(glReadMode(1), ReadMode::CountWait);
     EXPECT_TRUE(gbReadAfterWrite(1));
     EXPECT_FALSE(gbStatusCheck(1));
     gbFlashDl(1) = false;
@@ -165,13 +165,15 @@ TEST_F(DispatcherTest, CommandWithCountReadsAndWithoutItOnlyWrites) {
     view.command = "1D 49 40 27";
     view.inCount = "12";
     gbStop(1) = true;
+    gbStatusCheck(1) = true;  // left by a status request that was cancelled
     ASSERT_TRUE(window.Send());
     EXPECT_EQ(gsSendData(1), "\x1D\x49\x40\x27");
     EXPECT_TRUE(gbSendPending(1));
     EXPECT_FALSE(gbStop(1));
     EXPECT_EQ(glExpectCount(1), 12);
     EXPECT_TRUE(gbReadAfterWrite(1));
-    EXPECT_EQ(glReadMode(1), 2);
+    EXPECT_EQ(glReadMode(1), ReadMode::Count);
+    EXPECT_FALSE(gbStatusCheck(1));  // the command's reply is not taken for a status
 
     for (const char* count : {"0", "abc", ""}) {
         gbReadAfterWrite(1) = true;
