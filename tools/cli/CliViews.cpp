@@ -50,14 +50,4 @@ void TerminalProgress::BreakLine() {
     }
 }
 
-std::string CliMainWindowView::PortListItem(long index) const {
-    if (index < 0 || index >= PortListCount()) Raise(err::SubscriptOutOfRange);
-    return ports_[static_cast<std::size_t>(index)];
-}
-
-std::string CliMainWindowView::CommandItem(long index) const {
-    if (index < 0 || index >= CommandItemCount()) Raise(err::SubscriptOutOfRange);
-    return history_[static_cast<std::size_t>(index)];
-}
-
 }  // namespace posbench::cli

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindowView.h"
 #include "base/Views.h"
 
 namespace posbench::cli {
@@ -30,15 +29,6 @@ private:
     TerminalProgress* progress_ = nullptr;
 };
 
-class TextResponseBox : public IResponseBox {
-public:
-    void SetText(const std::string& text) override { text_ = text; }
-    std::string Text() const override { return text_; }
-
-private:
-    std::string text_;
-};
-
 // Download progress as one rewritten line on stderr (only when stderr is a terminal).
 class TerminalProgress : public IProgress {
 public:
@@ -52,48 +42,6 @@ public:
 private:
     bool show_;
     bool lineOpen_ = false;
-};
-
-// The main window with the script panel (file mode) or the command panel shown.
-class CliMainWindowView : public IMainWindowView {
-public:
-    long PortListIndex() const override { return index_; }
-    void SetPortListIndex(long index) override { index_ = index; }
-    long PortListCount() const override { return static_cast<long>(ports_.size()); }
-    std::string PortListItem(long index) const override;
-    void ClearPortList() override {
-        ports_.clear();
-        index_ = -1;
-    }
-    void AddPortListItem(const std::string& text) override { ports_.push_back(text); }
-
-    bool ScriptPanelShown() const override { return !commandPanel; }
-    bool CommandPanelShown() const override { return commandPanel; }
-    std::string FileName() const override { return fileName; }
-
-    std::string CommandText() const override { return command; }
-    long CommandItemCount() const override { return static_cast<long>(history_.size()); }
-    std::string CommandItem(long index) const override;
-    void AddCommandItem(const std::string& text) override { history_.push_back(text); }
-    std::string InCountText() const override { return inCount; }
-    void SetInCountText(const std::string& text) override { inCount = text; }
-
-    std::string InputText() const override { return input; }
-    void SetInputText(const std::string& text) override { input = text; }
-    void SetResponseText(const std::string& text) override { response.SetText(text); }
-    void HideThumbnail() override {}
-
-    bool commandPanel = false;
-    std::string fileName;
-    std::string command;
-    std::string inCount;
-    std::string input;
-    TextResponseBox response;
-
-private:
-    long index_ = -1;
-    std::vector<std::string> ports_;
-    std::vector<std::string> history_;
 };
 
 }  // namespace posbench::cli

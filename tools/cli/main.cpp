@@ -21,6 +21,7 @@
 #include "app/MainLoop.h"
 #include "app/ProgramDir.h"
 #include "app/MainWindow.h"
+#include "app/PlainMainWindowView.h"
 #include "base/Events.h"
 #include "base/Numbers.h"
 #include "base/StringOps.h"
@@ -61,6 +62,128 @@ void WatchInterrupts(sigset_t set) {
     }
 }
 
+// What a run watches while the engine works, each once per pump or main-loop pass: a cancel (a
+// signal or --timeout), a reply that does not come, and a link recovery under way.
+class RunWatch {
+public:
+    RunWatch(const CliOptions& options, MainWindow& window, LinkRecovery& timers)
+        : options_(options), window_(window), timers_(timers), port_(options.port) {}
+
+    // Called before Send: the clock runs from the first line on, as Send already runs the
+    // script's first pass, and a command's reply is counted from here.
+    void Start() {
+        started_ = std::chrono::steady_clock::now();
+        receivedBefore_ = gPortState(port_).RcvdCount;
+    }
+    // After Send: the printer's silence is measured from here.
+    void Sent(bool sent) {
+        sent_ = sent;
+        quietSince_ = std::chrono::steady_clock::now();
+        lastRcvdCount_ = gPortState(port_).RcvdCount;
+    }
+
+    // Run from every event pump, the waits inside a line included (a port clear, a TCP reopen,
+    // a download's pauses), as the window's Cancel button is: the cancel lands where it would.
+    void TakeCancel() {
+        if (gCancelPosted.exchange(false)) {
+            const int signal = gSignal.load();
+            std::fprintf(stderr, "posbench-cli: %s: cancelled (again to end at once)\n",
+                         signal == SIGINT ? "interrupt" : signal == SIGTERM ? "SIGTERM" : "SIGHUP");
+            window_.btnCancel_Click();
+            cancelled_ = true;
+        }
+        if (options_.timeoutSeconds > 0 && !timedOut_ &&
+            std::chrono::steady_clock::now() - started_ >=
+                std::chrono::seconds(options_.timeoutSeconds)) {
+            std::fprintf(stderr, "posbench-cli: not done after %d s (--timeout): cancelled\n",
+                         options_.timeoutSeconds);
+            window_.btnCancel_Click();
+            cancelled_ = true;
+            timedOut_ = true;
+        }
+    }
+
+    // The main loop's test, called at least once per 500 ms tick, so the deadline and the hint
+    // are never late by more.
+    bool KeepRunning() {
+        TakeCancel();
+        HintSilence();
+        if (PortHasWork(port_) || (!cancelled_ && AwaitingReply())) return true;
+        // After a cancel (Ctrl-C, a signal, --timeout) or a failure a link recovery under way
+        // is not waited out: the run is over, and its outcome cannot change any more.
+        if (cancelled_ || gbPortFailed(port_) || !timers_.AnyInProgress()) return false;
+        NoteRecovery();
+        return true;
+    }
+
+    bool Cancelled() const { return cancelled_; }
+
+private:
+    // A command with a count is done once that many bytes have come back (or the port stops).
+    bool AwaitingReply() const {
+        return sent_ && options_.commandMode && options_.count > 0 && !gbStop(port_) &&
+               gPortState(port_).RcvdCount - receivedBefore_ < options_.count;
+    }
+
+    // A read waits for as long as the printer stays silent; say so once.
+    void HintSilence() {
+        const auto now = std::chrono::steady_clock::now();
+        const bool waitingForReply = gbReadPending(port_) || AwaitingReply();
+        if (!waitingForReply || gPortState(port_).RcvdCount != lastRcvdCount_) {
+            lastRcvdCount_ = gPortState(port_).RcvdCount;
+            quietSince_ = now;
+        } else if (!hinted_ && !cancelled_ && now - quietSince_ >= kReplyHintAfter) {
+            hinted_ = true;
+            std::fprintf(stderr,
+                         "posbench-cli: port %d: no reply from the printer for %lld s; still "
+                         "waiting (Ctrl-C cancels, --timeout S bounds the wait)\n",
+                         port_, static_cast<long long>(kReplyHintAfter.count()));
+        }
+    }
+
+    // Recovery shows nothing until the link is back, which takes seconds: say what is waited for.
+    void NoteRecovery() {
+        if (recoveryNoted_) return;
+        recoveryNoted_ = true;
+        for (int16_t p = 1; p <= giNumPorts; ++p) {
+            if (!timers_.InProgress(p)) continue;
+            std::fprintf(stderr,
+                         "posbench-cli: port %d: waiting for its link to be closed and "
+                         "reopened (%ld s settle time, then up to %d retries %ld s apart); "
+                         "Ctrl-C cancels\n",
+                         p, SettleTimeMs(UCase(Left(gsPortTable(p), 3))) / 1000, kMaxRetries,
+                         kRetryMs / 1000);
+        }
+    }
+
+    const CliOptions& options_;
+    MainWindow& window_;
+    LinkRecovery& timers_;
+    const int16_t port_;
+    std::chrono::steady_clock::time_point started_{};
+    std::chrono::steady_clock::time_point quietSince_{};
+    int32_t receivedBefore_ = 0;
+    int32_t lastRcvdCount_ = 0;
+    bool sent_ = false;
+    bool cancelled_ = false;
+    bool timedOut_ = false;
+    bool hinted_ = false;
+    bool recoveryNoted_ = false;
+};
+
+// The main window's panel and input as the options give them.
+void FillView(const CliOptions& options, PlainMainWindowView& view) {
+    view.commandPanel = options.commandMode;
+    if (options.commandMode) {
+        view.command = options.command;
+        view.inCount = CStr(options.count);
+        return;
+    }
+    std::error_code ec;
+    view.fileName = std::filesystem::absolute(options.file, ec).string();
+    if (ec) view.fileName = options.file;
+}
+
 int Run(const CliOptions& options, const char* argv0) {
     std::string error;
     const std::string samples =
@@ -73,7 +196,7 @@ int Run(const CliOptions& options, const char* argv0) {
     PrintingStatusList status;
     TerminalProgress progress(isatty(STDERR_FILENO) == 1);
     status.SetProgress(&progress);
-    CliMainWindowView view;
+    PlainMainWindowView view;
     LinkRecovery timers;
     MainWindow window(view, timers);
     SetStatusList(&status);
@@ -93,47 +216,15 @@ int Run(const CliOptions& options, const char* argv0) {
         window.UpdatePortDisp();
     });
 
-    const int16_t port = options.port;
-    view.commandPanel = options.commandMode;
-    if (options.commandMode) {
-        view.command = options.command;
-        view.inCount = CStr(options.count);
-    } else {
-        std::error_code ec;
-        view.fileName = std::filesystem::absolute(options.file, ec).string();
-        if (ec) view.fileName = options.file;
-    }
-    bool cancelled = false;
-    bool timedOut = false;
-    // The clock runs from the first line on: Send already runs the script's first pass.
-    const auto started = std::chrono::steady_clock::now();
-    // Run from every event pump, the waits inside a line included (a port clear, a TCP reopen,
-    // a download's pauses), as the window's Cancel button is: the cancel lands where it would.
-    auto takeCancel = [&] {
-        if (gCancelPosted.exchange(false)) {
-            const int signal = gSignal.load();
-            std::fprintf(stderr, "posbench-cli: %s: cancelled (again to end at once)\n",
-                         signal == SIGINT ? "interrupt" : signal == SIGTERM ? "SIGTERM" : "SIGHUP");
-            window.btnCancel_Click();
-            cancelled = true;
-        }
-        if (options.timeoutSeconds > 0 && !timedOut &&
-            std::chrono::steady_clock::now() - started >=
-                std::chrono::seconds(options.timeoutSeconds)) {
-            std::fprintf(stderr, "posbench-cli: not done after %d s (--timeout): cancelled\n",
-                         options.timeoutSeconds);
-            window.btnCancel_Click();
-            cancelled = true;
-            timedOut = true;
-        }
-    };
+    FillView(options, view);
+    RunWatch watch(options, window, timers);
+    watch.Start();
     SetWindowPump([&] {
         timers.Poll();
-        takeCancel();
+        watch.TakeCancel();
     });
-
-    const int32_t receivedBefore = gPortState(port).RcvdCount;
     const bool sent = window.Send();
+    watch.Sent(sent);
     // Send takes such a file without a word; for a runner that is a failure to report.
     const bool typeNotSent = sent && !options.commandMode && !SentToPort(view.fileName);
     if (typeNotSent)
@@ -142,50 +233,7 @@ int Run(const CliOptions& options, const char* argv0) {
                      "LGO, BMP, IB1, IB2 (downloads) are sent\n",
                      options.file.c_str());
 
-    bool hinted = false;
-    bool recoveryNoted = false;
-    auto quietSince = std::chrono::steady_clock::now();
-    int32_t lastRcvdCount = gPortState(port).RcvdCount;
-    // A command with a count is done once that many bytes have come back (or the port stops).
-    auto awaitingReply = [&] {
-        return sent && options.commandMode && options.count > 0 && !gbStop(port) &&
-               gPortState(port).RcvdCount - receivedBefore < options.count;
-    };
-    // Called at least once per 500 ms tick, so the deadline and the hint are never late by more.
-    RunMainLoop(timers, [&] {
-        takeCancel();
-        // A read waits for as long as the printer stays silent; say so once.
-        const auto now = std::chrono::steady_clock::now();
-        const bool waitingForReply = gbReadPending(port) || awaitingReply();
-        if (!waitingForReply || gPortState(port).RcvdCount != lastRcvdCount) {
-            lastRcvdCount = gPortState(port).RcvdCount;
-            quietSince = now;
-        } else if (!hinted && !cancelled && now - quietSince >= kReplyHintAfter) {
-            hinted = true;
-            std::fprintf(stderr,
-                         "posbench-cli: port %d: no reply from the printer for %lld s; still "
-                         "waiting (Ctrl-C cancels, --timeout S bounds the wait)\n",
-                         port, static_cast<long long>(kReplyHintAfter.count()));
-        }
-        if (PortHasWork(port) || (!cancelled && awaitingReply())) return true;
-        // After a cancel (Ctrl-C, a signal, --timeout) or a failure a link recovery under way
-        // is not waited out: the run is over, and its outcome cannot change any more.
-        if (cancelled || gbPortFailed(port) || !timers.AnyInProgress()) return false;
-        if (!recoveryNoted) {
-            // Recovery shows nothing until the link is back, which takes seconds.
-            recoveryNoted = true;
-            for (int16_t p = 1; p <= giNumPorts; ++p) {
-                if (!timers.InProgress(p)) continue;
-                std::fprintf(stderr,
-                             "posbench-cli: port %d: waiting for its link to be closed and "
-                             "reopened (%ld s settle time, then up to %d retries %ld s apart); "
-                             "Ctrl-C cancels\n",
-                             p, SettleTimeMs(UCase(Left(gsPortTable(p), 3))) / 1000, kMaxRetries,
-                             kRetryMs / 1000);
-            }
-        }
-        return true;
-    });
+    RunMainLoop(timers, [&] { return watch.KeepRunning(); });
 
     if (const std::string response = view.response.Text(); !response.empty())
         std::printf("Response: %s\n", response.c_str());
@@ -193,7 +241,7 @@ int Run(const CliOptions& options, const char* argv0) {
     InstallTimerPump(nullptr);
     // The engine's own record of the port's work: a failed request, a download that did not
     // complete, a port stopped by an error.
-    const bool failed = !sent || typeNotSent || cancelled || gbPortFailed(port);
+    const bool failed = !sent || typeNotSent || watch.Cancelled() || gbPortFailed(options.port);
     return failed ? kExitFailed : kExitOk;
 }
 
