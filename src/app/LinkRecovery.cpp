@@ -138,7 +138,7 @@ void LinkRecovery::MainTimerTick() {
         try {
             if (tickHook_) tickHook_();
         } catch (...) {
-            Display(ErrorLine("Timer Error ", CurrentRuntimeError(), ": "));
+            Display(FailureLine("Timer Error ", ": "));
             return;
         }
     }
