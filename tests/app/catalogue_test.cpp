@@ -105,7 +105,7 @@ TEST_F(CatalogueTest, SampleCatalogueOpensTheFirstPrinterOnItsCommandTable) {
     EXPECT_EQ(view.printers, (std::vector<std::string>{"Q310", "Q320", "Q330", "W340", "Q350", "Q360"}));
     EXPECT_EQ(catalogue.SelectedPrinter(), "Q310");
     EXPECT_EQ(view.shownFirst, 0);
-    EXPECT_EQ(view.shownCount, 5);
+    EXPECT_EQ(view.shownCount, 4);
     EXPECT_EQ(view.panel, "command");
     ASSERT_GE(view.commands.size(), 3u);
     EXPECT_EQ(view.commands[1], "Identification");
