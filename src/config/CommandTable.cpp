@@ -135,78 +135,74 @@ bool ConfigMaint::WriteSection(const std::vector<std::string>& values) {
     return false;
 }
 
-void ConfigMaint::AppendKey() {
+void ConfigMaint::Edit(const char* name, const char* done, const std::function<bool()>& body) {
     try {
+        if (!body()) return;
+        DisplayList(file_);
+        view_.AddStatus(done);
+    } catch (...) {
+        view_.AddStatus(ErrorLine(std::string("frmConfigMaint, ") + name + " Error: ", CurrentRuntimeError(), " "));
+    }
+}
+
+std::vector<std::string> ConfigMaint::Rewritten(long selected, const std::string* inserted) const {
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (static_cast<long>(i + 1) == selected) {
+            if (inserted == nullptr) continue;  // the entry deleted
+            values.push_back(*inserted);
+        }
+        values.push_back(entries_[i].Value());
+    }
+    return values;
+}
+
+void ConfigMaint::AppendKey() {
+    Edit("AppendKey", "Key successfully appended", [this] {
         long selected = 0, n = 0;
         std::string value;
-        if (!EditAllowed(false, selected) || !NewValue(value) || !ReadCount(n)) return;
+        if (!EditAllowed(false, selected) || !NewValue(value) || !ReadCount(n)) return false;
         ++n;
         // The entry first: should the count fail to follow, the file still reads as before.
         if (!WritePrivateProfileString(kSection, Key(n), value, file_) ||
             !WritePrivateProfileString(kSection, "NumConfig", CStr(static_cast<int64_t>(n)), file_)) {
             view_.AddStatus("Error writing new configuration File");
-            return;
+            return false;
         }
-        DisplayList(file_);
-        view_.AddStatus("Key successfully appended");
-    } catch (...) {
-        view_.AddStatus(ErrorLine("frmConfigMaint, AppendKey Error: ", CurrentRuntimeError(), " "));
-    }
+        return true;
+    });
 }
 
 void ConfigMaint::InsertKey() {
-    try {
+    Edit("InsertKey", "Key successfully Inserted", [this] {
         long selected = 0, n = 0;
         std::string value;
-        if (!EditAllowed(true, selected) || !NewValue(value) || !ReadCount(n)) return;
-        std::vector<std::string> values;
-        for (std::size_t i = 0; i < entries_.size(); ++i) {
-            if (static_cast<long>(i + 1) == selected) values.push_back(value);
-            values.push_back(entries_[i].Value());
-        }
-        if (!WriteSection(values)) return;
-        DisplayList(file_);
-        view_.AddStatus("Key successfully Inserted");
-    } catch (...) {
-        view_.AddStatus(ErrorLine("frmConfigMaint, InsertKey Error: ", CurrentRuntimeError(), " "));
-    }
+        if (!EditAllowed(true, selected) || !NewValue(value) || !ReadCount(n)) return false;
+        return WriteSection(Rewritten(selected, &value));
+    });
 }
 
 void ConfigMaint::ReplaceKey() {
-    try {
+    Edit("ReplaceKey", "Key successfully replaced", [this] {
         long selected = 0;
         std::string value;
-        if (!EditAllowed(true, selected) || !NewValue(value)) return;
-        if (!WritePrivateProfileString(kSection, Key(selected), value, file_)) {
-            view_.AddStatus("Error writing new configuration File");
-            return;
-        }
-        DisplayList(file_);
-        view_.AddStatus("Key successfully replaced");
-    } catch (...) {
-        view_.AddStatus(ErrorLine("frmConfigMaint, ReplaceKey Error: ", CurrentRuntimeError(), " "));
-    }
+        if (!EditAllowed(true, selected) || !NewValue(value)) return false;
+        if (WritePrivateProfileString(kSection, Key(selected), value, file_)) return true;
+        view_.AddStatus("Error writing new configuration File");
+        return false;
+    });
 }
 
 void ConfigMaint::DeleteKey() {
-    try {
+    Edit("DeleteKey", "Key successfully removed", [this] {
         long selected = 0, n = 0;
-        if (!EditAllowed(true, selected) || !ReadCount(n)) return;
+        if (!EditAllowed(true, selected) || !ReadCount(n)) return false;
         if (n < 2) {
             view_.AddStatus("Unable to delete last key");
-            return;
+            return false;
         }
-        std::vector<std::string> values;
-        for (std::size_t i = 0; i < entries_.size(); ++i) {
-            if (static_cast<long>(i + 1) == selected) continue;
-            values.push_back(entries_[i].Value());
-        }
-        if (!WriteSection(values)) return;
-        DisplayList(file_);
-        view_.AddStatus("Key successfully removed");
-    } catch (...) {
-        view_.AddStatus(ErrorLine("frmConfigMaint, DeleteKey Error: ", CurrentRuntimeError(), " "));
-    }
+        return WriteSection(Rewritten(selected, nullptr));
+    });
 }
 
 }  // namespace posbench

@@ -9,6 +9,7 @@
 // drop the entries after the bad line), a section is rewritten in one atomic write, and values
 // that would not read back as written (a comma in a field, an input count that is not a whole
 // number) are refused.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,12 @@ private:
     bool ReadCount(long& count);
     // NumConfig and every entry in one atomic write of the section.
     bool WriteSection(const std::vector<std::string>& values);
+    // The entries' values with inserted placed before entry selected (1-based), or without
+    // that entry when inserted is null.
+    std::vector<std::string> Rewritten(long selected, const std::string* inserted) const;
+    // One edit: body checks and writes (false: it stopped with its message); after a write the
+    // list is read back and done shown; a run-time error is the edit's error line.
+    void Edit(const char* name, const char* done, const std::function<bool()>& body);
 
     ICommandTableView& view_;
     std::string file_;

@@ -65,11 +65,14 @@ std::string ImageFromRaw(const std::string& raw) {
     }
 }
 
-std::string ReadWholeFile(int16_t handle) {
-    const int32_t length = FileLen(handle);
-    if (length > kMaxDataBytes) Raise(err::OutOfMemory);
-    return ReadBytes(handle, length);
-}
+// A handle of OpenFile, closed however the block that holds it is left.
+struct OpenedFile {
+    explicit OpenedFile(int16_t h) : handle(h) {}
+    ~OpenedFile() { CloseFile(handle); }
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    int16_t handle;
+};
 
 // One file however it is spelled: both resolve to the same file on disk.
 bool SameFile(const std::string& a, const std::string& b) {
@@ -237,34 +240,68 @@ void ConfigIn::ProcessConfigEntry(int16_t port, const std::string& image, const 
     }
 }
 
-bool ConfigIn::MakeImage(const std::string& dataFile, const std::string& imageFile) {
-    if (!OpenFile(dataFile, open_mode::BinaryRead)) {
+bool ConfigIn::ReadWhole(const std::string& name, std::string& bytes) {
+    if (!OpenFile(name, open_mode::BinaryRead)) {
         Show(gsFileErr);
         return false;
     }
-    const int16_t data = giFileNum;
+    const OpenedFile file(giFileNum);
+    const int32_t length = FileLen(file.handle);
+    if (length > kMaxDataBytes) Raise(err::OutOfMemory);
+    bytes = ReadBytes(file.handle, length);
+    return true;
+}
+
+bool ConfigIn::MakeImage(const std::string& dataFile, const std::string& imageFile) {
     std::string raw;
-    try {
-        raw = ReadWholeFile(data);
-    } catch (...) {
-        CloseFile(data);
-        throw;
-    }
-    CloseFile(data);
+    if (!ReadWhole(dataFile, raw)) return false;
     std::error_code ec;
     std::filesystem::remove(NativePath(imageFile), ec);
     if (!OpenFile(imageFile, open_mode::BinaryWrite)) {
         Show(gsFileErr);
         return false;
     }
-    const int16_t image = giFileNum;
-    try {
-        WriteBytes(image, ImageFromRaw(raw));
-    } catch (...) {
-        CloseFile(image);
-        throw;
+    const OpenedFile image(giFileNum);
+    WriteBytes(image.handle, ImageFromRaw(raw));
+    return true;
+}
+
+bool ConfigIn::RunReport() {
+    const std::string dataFile = in_.dataFile.empty() ? gsProgramDir + "/nvTemp.dat" : in_.dataFile;
+    const std::string definition = definition_;
+    if (!CheckPath(definition)) {
+        Show("Invalid file specification - " + definition);
+        return false;
     }
-    CloseFile(image);
+    const std::string imageFile = gsSplitName + "tmpNVRAM.dat";
+    if (in_.port >= 1 && in_.port <= kMaxPorts) gbStop(in_.port) = false;
+    view_.ClearLines();
+    variables_.clear();
+
+    if (!SameFile(dataFile, imageFile) && !MakeImage(dataFile, imageFile)) return false;
+    if (view_.SaveChecked() && !saveFile_.empty()) saved_.emplace();
+    std::string image;
+    if (!ReadWhole(imageFile, image)) return false;
+
+    const std::string numLines = GetPrivateProfileString("NVRAM", "NumLines", "NONE", definition);
+    if (numLines.empty() || numLines.size() == 4) {
+        Show("Configuration File Error");
+        return false;
+    }
+    const int32_t count = CLng(Val(numLines));
+    for (int32_t i = 1; i <= count; ++i) {
+        const std::string line =
+            GetPrivateProfileString("NVRAM", "NV" + CStr(static_cast<int64_t>(i)), "NONE", definition);
+        if (line.empty() || line.size() == 4) {
+            Show("Error in print configuration file");
+            return false;
+        }
+        ProcessConfigEntry(in_.port, image, line);
+    }
+    if (saved_ && !ReplaceFileAtomically(NativePath(saveFile_, true), *saved_)) {
+        Show("Unable to save the report as " + saveFile_);
+        return false;
+    }
     return true;
 }
 
@@ -272,69 +309,12 @@ bool ConfigIn::ProcessConfigFile(int16_t port, bool /*stop*/) {
     bool completed = false;
     saved_.reset();
     try {
-        if (!SwitchFlowBack(port)) {
-            Finish(port, false);
-            return false;
-        }
-        const std::string dataFile =
-            in_.dataFile.empty() ? gsProgramDir + "/nvTemp.dat" : in_.dataFile;
-        const std::string definition = definition_;
-        if (!CheckPath(definition)) {
-            Show("Invalid file specification - " + definition);
-            Finish(port, false);
-            return false;
-        }
-        const std::string imageFile = gsSplitName + "tmpNVRAM.dat";
-        if (in_.port >= 1 && in_.port <= kMaxPorts) gbStop(in_.port) = false;
-        view_.ClearLines();
-        variables_.clear();
-
-        if (!SameFile(dataFile, imageFile) && !MakeImage(dataFile, imageFile)) {
-            Finish(port, false);
-            return false;
-        }
-        if (view_.SaveChecked() && !saveFile_.empty()) saved_.emplace();
-        if (!OpenFile(imageFile, open_mode::BinaryRead)) {
-            Show(gsFileErr);
-            Finish(port, false);
-            return false;
-        }
-        const int16_t handle = giFileNum;
-        std::string image;
-        try {
-            image = ReadWholeFile(handle);
-        } catch (...) {
-            CloseFile(handle);
-            throw;
-        }
-        CloseFile(handle);
-
-        const std::string numLines = GetPrivateProfileString("NVRAM", "NumLines", "NONE", definition);
-        if (numLines.empty() || numLines.size() == 4) {
-            Show("Configuration File Error");
-            Finish(port, false);
-            return false;
-        }
-        const int32_t count = CLng(Val(numLines));
-        completed = true;
-        for (int32_t i = 1; i <= count; ++i) {
-            const std::string line =
-                GetPrivateProfileString("NVRAM", "NV" + CStr(static_cast<int64_t>(i)), "NONE", definition);
-            if (line.empty() || line.size() == 4) {
-                Show("Error in print configuration file");
-                completed = false;
-                break;
-            }
-            ProcessConfigEntry(in_.port, image, line);
-        }
-        if (saved_ && completed && !ReplaceFileAtomically(NativePath(saveFile_, true), *saved_)) {
-            Show("Unable to save the report as " + saveFile_);
-            completed = false;
-        }
+        completed = SwitchFlowBack(port) && RunReport();
     } catch (...) {
         Show(ErrorLine("frmMain, ProcessConfigFile Error: ", CurrentRuntimeError(), " "));
         completed = false;
     }
+    saved_.reset();
     Finish(port, completed);
     return completed;
 }

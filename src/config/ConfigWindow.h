@@ -112,6 +112,9 @@ private:
     bool StartScript(int16_t port, const std::string& nvrFile);
     bool Identify(int16_t port);
     bool MakeImage(const std::string& dataFile, const std::string& imageFile);
+    bool ReadWhole(const std::string& name, std::string& bytes);
+    // ProcessConfigFile after the flow-control switch: true when the report ran to its end.
+    bool RunReport();
 
     IConfigView& view_;
     ConfigHandOver in_;

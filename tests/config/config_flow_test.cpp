@@ -12,20 +12,11 @@
 #include "comm/StartupConfig.h"
 #include "config/ConfigWindow.h"
 #include "support/SimPrinter.h"
+#include "support/RecordingConfigView.h"
 #include "support/TestSupport.h"
 
 namespace posbench {
 namespace {
-
-class LinesView : public IConfigView {
-public:
-    void AddLine(const std::string& line) override { lines.push_back(line); }
-    void ClearLines() override { lines.clear(); }
-    bool SaveChecked() const override { return false; }
-    bool PrintChecked() const override { return false; }
-    bool ChooseSaveFile(std::string&) override { return false; }
-    std::vector<std::string> lines;
-};
 
 TEST(ConfigFlowTest, FailureAfterTheSwitchToDtrRestoresXon) {
     test::ScratchDir dir;
@@ -40,7 +31,7 @@ TEST(ConfigFlowTest, FailureAfterTheSwitchToDtrRestoresXon) {
     ASSERT_TRUE(Startup());
     ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
 
-    LinesView view;
+    test::RecordingConfigView view;
     ConfigIn window(view);
     const std::string nvr = dir.Write("home/Q10NVR.ini", "[RQTYPE]\nRQ=NVRAM\nRQFILE=missing.txt\n");
     window.HandOver({1, nvr, "", "Q310", gsPortTable(1)});

@@ -8,23 +8,14 @@
 
 #include "comm/CommGlobals.h"
 #include "config/ConfigWindow.h"
+#include "support/RecordingConfigView.h"
 #include "support/TestSupport.h"
 
 namespace posbench {
 namespace {
 
+using test::RecordingConfigView;
 using test::ScratchDir;
-
-class RecordingConfigView : public IConfigView {
-public:
-    void AddLine(const std::string& line) override { lines.push_back(line); }
-    void ClearLines() override { lines.clear(); }
-    bool SaveChecked() const override { return save; }
-    bool PrintChecked() const override { return false; }
-    bool ChooseSaveFile(std::string&) override { return true; }
-    std::vector<std::string> lines;
-    bool save = false;
-};
 
 std::string Definition(const std::vector<std::string>& lines, const std::string& numLines = "") {
     std::string text = "[NVRAM]\nNumLines=" + (numLines.empty() ? std::to_string(lines.size()) : numLines) + "\n";
