@@ -90,29 +90,26 @@ void ConfigIn::Finish(int16_t port, bool completed) {
     outcome_ = completed;
 }
 
-// Steps of identification and firmware check; the model's NVR file becomes the definition.
-bool ConfigIn::Identify(int16_t port) {
-    if (!ProcessData(kIdentify)) {
+// One bounded exchange of the flow; false when it stopped with its message.
+bool ConfigIn::Exchange(int16_t port, const char* command, int32_t replyLength) {
+    if (!ProcessData(command)) {
         Show(gsTextErr);
         return false;
     }
-    if (!WriteReadOk(gsResult, kIdentifyReply, false, port, kConfigExchangeMs)) {
-        Show(kAbort);
-        return false;
-    }
+    if (WriteReadOk(gsResult, replyLength, false, port, kConfigExchangeMs)) return true;
+    Show(kAbort);
+    return false;
+}
+
+// Steps of identification and firmware check; the model's NVR file becomes the definition.
+bool ConfigIn::Identify(int16_t port) {
+    if (!Exchange(port, kIdentify, kIdentifyReply)) return false;
     if (InStr(UCase(gPortState(port).Response), UCase(in_.model)) == 0) {
         Show("Printer selection / connection mismatch.");
         Show("Selected printer type must match attached printer");
         return false;
     }
-    if (!ProcessData(kVersionQuery)) {
-        Show(gsTextErr);
-        return false;
-    }
-    if (!WriteReadOk(gsResult, kVersionReply, false, port, kConfigExchangeMs)) {
-        Show(kAbort);
-        return false;
-    }
+    if (!Exchange(port, kVersionQuery, kVersionReply)) return false;
     const ConfigModel* model = FindConfigModel(in_.model);
     if (model == nullptr) {
         Show("Unknown Printer Model");

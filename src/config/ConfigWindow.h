@@ -110,6 +110,7 @@ private:
     bool SwitchFlowBack(int16_t port);
     void Finish(int16_t port, bool completed);
     bool StartScript(int16_t port, const std::string& nvrFile);
+    bool Exchange(int16_t port, const char* command, int32_t replyLength);
     bool Identify(int16_t port);
     bool MakeImage(const std::string& dataFile, const std::string& imageFile);
     bool ReadWhole(const std::string& name, std::string& bytes);
