@@ -15,7 +15,7 @@ namespace {
 class FakeTableView : public ICommandTableView {
 public:
     void ClearCommands() override { commands.clear(); }
-    void AddCommand(const std::string& description) override { commands.push_back(description); }
+    void AddCommand(const std::string& text) override { commands.push_back(text); }
     void SelectCommand(long index) override { selected = index; }
     long SelectedCommand() const override { return selected; }
     std::string Description() const override { return description; }
