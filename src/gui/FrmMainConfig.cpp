@@ -20,6 +20,8 @@ QWidget* FrmMain::BuildConfigButtons(QWidget* parent) {
     input->setObjectName("btnPrntConfig");
     auto* maintenance = new QPushButton("Table Maintenance", box);
     maintenance->setObjectName("btnTableMaint");
+    input->setToolTip("Read the configuration of the printer on the selected port and show, save or print it");
+    maintenance->setToolTip("Edit the command table of the chosen sub-function");
     row->addWidget(input);
     row->addWidget(maintenance);
     connect(input, &QPushButton::clicked, this, [this] { btnPrntConfig("", ""); });
