@@ -33,7 +33,7 @@ void Usage() {
               "  --dir DIR         program directory (Startup.ini, SUPrinters.ini, command\n"
               "                    tables); default $POSBENCH_HOME, else $XDG_CONFIG_HOME/posbench\n"
               "  --screenshot PNG  for the documentation: write a picture of a window and end\n"
-              "  --screenshot-of W main (after one command), setup, vk or demo; default main\n"
+              "  --screenshot-of W main (after one command), setup, vk, demo or config; default main\n"
               "  --screenshot-image PNG  the same for the image window: run Scripts/CheckImage.txt\n"
               "                    on port 1 and write a picture of the check it shows\n"
               "  FILE              a file the VK printer utility sends as soon as its port is ON");
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     if (!screenshot.empty() &&
         !posbench::gui::ScheduleScreenshot(startup, QString::fromLocal8Bit(screenshot.c_str()),
                                            QString::fromLocal8Bit(screenshotOf.c_str()))) {
-        std::fprintf(stderr, "posbench: --screenshot-of takes main, setup, vk or demo\n");
+        std::fprintf(stderr, "posbench: --screenshot-of takes main, setup, vk, demo or config\n");
         return 2;
     }
     const int status = QApplication::exec();

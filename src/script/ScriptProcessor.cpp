@@ -368,6 +368,7 @@ void EndOfFile(int16_t port) {
         RunTextFile(port, gbStop(port), "");
         return;
     }
+    st.EndedByStop = gbStop(port);
     if (gbStop(port)) {
         gbPortFailed(port) = true;
         Display("Error or operator initiated cancel on line " + Str(st.LineNum));

@@ -33,6 +33,8 @@ struct PortState {
     bool FileOpen = false;
     int32_t DelayUntil = 0;
     bool Skipping = false;
+    // How the last script on the port ended: by an error or a cancel (true), or at its end.
+    bool EndedByStop = false;
 
     // Receiving (waits and receive processing)
     std::string Response;

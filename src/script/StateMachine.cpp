@@ -437,8 +437,15 @@ void ResetStateMachineGlobals() {
     gNextInputWait = kIdleInputWait;
 }
 
-bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port) {
+bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port,
+                 int32_t boundMs) {
     try {
+        const uint32_t deadline = TickCount() + static_cast<uint32_t>(boundMs);
+        const auto timedOut = [&] {
+            if (boundMs <= 0 || !TickReached(TickCount(), deadline)) return false;
+            Display("Time out");
+            return true;
+        };
         gPortState(port).Response.clear();
         glAckThreshold(port) = expected;
         gbHexDisplay(port) = hexDisplay;
@@ -450,6 +457,7 @@ bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int
                 Display("Error or operator requested cancel");
                 return false;
             }
+            if (timedOut()) return false;
         }
         if (!DeviceOf(port).WriteComm(data)) {
             Display(DeviceOf(port).LastError());
@@ -472,6 +480,14 @@ bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int
             WaitEventsOrInput(kReadWait);
             if (gbStop(port)) {
                 Display("Operator requested cancel");
+                return false;
+            }
+            if (timedOut()) {
+                // The read is let go as a silent read's timeout lets it go.
+                Device& device = DeviceOf(port);
+                device.ReadCount(1);
+                device.BlockCount(1);
+                device.StopRead(1);
                 return false;
             }
         }

@@ -69,6 +69,8 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
         } else if (arg == "--") {
             files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
+        } else if (const int taken = ParseConfigOption(args, i, options.config, error); taken != 0) {
+            if (taken < 0) return false;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -77,6 +79,14 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions& options, std
         }
     }
     if (options.help) return true;
+    if (!CheckConfigOptions(options.config, error)) return false;
+    if (options.config.Active()) {
+        if (!files.empty() || options.commandMode || countGiven || !options.tiffOption.empty()) {
+            error = "a configuration report takes no FILE, --command or image option";
+            return false;
+        }
+        return true;
+    }
     if (!options.tiffOption.empty()) {
         if (options.commandMode || !files.empty()) error = options.tiffOption + " takes no FILE or --command";
         return error.empty();
@@ -154,7 +164,7 @@ request that failed, a lost link, a script ended by an error, a download that di
 complete, a port that would not open (or was not ready) or a link that could not be
 re-established; 2 wrong usage; 130 a second Ctrl-C. The end by --timeout counts as a
 cancel (1).
-)";
+)" + ConfigUsageText();
 }
 
 }  // namespace posbench::cli

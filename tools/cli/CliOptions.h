@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ConfigCommand.h"
+
 namespace posbench::cli {
 
 struct CliOptions {
@@ -17,6 +19,7 @@ struct CliOptions {
     bool help = false;
     std::string tiffOption;   // --image, --tags or --micr: work on tiffFile, open no port
     std::string tiffFile;
+    ConfigOptions config;     // --get-config, --config-report, --save, --print
 };
 
 // Parses argv[1..]. False with a one-line reason in error for wrong usage.

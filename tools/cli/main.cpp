@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -204,6 +205,7 @@ int Run(const CliOptions& options, const char* argv0) {
     SetProgress(&progress);
     SetPortList(&window);
     SetEngineHost(&window);
+    if (options.config.reportOnly) return RunConfigReport(options.config);
     InstallTimerPump(&timers);
     RegisterDownloads();
     RegisterImaging();
@@ -223,10 +225,13 @@ int Run(const CliOptions& options, const char* argv0) {
         timers.Poll();
         watch.TakeCancel();
     });
-    const bool sent = window.Send();
+    std::optional<GetConfigRun> config;
+    if (options.config.Active()) config.emplace(options.config);
+    const bool sent = config ? config->Start(options.port, options.config.model) : window.Send();
     watch.Sent(sent);
     // Send takes such a file without a word; for a runner that is a failure to report.
-    const bool typeNotSent = sent && !options.commandMode && !SentToPort(view.fileName);
+    const bool typeNotSent =
+        sent && !config && !options.commandMode && !SentToPort(view.fileName);
     if (typeNotSent)
         std::fprintf(stderr,
                      "posbench-cli: %s: nothing sent: only TXT and AXI (scripts) and BIN, PBT, "
@@ -235,13 +240,14 @@ int Run(const CliOptions& options, const char* argv0) {
 
     RunMainLoop(timers, [&] { return watch.KeepRunning(); });
 
-    if (const std::string response = view.response.Text(); !response.empty())
+    if (const std::string response = view.response.Text(); !response.empty() && !config)
         std::printf("Response: %s\n", response.c_str());
     std::fflush(stdout);
     InstallTimerPump(nullptr);
     // The engine's own record of the port's work: a failed request, a download that did not
     // complete, a port stopped by an error.
-    const bool failed = !sent || typeNotSent || watch.Cancelled() || gbPortFailed(options.port);
+    const bool failed = !sent || typeNotSent || watch.Cancelled() || gbPortFailed(options.port) ||
+                        (config && !config->Completed());
     return failed ? kExitFailed : kExitOk;
 }
 
