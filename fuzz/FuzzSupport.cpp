@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,6 +54,11 @@ std::string WriteScratch(const std::string& name, const std::string& bytes) {
     std::string path = Scratch() + "/" + name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
+}
+
+void InvariantBroken(const char* file, int line) {
+    std::fprintf(stderr, "invariant broken at %s:%d\n", file, line);
+    std::abort();
 }
 
 std::string ReadScratch(const std::string& name) {

@@ -23,6 +23,10 @@ std::string ReadScratch(const std::string& name);
 // inputs that could write elsewhere are not run.
 bool CouldLeaveScratch(const std::string& text);
 
+// A broken invariant: reported with the harness's file and line, then abort() keeps the input.
+[[noreturn]] void InvariantBroken(const char* file, int line);
+#define FUZZ_CHECK(ok) ((ok) ? (void)0 : ::posbench::fuzz::InvariantBroken(__FILE__, __LINE__))
+
 }  // namespace posbench::fuzz
 
 #include <deque>

@@ -4,8 +4,9 @@
 # loopback, sends the identification command once and saves its window. With --image it runs
 # the sample Scripts/CheckImage.txt instead and saves the image window showing the printer's
 # check (default docs/image-window.png). Without --image it also writes, beside the main
-# window's picture, screenshot-setup.png, screenshot-vk.png and screenshot-demo.png (the port
-# setup window, the VK utility after a version query, the receipt demo panel).
+# window's picture, screenshot-setup.png, screenshot-vk.png, screenshot-demo.png and
+# screenshot-config.png (the port setup window, the VK utility after a version query, the
+# receipt demo panel, the configuration window with the printer's report).
 #   scripts/screenshot.sh [--image] [OUT.png]   (POSBENCH_SCREENSHOT_BUILD picks the build directory)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 build=${POSBENCH_SCREENSHOT_BUILD:-build/screenshot}
 shot=(--screenshot)
-windows=(main setup vk demo)
+windows=(main setup vk demo config)
 default_out=docs/screenshot.png
 if [ "${1:-}" = "--image" ]; then
   shot=(--screenshot-image)

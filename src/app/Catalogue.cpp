@@ -117,7 +117,7 @@ void Catalogue::LoadPrinters(const std::string& fileName) {
             ProcessPrinter(name, file);
         }
     } catch (...) {
-        Display(ErrorLine("frmMain, LoadPrinters Error: ", CurrentRuntimeError(), " "));
+        Display(FailureLine("frmMain, LoadPrinters Error: "));
     }
 }
 
@@ -183,7 +183,7 @@ void Catalogue::ProcessPrinter(const std::string& printerName, const std::string
         }
         ++printerCount_;
     } catch (...) {
-        Display(ErrorLine("frmMain, ProcessPrinter Error: ", CurrentRuntimeError(), " "));
+        Display(FailureLine("frmMain, ProcessPrinter Error: "));
     }
 }
 
@@ -201,7 +201,7 @@ void Catalogue::ProcessMain(int16_t index) {
         if (count > 0) ProcessSubFcn(row.first);
         else view_.HidePanels();
     } catch (...) {
-        Display(ErrorLine("frmMain, ProcessMain Error: ", CurrentRuntimeError(), " "));
+        Display(FailureLine("frmMain, ProcessMain Error: "));
     }
 }
 
@@ -244,7 +244,7 @@ void Catalogue::ProcessSubFcn(int16_t index) {
         if (pattern.empty()) Display("Unsupported file type in configuration file");
         else view_.SetFilePattern(pattern);
     } catch (...) {
-        Display(ErrorLine("frmMain, ProcessSubFcn Error: ", CurrentRuntimeError(), " ") + " [" +
+        Display(FailureLine("frmMain, ProcessSubFcn Error: ") + " [" +
                 gsCurrentConfigFile + "]");
     }
 }
@@ -282,7 +282,7 @@ void Catalogue::DisplayConfigurationList(const std::string& fileName) {
             commands_.push_back(std::move(record));
         }
     } catch (...) {
-        Display(ErrorLine("frmMain, DisplayConfigurationList Error: ", CurrentRuntimeError(), " "));
+        Display(FailureLine("frmMain, DisplayConfigurationList Error: "));
     }
 }
 
@@ -332,7 +332,7 @@ void Catalogue::CommonINI(const std::string& fileName) {
             Display("This INI file type not appropriate here");
         }
     } catch (...) {
-        Display(ErrorLine("frmMain, CommonINI Error: ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("frmMain, CommonINI Error: ", ": "));
     }
 }
 

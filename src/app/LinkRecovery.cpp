@@ -127,7 +127,7 @@ void LinkRecovery::RunExpired() {
             }
         }
     } catch (...) {
-        Display(ErrorLine("Timer Error ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Timer Error ", ": "));
     }
 }
 
@@ -138,7 +138,7 @@ void LinkRecovery::MainTimerTick() {
         try {
             if (tickHook_) tickHook_();
         } catch (...) {
-            Display(ErrorLine("Timer Error ", CurrentRuntimeError(), ": "));
+            Display(FailureLine("Timer Error ", ": "));
             return;
         }
     }
@@ -210,7 +210,7 @@ void LinkRecovery::TimeoutCleanup(int16_t port) {
             }
         }
     } catch (...) {
-        Display(ErrorLine("frmStartup, Timeout cleanup Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmStartup, Timeout cleanup Error: "));
     }
 }
 

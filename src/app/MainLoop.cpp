@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "app/LinkRecovery.h"
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 #include "base/Display.h"
 #include "base/Events.h"
 #include "base/File.h"

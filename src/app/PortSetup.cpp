@@ -206,7 +206,7 @@ void PortSetup::lstComDevice_DblClick(long choice) {
             AddConfiguration(item);
         }
     } catch (...) {
-        Show(ErrorLine("frmSetup lstComDevice Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup lstComDevice Error "));
     }
 }
 
@@ -219,7 +219,7 @@ void PortSetup::lstPortStatus_DblClick() {
         if (kind == "COM") EditCom(Left(entry, 4));
         else if (kind == "TCP") EditTcp();
     } catch (...) {
-        Show(ErrorLine("frmSetup lstPortStatus Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup lstPortStatus Error "));
     }
 }
 
@@ -287,7 +287,7 @@ void PortSetup::AddConfiguration(const std::string& definition) {
         view_.SelectEntry(selected + 1);
         AddDevices();
     } catch (...) {
-        Show(ErrorLine("frmSetup AddConfiguration Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup AddConfiguration Error "));
     }
 }
 
@@ -296,7 +296,7 @@ void PortSetup::UpdateConfiguration(const std::string& definition, long position
         const std::string old = view_.Entry(position);
         ReplaceEntry(position, definition + (UCase(Right(old, 2)) == "ON" ? ", ON" : ", OFF"));
     } catch (...) {
-        Show(ErrorLine("frmSetup Update Configuration Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup Update Configuration Error "));
     }
 }
 
@@ -307,7 +307,7 @@ void PortSetup::FromSelection(const char* errorPrefix,
         if (from < 0) return;
         for (long i = from; i < view_.EntryCount(); ++i) step(view_.Entry(i), static_cast<int16_t>(i + 1));
     } catch (...) {
-        Show(ErrorLine(errorPrefix, CurrentRuntimeError()));
+        Show(FailureLine(errorPrefix));
     }
 }
 
@@ -341,7 +341,7 @@ void PortSetup::btnOn_Click() {
         if (OpenPort(on, static_cast<int16_t>(selected + 1))) ReplaceEntry(selected, on);
         else Show(gsCommErr);
     } catch (...) {
-        Show(ErrorLine("frmSetup On Button Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup On Button Error "));
     }
 }
 
@@ -355,7 +355,7 @@ void PortSetup::btnOff_Click() {
             ReplaceEntry(selected, Left(entry, static_cast<long>(entry.size()) - 2) + "OFF");
         else Show(gsCommErr);
     } catch (...) {
-        Show(ErrorLine("frmSetup Off Button Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup Off Button Error "));
     }
 }
 
@@ -384,7 +384,7 @@ void PortSetup::RemoveConfiguration() {
             view_.SelectEntry(count - 1);
         }
     } catch (...) {
-        Show(ErrorLine("frmSetup Update Configuration Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup Update Configuration Error "));
     }
 }
 
@@ -402,7 +402,7 @@ void PortSetup::btnRemember_Click() {
         SaveCommConfiguration();
         Show(gsConfigErr.empty() ? "Configuration update complete" : gsConfigErr);
     } catch (...) {
-        Show(ErrorLine("frmSetup btnRemember Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup btnRemember Error "));
     }
 }
 
@@ -410,7 +410,7 @@ void PortSetup::btnExit_Click() {
     try {
         CopyListToTable();
     } catch (...) {
-        Show(ErrorLine("frmSetup Exit Button Error ", CurrentRuntimeError()));
+        Show(FailureLine("frmSetup Exit Button Error "));
     }
     view_.CloseWindow();
 }

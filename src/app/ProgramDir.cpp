@@ -67,6 +67,13 @@ std::vector<std::string> SampleCandidates(const std::string& exePath, const std:
     return candidates;
 }
 
+std::string ExecutablePath(const char* argv0) {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) return self.string();
+    return argv0 ? std::string(argv0) : std::string();
+}
+
 bool PrepareProgramDir(const std::string& dir, const std::string& samplesDir, std::string& error) {
     std::error_code ec;
     if (dir.empty()) {

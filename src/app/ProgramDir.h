@@ -21,6 +21,9 @@ std::string FindSamplesDir(const std::vector<std::string>& candidates);
 // from). exePath is the running program's path.
 std::vector<std::string> SampleCandidates(const std::string& exePath, const std::string& fallback);
 
+// The running program's path (/proc/self/exe), else argv0 as given, else empty.
+std::string ExecutablePath(const char* argv0);
+
 // Creates dir (and its parents) and copies into it every file of samplesDir, subfolders
 // included, that it does not hold yet. samplesDir may be empty (nothing is copied). False with
 // the reason in error when the directory cannot be created or a file cannot be copied.

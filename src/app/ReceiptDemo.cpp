@@ -70,7 +70,7 @@ void ReceiptDemo::Load(const std::string& fileName) {
         section_ = section;
         ProcessSubSection("Section", headingList, fileName);
     } catch (...) {
-        Display(ErrorLine("frmMain, Receipt Demo Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, Receipt Demo Error: "));
     }
 }
 
@@ -109,7 +109,7 @@ bool ReceiptDemo::ProcessSubSection(const std::string& /*label*/, const std::str
         }
         return true;
     } catch (...) {
-        Display(ErrorLine("frmMain, Receipt Demo Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, Receipt Demo Error: "));
         return false;
     }
 }
@@ -142,7 +142,7 @@ bool ReceiptDemo::ProcessFcnKeys(const std::string& section, const std::string& 
         }
         return true;
     } catch (...) {
-        Display(ErrorLine("frmMain, Receipt Demo Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, Receipt Demo Error: "));
         return false;
     }
 }
@@ -159,7 +159,7 @@ void ReceiptDemo::btnFcns_Click(int16_t index) {
         }
         if (send_) send_(NativePath(name));
     } catch (...) {
-        Display(ErrorLine("frmMain, btnFcsn Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, btnFcsn Error: "));
     }
 }
 

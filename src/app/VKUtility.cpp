@@ -113,7 +113,7 @@ void VKUtility::Form_Load(const std::string& version) {
         else if (width.empty()) Show("Missing or Invalid Logo width in configuration file");
         else view_.ShowLogo(NativePath(gsProgramDir + "/" + file), CInt(Val(height)), CInt(Val(width)));
     } catch (...) {
-        Show(ErrorLine("frmMain, Form Load: ", CurrentRuntimeError(), ": "));
+        Show(FailureLine("frmMain, Form Load: ", ": "));
     }
 }
 
@@ -132,7 +132,7 @@ void VKUtility::tmrVKtxt_Timer() {
             host_.SendFile(file);
         }
     } catch (...) {
-        Show(ErrorLine("frmVK, cmdVKDload Error:  ", CurrentRuntimeError(), ": "));
+        Show(FailureLine("frmVK, cmdVKDload Error:  ", ": "));
     }
 }
 
@@ -146,7 +146,7 @@ void VKUtility::cmdVKDload_Click() {
         }
         host_.SendFile(NativePath(gsProgramDir + "/" + name));
     } catch (...) {
-        Show(ErrorLine("frmVK, cmdVKDload Error:  ", CurrentRuntimeError(), ": "));
+        Show(FailureLine("frmVK, cmdVKDload Error:  ", ": "));
     }
 }
 
@@ -206,7 +206,7 @@ void VKUtility::cmdVKFirmwareVersion_Click() {
             }
         }
     } catch (...) {
-        Show(ErrorLine("frmVK, cmdVKFirmwareVersion Error: ", CurrentRuntimeError(), ": "));
+        Show(FailureLine("frmVK, cmdVKFirmwareVersion Error: ", ": "));
     }
 }
 
@@ -220,7 +220,7 @@ void VKUtility::cmdVKReset_Click() {
         gbStop(port) = false;
         SendReset(port);
     } catch (...) {
-        Show(ErrorLine("frmVK, cmdVKReset Error: ", CurrentRuntimeError(), ": "));
+        Show(FailureLine("frmVK, cmdVKReset Error: ", ": "));
     }
 }
 
@@ -234,7 +234,7 @@ void VKUtility::cmdConfiguration_Click() {
         const auto& [command, count] = commands_[static_cast<std::size_t>(index)];
         host_.SendCommand(command, count);
     } catch (...) {
-        Show(ErrorLine("frmVK, cmdConfiguration Error: ", CurrentRuntimeError(), ": "));
+        Show(FailureLine("frmVK, cmdConfiguration Error: ", ": "));
     }
 }
 
@@ -247,7 +247,7 @@ void VKUtility::cmdSetUSB_Click() {
         }
         SwitchPrinter(port, view_.PrinterClassChosen());
     } catch (...) {
-        Show(ErrorLine("frmMain, DisplayConfigurationList Error: ", CurrentRuntimeError(), ": "));
+        Show(FailureLine("frmMain, DisplayConfigurationList Error: ", ": "));
     }
 }
 
@@ -323,7 +323,7 @@ void VKUtility::SwitchProgramMode(const std::string& entry) {
         gsPortTable(port) = running;
         Show(!gsConfigErr.empty() ? gsConfigErr : "Saved for the next start: " + entry);
     } catch (...) {
-        Show(ErrorLine("frmMain, DisplayConfigurationList Error: ", CurrentRuntimeError(), ": "));
+        Show(FailureLine("frmMain, DisplayConfigurationList Error: ", ": "));
     }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Arrays with the bounds the system's documents give them (per-port arrays 1..6, COM settings
+// Arrays with fixed inclusive bounds (per-port arrays 1..6, COM settings
 // 0..7, the port table 1..n). Any index outside is the "Subscript out of range" run-time error.
 #include <array>
 #include <cstddef>

@@ -165,7 +165,7 @@ bool CheckPath(const std::string& full) {
         return true;
     } catch (...) {
         gsSplitName.clear();
-        gsFileErr = ErrorLine("Path Error", CurrentRuntimeError(), ": ");
+        gsFileErr = FailureLine("Path Error", ": ");
         return false;
     }
 }
@@ -185,7 +185,7 @@ bool CheckFileName(const std::string& full) {
         return true;
     } catch (...) {
         gsSplitName.clear();
-        gsFileErr = ErrorLine("File Name Error", CurrentRuntimeError(), ": ");
+        gsFileErr = FailureLine("File Name Error", ": ");
         return false;
     }
 }
@@ -200,7 +200,7 @@ bool GetCompletePath(std::string& name, const std::string& scriptName) {
         else name = gsSplitName + name;
         return true;
     } catch (...) {
-        gsFileErr = ErrorLine("Get Complete Path Error: ", CurrentRuntimeError(), ": ");
+        gsFileErr = FailureLine("Get Complete Path Error: ", ": ");
         return false;
     }
 }
@@ -212,7 +212,7 @@ void SetDefaultPath(int16_t port, const std::string& scriptName) {
         paths.flash = scriptName;
         paths.boot = scriptName;
     } catch (...) {
-        Display(ErrorLine("Internal Set Default Path Error", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Internal Set Default Path Error", ": "));
     }
 }
 
@@ -229,7 +229,7 @@ bool WaitFileTime(int16_t port, int32_t ms) {
             WaitEvents(std::chrono::milliseconds(static_cast<int32_t>(end - now)));
         }
     } catch (...) {
-        Display(ErrorLine("Interanl Wait File Time Ok ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Interanl Wait File Time Ok ", ": "));
         return false;
     }
 }
@@ -294,7 +294,7 @@ bool OpenFile(const std::string& name, int16_t mode) {
         gsFileName = name;
         return true;
     } catch (...) {
-        gsFileErr = ErrorLine("Open File Error: ", CurrentRuntimeError(), ": ");
+        gsFileErr = FailureLine("Open File Error: ", ": ");
         return false;
     }
 }
@@ -322,7 +322,7 @@ bool GetBinaryChar(int16_t handle, std::string& text) {
         text += static_cast<char>(ReadByte(handle));
         return true;
     } catch (...) {
-        gsFileErr = ErrorLine("Get Binary Char Error: ", CurrentRuntimeError(), ": ");
+        gsFileErr = FailureLine("Get Binary Char Error: ", ": ");
         return false;
     }
 }

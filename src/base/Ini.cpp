@@ -370,4 +370,8 @@ bool WritePrivateProfileSection(const std::string& section, const std::vector<st
     return ReplaceFile(path, JoinLines(kept));
 }
 
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
+    return ReplaceFile(path, bytes);
+}
+
 }  // namespace posbench

@@ -29,4 +29,8 @@ bool WritePrivateProfileSection(const std::string& section, const std::vector<st
 // The key names of a section in file order (empty when the file or section is missing).
 std::vector<std::string> GetPrivateProfileKeys(const std::string& section, const std::string& file);
 
+// Replaces the file at path (a native path; a symbolic link is followed) with bytes through a
+// temporary file beside it, so that the old content stays whole until the new one is complete.
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes);
+
 }  // namespace posbench

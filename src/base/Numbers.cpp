@@ -42,7 +42,8 @@ std::string FormatDouble(double n) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.15g", n);
     std::string s(buf);
-    // Exponents read "1E+20", and "0.5" is shown as ".5", as the classic conversion does.
+    // Exponents read "1E+20", and "0.5" is shown as ".5", the shortest form the status lines and
+    // stored settings use.
     if (std::size_t e = s.find('e'); e != std::string::npos) s[e] = 'E';
     if (s.rfind("0.", 0) == 0) s.erase(0, 1);
     else if (s.rfind("-0.", 0) == 0) s.erase(1, 1);

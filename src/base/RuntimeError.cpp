@@ -65,4 +65,8 @@ std::string ErrorLine(std::string_view prefix, const RuntimeError& error,
     return line;
 }
 
+std::string FailureLine(std::string_view label, std::string_view separator) {
+    return ErrorLine(label, CurrentRuntimeError(), separator);
+}
+
 }  // namespace posbench

@@ -1,7 +1,7 @@
 #pragma once
 // Unexpected failures travel as RuntimeError and are turned into one status line at the
-// boundary of the procedure that catches them; the numbers and texts are the classic ones that
-// every message of the system quotes.
+// boundary of the procedure that catches them. The numbers and descriptions below are the ones
+// every message of the system quotes ("9 Subscript out of range"), so they never change.
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -36,7 +36,7 @@ inline constexpr int32_t ObjectVariableNotSet = 91;
 inline constexpr int32_t InvalidUseOfNull = 94;
 }  // namespace err
 
-// The classic description of an error number ("Overflow", "File not found", ...), or
+// The description of an error number ("Overflow", "File not found", ...), or
 // "Application-defined or object-defined error" for numbers without one.
 std::string ErrorDescription(int32_t number);
 
@@ -67,5 +67,9 @@ RuntimeError CurrentRuntimeError();
 // description ("modComm OpenPort Error " + "9" + " " + "Subscript out of range").
 std::string ErrorLine(std::string_view prefix, const RuntimeError& error,
                       std::string_view separator = " ");
+
+// Inside a catch block: the failing procedure's message line for the error in flight, labelled
+// as that procedure labels its failures. Every `catch (...)` that reports goes through here.
+std::string FailureLine(std::string_view label, std::string_view separator = " ");
 
 }  // namespace posbench

@@ -88,7 +88,7 @@ bool GetParameter(int16_t index, const std::string& delimiter, bool toEnd,
         gsResult = TakeParameter(s, delimiter, toEnd);
         return true;
     } catch (...) {
-        gsTextErr = ErrorLine("Parameter Error", CurrentRuntimeError(), ": ");
+        gsTextErr = FailureLine("Parameter Error", ": ");
         return false;
     }
 }
@@ -99,7 +99,7 @@ bool TrimLeadingSpaces(std::string& line) {
         if (first != std::string::npos) line.erase(0, first);
         return true;
     } catch (...) {
-        gsTextErr = ErrorLine("Leading space Error", CurrentRuntimeError(), ": ");
+        gsTextErr = FailureLine("Leading space Error", ": ");
         return false;
     }
 }
@@ -119,7 +119,7 @@ bool StripComment(bool isText, std::string& line) {
         while (!line.empty() && static_cast<unsigned char>(line.back()) <= 32) line.pop_back();
         return true;
     } catch (...) {
-        gsTextErr = ErrorLine("Comment Error", CurrentRuntimeError(), ": ");
+        gsTextErr = FailureLine("Comment Error", ": ");
         return false;
     }
 }
@@ -153,7 +153,7 @@ bool ProcessMixedLine(const std::string& line) {
         return true;
     } catch (...) {
         gsResult.clear();
-        gsTextErr = ErrorLine("Text Error", CurrentRuntimeError(), ": ");
+        gsTextErr = FailureLine("Text Error", ": ");
         return false;
     }
 }
@@ -169,7 +169,7 @@ bool ProcessData(const std::string& line) {
         return ConvertHexPairs(line);
     } catch (...) {
         gsResult.clear();
-        gsTextErr = ErrorLine("Data Error ", CurrentRuntimeError(), ": ");
+        gsTextErr = FailureLine("Data Error ", ": ");
         return false;
     }
 }
@@ -205,7 +205,7 @@ bool ConvertHexPairs(const std::string& text) {
         return true;
     } catch (...) {
         gsResult.clear();
-        gsTextErr = ErrorLine("Conversion Error ", CurrentRuntimeError(), ": ");
+        gsTextErr = FailureLine("Conversion Error ", ": ");
         return false;
     }
 }
@@ -220,7 +220,7 @@ uint8_t HexCharToByte(const std::string& text) {
         }
         return static_cast<uint8_t>(high * 16 + low);
     } catch (...) {
-        gsTextErr = ErrorLine("Hex Error ", CurrentRuntimeError(), ": ");
+        gsTextErr = FailureLine("Hex Error ", ": ");
         return 0;
     }
 }

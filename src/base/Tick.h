@@ -6,7 +6,8 @@
 
 namespace posbench {
 
-// 32-bit millisecond tick from a monotonic clock (wraps after ~49.7 days, like the classic one).
+// 32-bit millisecond tick from a monotonic clock (wraps after ~49.7 days; TickReached
+// compares across the wrap).
 uint32_t TickCount();
 
 // Replace the clock (tests); an empty function restores the real one.

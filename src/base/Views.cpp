@@ -23,6 +23,9 @@ void SetResponseBox(IResponseBox* box) { gResponseBox = box; }
 IResponseBox* ResponseBox() { return gResponseBox; }
 void SetEngineHost(IEngineHost* host) { gEngineHost = host; }
 IEngineHost* EngineHost() { return gEngineHost; }
+void ArmReconnect(int16_t port, long ms) {
+    if (gEngineHost) gEngineHost->InitializeTimeout(port, ms);
+}
 void SetProgress(IProgress* progress) { gProgress = progress; }
 IProgress* Progress() { return gProgress; }
 

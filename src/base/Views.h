@@ -38,7 +38,8 @@ public:
     virtual void DisplayVKLine(const std::string& text) = 0;
 };
 
-// Message boxes. Buttons and answers use the classic codes so that callers can compare them.
+// Message boxes. Answers keep fixed codes (Ok 1, Cancel 2, Yes 6, No 7) that
+// callers compare and store.
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgAnswer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
@@ -89,6 +90,8 @@ void SetResponseBox(IResponseBox* box);
 IResponseBox* ResponseBox();
 void SetEngineHost(IEngineHost* host);
 IEngineHost* EngineHost();
+// Arms the port's reconnection timer through the host (nothing without one).
+void ArmReconnect(int16_t port, long ms);
 void SetProgress(IProgress* progress);
 IProgress* Progress();
 

@@ -63,7 +63,7 @@ bool Guarded(const char* text, Body body) {
     try {
         return body();
     } catch (...) {
-        gsCommErr = ErrorLine(std::string("modComm ") + text + " Error ", CurrentRuntimeError());
+        gsCommErr = FailureLine(std::string("modComm ") + text + " Error ");
         return false;
     }
 }
@@ -232,7 +232,7 @@ bool OpenPort(const std::string& entry, int16_t port) {
         case DeviceType::Unknown: ok = UnknownDeviceType(); break;
         }
     } catch (...) {
-        gsCommErr = ErrorLine("modComm OpenPort Error ", CurrentRuntimeError());
+        gsCommErr = FailureLine("modComm OpenPort Error ");
         return false;
     }
     if (!ok) gsCommErr = "Port:" + PortText(port) + ".  " + gsCommErr;
@@ -358,7 +358,7 @@ void OnToOff(int16_t port) {
         }
         RefreshPortList();
     } catch (...) {
-        gsCommErr = ErrorLine(" modComm OnToOff Error ", CurrentRuntimeError());
+        gsCommErr = FailureLine(" modComm OnToOff Error ");
     }
 }
 
@@ -370,7 +370,7 @@ void OffToOn(int16_t port) {
         }
         RefreshPortList();
     } catch (...) {
-        gsCommErr = ErrorLine(" modComm OnToOff Error ", CurrentRuntimeError());
+        gsCommErr = FailureLine(" modComm OnToOff Error ");
     }
 }
 
@@ -411,7 +411,7 @@ bool PortReady(int16_t port) {
         }
         return true;
     } catch (...) {
-        gsCommErr = ErrorLine("modComm, PortReady ", CurrentRuntimeError());
+        gsCommErr = FailureLine("modComm, PortReady ");
         return false;
     }
 }

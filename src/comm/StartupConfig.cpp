@@ -151,7 +151,7 @@ bool StartupCom() {
         }
         return true;
     } catch (...) {
-        gsStartupErr = ErrorLine(kComErrorPrefix, CurrentRuntimeError());
+        gsStartupErr = FailureLine(kComErrorPrefix);
         return false;
     }
 }
@@ -171,7 +171,7 @@ bool StartupOther() {
             gsUSBAdaptor2 = UCase(Field(1, *value));
         return true;
     } catch (...) {
-        gsStartupErr = ErrorLine(kComErrorPrefix, CurrentRuntimeError());
+        gsStartupErr = FailureLine(kComErrorPrefix);
         return false;
     }
 }
@@ -187,7 +187,7 @@ bool StartupDevices() {
                 gsDevicePaths[medium] = *value;
         return true;
     } catch (...) {
-        gsStartupErr = ErrorLine(kComErrorPrefix, CurrentRuntimeError());
+        gsStartupErr = FailureLine(kComErrorPrefix);
         return false;
     }
 }
@@ -199,7 +199,7 @@ bool Startup() {
         StartupDevices();
         return true;
     } catch (...) {
-        gsStartupErr = ErrorLine("modConfig, Startup Error: ", CurrentRuntimeError());
+        gsStartupErr = FailureLine("modConfig, Startup Error: ");
         return false;
     }
 }
@@ -230,7 +230,7 @@ void SaveCommConfiguration() {
             }
         }
     } catch (...) {
-        gsConfigErr = ErrorLine("modConfig, SaveCommConfiguration Error: ", CurrentRuntimeError());
+        gsConfigErr = FailureLine("modConfig, SaveCommConfiguration Error: ");
     }
 }
 

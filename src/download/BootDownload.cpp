@@ -3,6 +3,7 @@
 #include "base/Display.h"
 #include "base/File.h"
 #include "base/RuntimeError.h"
+#include "base/Views.h"
 #include "comm/PortRequests.h"
 #include "download/DownloadSupport.h"
 #include "download/Downloads.h"

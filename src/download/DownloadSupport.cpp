@@ -65,7 +65,7 @@ DownloadRecord& BeginDownloadCall(int16_t port, const std::string& fileName, Dow
                                   PerPort<bool>& running) {
     gsOutData.clear();
     glOutCount = 0;
-    glDlReadMode = STOP_R_NUM;
+    glDlReadMode = ReadMode::Count;
     DownloadRecord& rec = RecordOf(table, port);
     if (rec.active && !fileName.empty() && !running(port)) EndDownload(port, rec, running, false);
     return rec;
@@ -102,7 +102,7 @@ bool ReadPiece(DownloadRecord& rec, int32_t count, std::string& bytes) {
         rec.bytesRead += static_cast<int64_t>(bytes.size());
         return true;
     } catch (...) {
-        gsFileErr = ErrorLine("Get Binary Char Error: ", CurrentRuntimeError(), ": ");
+        gsFileErr = FailureLine("Get Binary Char Error: ", ": ");
         bytes.clear();
         return false;
     }
@@ -121,10 +121,6 @@ Piece NextPiece(DownloadRecord& rec, bool lastMayBeFull, std::string& bytes) {
 void ReportPieces(int16_t port, const DownloadRecord& rec) {
     ReportProgress(port, rec.what, rec.bytesRead, rec.fileSize, rec.piecesDone,
                    rec.piecesTotal);
-}
-
-void ArmReconnect(int16_t port, long ms) {
-    if (IEngineHost* host = EngineHost()) host->InitializeTimeout(port, ms);
 }
 
 void ReportProgress(int16_t port, const std::string& what, int64_t bytesDone, int64_t bytesTotal,

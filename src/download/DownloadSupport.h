@@ -99,9 +99,6 @@ Piece NextPiece(DownloadRecord& rec, bool lastMayBeFull, std::string& bytes);
 // Progress of a piece-by-piece download at the file's current position.
 void ReportPieces(int16_t port, const DownloadRecord& rec);
 
-// Arms the link recovery's reconnection timer of the port (nothing without a host).
-void ArmReconnect(int16_t port, long ms);
-
 // Progress for the window or the runner showing it.
 void ReportProgress(int16_t port, const std::string& what, int64_t bytesDone, int64_t bytesTotal,
                     int64_t blocksDone, int64_t blocksTotal);

@@ -80,7 +80,7 @@ bool FileDownload(int16_t port, bool& abort, const std::string& prefix,
         EndStep(port, rec);
         return !abort;
     } catch (...) {
-        Display(ErrorLine("Download file Error ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Download file Error ", ": "));
         EndDownloadAfterError(port, gFile, gbFileDl);
         return false;
     }

@@ -9,6 +9,7 @@
 #include "base/File.h"
 #include "base/Numbers.h"
 #include "base/RuntimeError.h"
+#include "base/Views.h"
 #include "comm/Device.h"
 #include "comm/PortRequests.h"
 #include "download/DownloadSupport.h"
@@ -53,7 +54,7 @@ BoundedArray<FlashRecord, 0, 9> gFlash;
 
 FlashRecord& Record(int16_t port) { return gFlash(port - 1L); }
 
-void WantAnswer(int32_t readMode) {
+void WantAnswer(ReadMode readMode) {
     glOutCount = 1;
     glDlReadMode = readMode;
 }
@@ -154,12 +155,12 @@ bool RunSteps(int16_t port, FlashRecord& rec) {
             case step::QueryTop:
                 WaitFileTime(port, 100);
                 gsOutData = "\x1D\x01";
-                WantAnswer(STOP_R_NUM);
+                WantAnswer(ReadMode::Count);
                 return true;
             case step::Erase:
                 Display(PortWords(port) + " Erasing Flash ");
                 gsOutData = "\x1D\x0E";
-                WantAnswer(STOP_R_NUM);
+                WantAnswer(ReadMode::Count);
                 return true;
             case step::SelectSector:
                 if (rec.currentSector >= rec.sectorCount) {
@@ -174,7 +175,7 @@ bool RunSteps(int16_t port, FlashRecord& rec) {
                 gsOutData = "\x1D\x02";
                 gsOutData += static_cast<char>(rec.currentSector);
                 ++rec.currentSector;
-                WantAnswer(STOP_R_NUM);
+                WantAnswer(ReadMode::Count);
                 return true;
             case step::BlockHeader:
                 if (rec.sectorOffset >= kSectorSize) {
@@ -189,7 +190,7 @@ bool RunSteps(int16_t port, FlashRecord& rec) {
             case step::BlockData:
                 gsOutData = Block(rec);
                 // The last block of a sector is read to its count; the others may end early.
-                WantAnswer(rec.sectorOffset >= kSectorSize ? STOP_R_NUM : STOP_R_WAIT);
+                WantAnswer(rec.sectorOffset >= kSectorSize ? ReadMode::Count : ReadMode::CountWait);
                 return true;
             case step::Close:
                 EndRecord(port, rec);
@@ -217,7 +218,7 @@ bool FlashDownload(int16_t port, bool& abort, const std::string& fileName) {
     try {
         gsOutData.clear();
         glOutCount = 0;
-        glDlReadMode = STOP_R_NUM;
+        glDlReadMode = ReadMode::Count;
         FlashRecord& rec = Record(port);
         // A name given while the port runs no flash download starts afresh: a record left
         // active by a dropped request must not carry an old image into the new one.
@@ -227,7 +228,7 @@ bool FlashDownload(int16_t port, bool& abort, const std::string& fileName) {
         if (abort) rec.step = step::Abort;
         return RunSteps(port, rec);
     } catch (...) {
-        Display(ErrorLine("Internal Flash Download Error ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Internal Flash Download Error ", ": "));
         try {
             FlashRecord& rec = Record(port);
             const bool wasActive = rec.active;
@@ -291,7 +292,7 @@ void CheckDownloadResponse(int16_t port) {
                 break;
         }
     } catch (...) {
-        Display(ErrorLine("Internal Download Response Error ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("Internal Download Response Error ", ": "));
     }
 }
 

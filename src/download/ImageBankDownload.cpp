@@ -4,6 +4,7 @@
 #include "base/File.h"
 #include "base/Numbers.h"
 #include "base/RuntimeError.h"
+#include "base/Views.h"
 #include "base/StringOps.h"
 #include "comm/Device.h"
 #include "comm/PortRequests.h"
@@ -30,7 +31,7 @@ bool AbortStep(int16_t port, DownloadRecord& rec) { return AbortDownload(port, r
 
 void WantAnswer() {
     glOutCount = 1;
-    glDlReadMode = STOP_R_NUM;
+    glDlReadMode = ReadMode::Count;
 }
 
 // Opens the file and checks it; false when the download cannot start.
@@ -76,7 +77,7 @@ bool RunSteps(int16_t port, DownloadRecord& rec) {
                 WaitFileTime(port, 200);
                 rec.step = step::Body;
                 glOutCount = 0;
-                glDlReadMode = STOP_R_NUM;
+                glDlReadMode = ReadMode::Count;
                 break;
             case step::Body:
                 switch (NextPiece(rec, true, gsOutData)) {

@@ -29,6 +29,7 @@
 #include "base/Ini.h"
 #include "base/StringOps.h"
 #include "comm/CommGlobals.h"
+#include "gui/FrmConfigIn.h"
 #include "gui/FrmSetup.h"
 #include "gui/FrmVK.h"
 #include "gui/MainMenu.h"
@@ -199,6 +200,7 @@ QWidget* FrmMain::BuildPortColumn() {
     connect(btnSetup, &QPushButton::clicked, this, [this] { btnSetup_Click(); });
     connect(btnTest, &QPushButton::clicked, this, [this] { ShowVK(false); });
     layout->addLayout(buttons);
+    layout->addWidget(BuildConfigButtons(column));
 
     prgDownload_ = new QProgressBar(column);
     prgDownload_->setObjectName("prgDownload");
@@ -291,6 +293,9 @@ void FrmMain::RegisterViews() {
     imaging_ = std::make_unique<QtImagingViews>(image1_, [this] { return logic_.SelectedPort(); });
     logic_.SetIniHandler([this](const std::string& file) { catalogue_.CommonINI(file); });
     SetDemoLoader([this](const std::string& file) { demo_->Logic().Load(file); });
+    SetConfigOpener([this](const std::string& definitionFile, const std::string& dataFile) {
+        btnPrntConfig(definitionFile, dataFile);
+    });
 }
 
 void FrmMain::FormLoad() {

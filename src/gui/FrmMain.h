@@ -11,7 +11,7 @@
 
 #include "app/Catalogue.h"
 #include "app/MainWindowView.h"
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 #include "app/VKUtility.h"
 #include "base/Views.h"
 
@@ -33,6 +33,7 @@ class LinkRecovery;
 
 namespace posbench::gui {
 
+class FrmConfigIn;
 class FrmVK;
 class ReceiptDemoPanel;
 class QtImagingViews;
@@ -46,7 +47,8 @@ class FrmMain : public QWidget,
                 public IProgress,
                 public IVKHost {
 public:
-    // Registers the window's views with the engine and runs Form_Load.
+    // Registers the window's views with the engine and runs the window's start-up
+    // (catalogue, port list, startup configuration).
     explicit FrmMain(LinkRecovery& recovery);
     ~FrmMain() override;
 
@@ -65,6 +67,11 @@ public:
     ReceiptDemoPanel* DemoPanel() const { return demo_; }
     // Back on screen and in front (a second copy of the program asked for it).
     void Raise();
+    // The configuration window opened with the selected port and printer ("Input Configuraton"
+    // with no files; an NVRAM or NVRDIR INI file sent from the script panel with its files).
+    void btnPrntConfig(const std::string& definitionFile, const std::string& dataFile);
+    // "Table Maintenance": the command table editor, then the command list read again.
+    void btnTableMaint_Click();
 
     // What closing the window does (Form_Unload). By default the process ends at once with
     // status 0, ports left as they are; tests replace it.
@@ -133,6 +140,7 @@ private:
     void FormLoad();
     void FormActivate();
     QToolButton* NewSubButton(int16_t index);
+    QWidget* BuildConfigButtons(QWidget* parent);  // FrmMainConfig.cpp
 
     MainWindow logic_;
     Catalogue catalogue_;
@@ -175,6 +183,7 @@ private:
     QLabel* lblTimeIs_ = nullptr;
     QLabel* lblVersion_ = nullptr;
     std::unique_ptr<QtImagingViews> imaging_;  // the image and tag windows, the picture
+    std::unique_ptr<FrmConfigIn> frmConfigIn_;
 };
 
 }  // namespace posbench::gui

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "gui/ConfigScreenshot.h"
 #include "gui/FrmMain.h"
 #include "gui/FrmSetup.h"
 #include "gui/FrmStartup.h"
@@ -29,6 +30,10 @@ void ClickSubFunction(FrmMain& main, const QString& label) {
 }  // namespace
 
 bool ScheduleScreenshot(FrmStartup& startup, const QString& file, const QString& what) {
+    if (what == "config") {  // saved once the report is complete, not at a fixed time
+        ScheduleConfigScreenshot(startup, file);
+        return true;
+    }
     if (what != "main" && what != "setup" && what != "vk" && what != "demo") return false;
     auto shown = std::make_shared<QWidget*>(nullptr);
     QTimer::singleShot(1200, &startup, [&startup, what, shown] {

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "app/MainLoop.h"
 #include "app/ProgramDir.h"
@@ -37,19 +36,12 @@ void Usage() {
               "  --dir DIR         program directory (Startup.ini, SUPrinters.ini, command\n"
               "                    tables); default $POSBENCH_HOME, else $XDG_CONFIG_HOME/posbench\n"
               "  --screenshot PNG  for the documentation: write a picture of a window and end\n"
-              "  --screenshot-of W main (after one command), setup, vk or demo; default main\n"
+              "  --screenshot-of W main (after one command), setup, vk, demo or config; default main\n"
               "  --screenshot-image PNG  the same for the image window: run Scripts/CheckImage.txt\n"
               "                    on port 1 and write a picture of the check it shows\n"
               "  FILE              a file the VK printer utility sends as soon as its port is ON\n"
               "  --version         the program's version\n"
               "  --help            this text");
-}
-
-std::string ExecutablePath(const char* argv0) {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) return self.string();
-    return argv0 ? std::string(argv0) : std::string();
 }
 
 }  // namespace
@@ -88,8 +80,8 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    const std::string samples = posbench::FindSamplesDir(
-        posbench::SampleCandidates(ExecutablePath(argc > 0 ? argv[0] : nullptr), POSBENCH_SAMPLES_DIR));
+    const std::string samples = posbench::FindSamplesDir(posbench::SampleCandidates(
+        posbench::ExecutablePath(argc > 0 ? argv[0] : nullptr), POSBENCH_SAMPLES_DIR));
     if (!posbench::SetUpProgramDir(dirOption, samples, error)) {
         std::fprintf(stderr, "posbench: %s\n", error.c_str());
         return 1;
@@ -130,7 +122,7 @@ int main(int argc, char** argv) {
     if (!screenshot.empty() &&
         !posbench::gui::ScheduleScreenshot(startup, QString::fromLocal8Bit(screenshot.c_str()),
                                            QString::fromLocal8Bit(screenshotOf.c_str()))) {
-        std::fprintf(stderr, "posbench: --screenshot-of takes main, setup, vk or demo\n");
+        std::fprintf(stderr, "posbench: --screenshot-of takes main, setup, vk, demo or config\n");
         return 2;
     }
     const int status = QApplication::exec();

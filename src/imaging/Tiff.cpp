@@ -166,7 +166,7 @@ bool VerifyHeaderOK() {
         gsTiffErr = "Invalid or unsupported TIFF header";
         return gTiff.buffer[0] == 'M' && gTiff.buffer[1] == 'M' && gTiff.buffer[3] == '*';
     } catch (...) {
-        gsTiffErr = ErrorLine("modTiff, VerifyHeaderOK Error ", CurrentRuntimeError(), ": ");
+        gsTiffErr = FailureLine("modTiff, VerifyHeaderOK Error ", ": ");
         return false;
     }
 }
@@ -184,7 +184,7 @@ bool CalcEntriesOffset(int32_t position) {
         gTiff.position = static_cast<int32_t>(value);
         return true;
     } catch (...) {
-        gsTiffErr = ErrorLine("modTiff, CalcEntriesOffset ", CurrentRuntimeError(), ": ");
+        gsTiffErr = FailureLine("modTiff, CalcEntriesOffset ", ": ");
         return false;
     }
 }
@@ -217,7 +217,7 @@ bool bEndian(int32_t start, bool showTags) {
         gTiff.position = start + 2 + 12 * n;
         return gsTiffErr.empty();
     } catch (...) {
-        gsTiffErr = ErrorLine("modTiff, bEndian Error ", CurrentRuntimeError(), ": ");
+        gsTiffErr = FailureLine("modTiff, bEndian Error ", ": ");
         return false;
     }
 }
@@ -257,7 +257,7 @@ bool GetValueOK(int32_t entriesStart, int32_t index) {
         }
         return true;
     } catch (...) {
-        gsTiffErr = ErrorLine("modTiff, GetValueOK Error ", CurrentRuntimeError(), ": ");
+        gsTiffErr = FailureLine("modTiff, GetValueOK Error ", ": ");
         return false;
     }
 }
@@ -339,7 +339,7 @@ bool ProcessTiffFile(int16_t port, const std::string& line) {
         }
         return gsTiffErr.empty();
     } catch (...) {
-        gsTiffErr = ErrorLine("modTiff, ProcessTiffFile Error ", CurrentRuntimeError(), ": ");
+        gsTiffErr = FailureLine("modTiff, ProcessTiffFile Error ", ": ");
         return false;
     }
 }

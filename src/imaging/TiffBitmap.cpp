@@ -101,7 +101,7 @@ bool TiffToBmp(int16_t port, int16_t tiffFileNumber, std::string& fileName, int3
                                 gTiff.stripByteCount, fileName);
         return GreyBitmap(tiffFileNumber, fileName, pageNumber);
     } catch (...) {
-        gsTiffErr = ErrorLine("modTiff, TiffToBmp Error ", CurrentRuntimeError(), ": ");
+        gsTiffErr = FailureLine("modTiff, TiffToBmp Error ", ": ");
         return false;
     }
 }
@@ -166,7 +166,7 @@ bool ShowTNailFile(int16_t port) {
         ShowTiffImage(port, gsTNailFile, false);
         return gsTiffErr.empty();
     } catch (...) {
-        gsTiffErr = ErrorLine("modTiff, ShowTNailFile Error ", CurrentRuntimeError(), ": ");
+        gsTiffErr = FailureLine("modTiff, ShowTNailFile Error ", ": ");
         return false;
     }
 }

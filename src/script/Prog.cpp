@@ -156,7 +156,7 @@ Value ConvToNumOrString(int16_t port, const std::string& text) {
             gsProgErr = "Invalid Variable " + text;
         }
     } catch (...) {
-        gsProgErr = ErrorLine("modProg, ConvToNumOrString Error: ", CurrentRuntimeError());
+        gsProgErr = FailureLine("modProg, ConvToNumOrString Error: ");
         return Value{};
     }
     return value;
@@ -175,7 +175,7 @@ void SaveMyVal(int16_t port, const Value& value, const std::string& name) {
         if (!table.created) Raise(err::SubscriptOutOfRange);
         table.entries.push_back(ProgVariable{name, value.Str, value.Num, value.IsString});
     } catch (...) {
-        gsProgErr = ErrorLine("modProg, SaveMyVal Error: ", CurrentRuntimeError());
+        gsProgErr = FailureLine("modProg, SaveMyVal Error: ");
     }
 }
 
@@ -250,7 +250,7 @@ bool ProcessProgLine(int16_t port, const std::string& line) {
             gsProgErr = "unknown PROG Command";
         }
     } catch (...) {
-        gsProgErr = ErrorLine("modProg, ProcessProgLine Error: ", CurrentRuntimeError());
+        gsProgErr = FailureLine("modProg, ProcessProgLine Error: ");
     }
     return gsProgErr.empty();
 }

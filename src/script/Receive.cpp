@@ -66,8 +66,8 @@ bool ConvertWaitData(const std::string& data, const char* failure) {
 
 void WaitForCount(int16_t port, int32_t count) {
     glOutCount = count;
-    glWaitReadMode = 2;
-    gbReadPending(port) = true;
+    glWaitReadMode = ReadMode::Count;
+    AwaitRead(port);
 }
 
 // RCVT(n)data: the count between the brackets, the data after the closing one.
@@ -82,11 +82,11 @@ void ProcessRcvt(int16_t port, const std::string& line) {
     }
     ps.ExpectTotal = glOutCount;
     ps.RcvdCount = 0;
-    glWaitReadMode = 2;
+    glWaitReadMode = ReadMode::Count;
     // A count of 0 expects no reply: a read marked pending that is never started would hold
     // the port for ever.
     if (glOutCount < 0) glOutCount = 0;
-    gbReadPending(port) = glOutCount > 0;
+    AwaitRead(port, glOutCount > 0);
     ps.TimeFirstChar = true;
 
     std::string data = close > 0 ? Mid(line, close + 1) : Mid(line, 5);
@@ -118,7 +118,7 @@ bool ProcessSrvi(int16_t port) {
     gbStop(port) = false;
     gsOutData.clear();
     glOutCount = ps.ExpectTotal;
-    glWaitReadMode = 2;
+    glWaitReadMode = ReadMode::Count;
     return true;
 }
 
@@ -179,7 +179,7 @@ void TakeBytes(int16_t port, const std::string& data, bool asOnePiece) {
             ps.CaptureBuf.clear();
             ps.CaptureFailed = true;
             ps.CaptureOpen = false;
-            gsFileErr = ErrorLine("Capture File Write Error ", CurrentRuntimeError());
+            gsFileErr = FailureLine("Capture File Write Error ");
             throw;
         }
         ps.CaptureBuf.clear();
@@ -202,7 +202,7 @@ void TakeEachByte(int16_t port, const std::string& data) {
     try {
         TakeBytes(port, data, false);
     } catch (...) {
-        Display(ErrorLine("ModCommon, ProcessRCVData Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, ProcessRCVData Error "));
     }
 }
 
@@ -247,8 +247,8 @@ WaitForm ProcessWaitCommand(int16_t port, const std::string& line) {
             ArmTimer(ps);
             gsOutData.clear();
             glOutCount = ps.ExpectTotal;
-            gbReadAfterWrite(port) = true;
-            glWaitReadMode = 2;
+            ArmReadAlone(port);
+            glWaitReadMode = ReadMode::Count;
         } else {
             // Not a wait form (they are case-sensitive): leave no stale count behind for the
             // processor to wait on.
@@ -285,7 +285,7 @@ bool ProcessStatusCommand(int16_t port, const std::string& line) {
         gbStop(port) = true;
         return false;
     } catch (...) {
-        Display(ErrorLine("ModCommon, ProcessStatusCommand Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, ProcessStatusCommand Error "));
         if (port >= 1 && port <= kMaxPorts) gbStop(port) = true;
         return false;
     }
@@ -302,7 +302,7 @@ void CheckStatus(int16_t port) {
             gbStop(port) = true;
         }
     } catch (...) {
-        Display(ErrorLine("ModCommon, CheckStatus Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, CheckStatus Error "));
     }
 }
 
@@ -314,7 +314,7 @@ void ProcPortCmd(int16_t port, const std::string& line) {
             Display("Invalid PORT parameter");
         }
     } catch (...) {
-        Display(ErrorLine("ModCommon, ProcPortCmd Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, ProcPortCmd Error "));
     }
 }
 
@@ -350,11 +350,10 @@ void GetAndProcessRead(int16_t port) {
 
         if (gbAckMode && glAckCount >= glAckThreshold(port)) {
             glAckCount = 0;
-            gsSendData(port) = std::string(1, kAck);
-            gbSendPending(port) = true;
+            QueueWrite(port, std::string(1, kAck));
         }
     } catch (...) {
-        Display(ErrorLine("ModCommon, GetAndProcessRead Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, GetAndProcessRead Error "));
     }
 }
 
@@ -362,7 +361,7 @@ void ProcessRCVData(int16_t port, const std::string& data) {
     try {
         TakeBytes(port, data, true);
     } catch (...) {
-        Display(ErrorLine("ModCommon, ProcessRCVData Error ", CurrentRuntimeError()));
+        Display(FailureLine("ModCommon, ProcessRCVData Error "));
     }
 }
 

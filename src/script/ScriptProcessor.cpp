@@ -74,16 +74,14 @@ std::string AfterHeader(const std::string& line) {
 
 // Queues the converted bytes of a data or text line.
 After QueueResult(int16_t port) {
-    gsSendData(port) = gsResult;
-    gbSendPending(port) = true;
+    QueueWrite(port, gsResult);
     return After::Return;
 }
 
 // A download section's first step has been prepared in gsOutData: queue it and mark the kind.
 After QueueDownload(int16_t port, PerPort<bool>& activeFlag) {
-    gsSendData(port) = gsOutData;
     activeFlag(port) = true;
-    gbSendPending(port) = true;
+    QueueWrite(port, gsOutData);
     return After::Return;
 }
 
@@ -140,19 +138,17 @@ After StatusRequest(int16_t port, const std::string& line) {
         Display("Invalid Wait for Response Command");
         return After::Return;
     }
-    gsSendData(port) = gsOutData;
     if (gsOutData.empty()) {
         Display("Invalid Wait for Response Command");
         return After::Return;
     }
-    gbSendPending(port) = true;
-    if (glOutCount != 0) {
-        glExpectCount(port) = glOutCount;
-        gbReadAfterWrite(port) = true;
-        gbReadPending(port) = true;
-        gbStatusCheck(port) = true;
-        glWaitReadMode = 2;
+    if (glOutCount == 0) {
+        QueueWrite(port, gsOutData);
+        return After::Return;
     }
+    // The status reply is read in whatever mode the port's last read used.
+    QueueExchange(port, gsOutData, {glOutCount, glReadMode(port), true}, true);
+    glWaitReadMode = ReadMode::Count;
     return After::Return;
 }
 
@@ -164,27 +160,18 @@ After WaitLine(int16_t scriptPort, const std::string& line) {
     // A refused line does nothing (its message is shown); above all it must not be taken for
     // the modem-status form, whose request is empty too.
     if (form == WaitForm::Refused) return After::Return;
-    gsSendData(port) = gsOutData;
     if (form == WaitForm::ModemEvent) {
         auto* portDevice = dynamic_cast<PortDevice*>(&gcolDevices.Item(port));
         if (portDevice == nullptr)
             throw RuntimeError(kErrNoSuchMember, "Object doesn't support this property or method");
         if (!portDevice->EventWatchStartedOk(EV_DSR)) Display("Invalid Wait for Response Command");
     } else if (!gsOutData.empty()) {
-        gbSendPending(port) = true;
-        if (glOutCount != 0) {
-            glExpectCount(port) = glOutCount;
-            gbReadAfterWrite(port) = true;
-            gbReadPending(port) = true;
-            glReadMode(port) = glWaitReadMode;
-            gbStatusCheck(port) = false;
-        }
+        if (glOutCount != 0) QueueExchange(port, gsOutData, {glOutCount, glWaitReadMode}, true);
+        else QueueWrite(port, gsOutData);
     } else if (glOutCount != 0) {
-        glExpectCount(port) = glOutCount;
-        gbReadAfterWrite(port) = true;
-        glReadMode(port) = glWaitReadMode;
-        gbStatusCheck(port) = false;
-        gbReadPending(port) = gbSecActive;
+        // Nothing to write (RCVX, a server channel): the read starts alone.
+        ArmRead(port, {glOutCount, glWaitReadMode});
+        AwaitRead(port, gbSecActive);
     }
     return After::Return;
 }
@@ -224,13 +211,9 @@ After DownloadByName(int16_t port, const std::string& line, int16_t code) {
             // Completed against this script's directory, not a path left by an earlier script.
             SetDefaultPath(port, gPortState(port).ScriptFile);
             if (producers::FlashDownload(port, abort, fileName)) {
-                gsSendData(port) = gsOutData;
                 if (glOutCount != 0) {
-                    glExpectCount(port) = glOutCount;
-                    glReadMode(port) = glDlReadMode;
-                    gbReadAfterWrite(port) = true;
-                    gbReadPending(port) = true;
-                    gbStatusCheck(port) = false;
+                    ArmRead(port, {glOutCount, glDlReadMode});
+                    AwaitRead(port);
                 }
                 return QueueDownload(port, gbFlashDl);
             }
@@ -238,7 +221,7 @@ After DownloadByName(int16_t port, const std::string& line, int16_t code) {
         default:  // image bank
             SetDefaultPath(port, gPortState(port).ScriptFile);
             if (producers::ImageBankDownload(port, abort, fileName)) {
-                glReadMode(port) = glDlReadMode;
+                SetReadMode(port, glDlReadMode);
                 return QueueDownload(port, gbIBankDl);
             }
             break;
@@ -385,6 +368,7 @@ void EndOfFile(int16_t port) {
         RunTextFile(port, gbStop(port), "");
         return;
     }
+    st.EndedByStop = gbStop(port);
     if (gbStop(port)) {
         gbPortFailed(port) = true;
         Display("Error or operator initiated cancel on line " + Str(st.LineNum));
@@ -482,7 +466,7 @@ bool ProcessTextFile(int16_t port, const std::string& fileName) {
         }
         gPortState(port).Response.clear();
         gbStop(port) = false;
-        glReadMode(port) = 1;
+        SetReadMode(port, ReadMode::FirstStep);
         gbScriptRunning(port) = true;
         RunTextFile(port, false, fileName);
         gbConfigPending(port) = true;
@@ -503,7 +487,7 @@ void PutFileNumber(int16_t port, int16_t fileNum) {
             ++st.FileStackCount;
         }
     } catch (...) {
-        Display(ErrorLine(" modControl PutFileNumber Error ", CurrentRuntimeError()));
+        Display(FailureLine(" modControl PutFileNumber Error "));
     }
 }
 
@@ -516,7 +500,7 @@ int16_t GetFileNumber(int16_t port) {
         st.FileLine = st.FileLineStack.at(static_cast<std::size_t>(st.FileStackCount));
         return st.FileStack.at(static_cast<std::size_t>(st.FileStackCount));
     } catch (...) {
-        Display(ErrorLine(" modControl GetFileNumber Error ", CurrentRuntimeError()));
+        Display(FailureLine(" modControl GetFileNumber Error "));
         return 0;
     }
 }

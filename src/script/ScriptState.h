@@ -9,6 +9,7 @@
 
 #include "base/Arrays.h"
 #include "base/PerPort.h"
+#include "comm/PortRequests.h"
 
 namespace posbench {
 
@@ -32,6 +33,8 @@ struct PortState {
     bool FileOpen = false;
     int32_t DelayUntil = 0;
     bool Skipping = false;
+    // How the last script on the port ended: by an error or a cancel (true), or at its end.
+    bool EndedByStop = false;
 
     // Receiving (waits and receive processing)
     std::string Response;
@@ -64,8 +67,8 @@ extern PerPort<int16_t> giSection;          // current section code; 0 before an
 // Results handed from a wait, status or download step to the script processor.
 extern std::string gsOutData;
 extern int32_t glOutCount;
-extern int32_t glWaitReadMode;
-extern int32_t glDlReadMode;
+extern ReadMode glWaitReadMode;
+extern ReadMode glDlReadMode;
 
 // Secondary channel (COMM SEC): waits run on the TCP port giSecPort while set.
 extern bool gbSecActive;

@@ -57,10 +57,6 @@ int32_t PastDeadline(int32_t deadline) {
 
 Device& DeviceOf(int16_t port) { return gcolDevices.Item(port); }
 
-void ArmReconnect(int16_t port, long ms) {
-    if (IEngineHost* host = EngineHost()) host->InitializeTimeout(port, ms);
-}
-
 bool LinkRecovering(int16_t port) {
     const IEngineHost* host = EngineHost();
     return host && host->LinkRecovering(port);
@@ -92,28 +88,21 @@ void LinkFailed(int16_t port, const std::string& why) {
 // The steps of a download that sends its next block and, for flash and image banks, reads the
 // printer's answer.
 Activity DownloadStepDone(int16_t port, PerPort<bool>& active, bool expectsReply, bool setsBlock) {
-    gsSendData(port) = gsOutData;
     if (gsOutData.empty()) {
         active(port) = false;
         return Activity::Progress;
     }
-    gbSendPending(port) = true;
     if (expectsReply && glOutCount != 0) {
-        glReadMode(port) = glDlReadMode;
-        glExpectCount(port) = glOutCount;
-        gbReadAfterWrite(port) = true;
-        gbReadPending(port) = true;
-        gbStatusCheck(port) = false;
+        QueueExchange(port, gsOutData, {glOutCount, glDlReadMode}, true);
         if (setsBlock) DeviceOf(port).BlockCount(glOutCount);
+    } else {
+        QueueWrite(port, gsOutData);
     }
     return Activity::Progress;
 }
 
 void CheckStatusIfAsked(int16_t port) {
-    if (gbStatusCheck(port)) {
-        gbStatusCheck(port) = false;
-        CheckStatus(port);
-    }
+    if (TakeStatusCheck(port)) CheckStatus(port);
 }
 
 // A new counted read for the bytes of the image still to come; the device's counts start
@@ -123,24 +112,22 @@ void ContinueImageRead(int16_t port) {
     const PortState& st = gPortState(port);
     dev.ReadCount(st.ExpectTotal - st.RcvdCount);
     dev.BlockCount(glAckThreshold(port));
-    if (!dev.ReadComm(glReadMode(port))) {
+    if (!dev.ReadComm(StopReason(glReadMode(port)))) {
         FailPort(port, dev.LastError());
         return;
     }
-    gbReadPending(port) = true;
+    AwaitRead(port);
 }
 
 Activity ReadStep(int16_t port) {
     Device& dev = DeviceOf(port);
     PortState& st = gPortState(port);
     if (gbStop(port)) {
-        gbReadPending(port) = false;
-        dev.ReadCount(1);
-        dev.BlockCount(1);
+        ReleaseRead(port, dev);
         return Activity::Progress;
     }
     if (dev.ReadIsComplete()) {
-        gbReadPending(port) = false;
+        ReadDone(port);
         const bool headerDue = st.ImageRcv;
         GetAndProcessRead(port);
         if (headerDue && !st.ImageRcv && st.RcvdCount < st.ExpectTotal) {
@@ -170,96 +157,80 @@ Activity ReadStep(int16_t port) {
         return Activity::Progress;
     }
     if (dev.LinkLost()) {
-        gbReadPending(port) = false;
+        ReadDone(port);
         LinkFailed(port, dev.TakeLinkLost());
         return Activity::Progress;
     }
     if (gbTimeoutOn(port) && !st.TimeFirstChar && PastDeadline(st.Deadline) > 0) {
         Display("Total Rcv'd:" + Str(st.RcvdCount) + " of " + Str(st.ExpectTotal));
         gbTimeoutOn(port) = false;
-        dev.ReadCount(1);
-        dev.BlockCount(1);
-        dev.StopRead(1);
-        glReadMode(port) = 1;
-        gbReadPending(port) = false;
+        TimeOutRead(port, dev);
+        ReadDone(port);
         Display("Time out");
         return Activity::Progress;
     }
     return Activity::Awaiting;
 }
 
-// The first applicable step for the port; `step` names the request being served.
-Activity PortStep(int16_t port, Step& step) {
-    if (gbSendPending(port)) {
-        step = Step::Write;
-        if (gbStop(port)) {
-            gbSendPending(port) = false;
-            return Activity::Progress;
-        }
-        Device& dev = DeviceOf(port);
-        if (!dev.WriteIsComplete()) return Activity::Polling;
-        if (!dev.WriteComm(gsSendData(port))) LinkFailed(port, dev.LastError());
-        gbSendPending(port) = false;
-        // The read is armed in the same pass: an answer delivered by a pump in between would
-        // be counted before the read starts, and starting it resets the count, so the read
-        // would never complete.
-        if (!gbReadAfterWrite(port) || gbStop(port)) return Activity::Progress;
-    }
-    if (gbReadAfterWrite(port)) {
-        step = Step::StartRead;
-        Device& dev = DeviceOf(port);
-        dev.ReadCount(glExpectCount(port));
-        dev.BlockCount(glAckThreshold(port));
-        if (!gbStop(port) && !dev.ReadComm(glReadMode(port))) FailPort(port, dev.LastError());
-        gbReadAfterWrite(port) = false;
+// The write of a queued request. Polling while the device still sends the previous one; a
+// failed write fails the port and arms its link recovery.
+Activity WriteStep(int16_t port) {
+    if (gbStop(port)) {
+        WriteServed(port);
         return Activity::Progress;
     }
-    if (gbReadPending(port)) {
-        step = Step::Read;
-        return ReadStep(port);
+    Device& dev = DeviceOf(port);
+    if (!dev.WriteIsComplete()) return Activity::Polling;
+    if (!dev.WriteComm(gsSendData(port))) LinkFailed(port, dev.LastError());
+    WriteServed(port);
+    return Activity::Progress;
+}
+
+Activity StartReadStep(int16_t port) {
+    Device& dev = DeviceOf(port);
+    dev.ReadCount(glExpectCount(port));
+    dev.BlockCount(glAckThreshold(port));
+    if (!gbStop(port) && !dev.ReadComm(StopReason(glReadMode(port))))
+        FailPort(port, dev.LastError());
+    ReadStarted(port);
+    return Activity::Progress;
+}
+
+// The downloads, in the order they are served; they differ only in their producer and in what
+// follows a block (an answer read, the device's block size set to the answer's length).
+struct DownloadKind {
+    Step step;
+    PerPort<bool>& active;
+    bool (*next)(int16_t port, bool& abort);
+    bool expectsReply;
+    bool setsBlock;
+};
+
+bool NextFileBlock(int16_t port, bool& abort) { return producers::FileDownload(port, abort, "", ""); }
+bool NextFlashBlock(int16_t port, bool& abort) { return producers::FlashDownload(port, abort, ""); }
+bool NextBootBlock(int16_t port, bool& abort) { return producers::BootDownload(port, abort, ""); }
+bool NextImageBankBlock(int16_t port, bool& abort) {
+    return producers::ImageBankDownload(port, abort, "");
+}
+
+const DownloadKind kDownloads[] = {
+    {Step::FileDl, gbFileDl, NextFileBlock, false, false},
+    {Step::FlashDl, gbFlashDl, NextFlashBlock, true, false},
+    {Step::BootDl, gbBootDl, NextBootBlock, false, false},
+    {Step::IBankDl, gbIBankDl, NextImageBankBlock, true, true},
+};
+
+Activity DownloadStep(int16_t port, const DownloadKind& kind) {
+    if (!kind.next(port, gbStop(port))) {
+        kind.active(port) = false;
+        return Activity::Progress;
     }
-    if (gbFileDl(port)) {
-        step = Step::FileDl;
-        if (!producers::FileDownload(port, gbStop(port), "", "")) {
-            gbFileDl(port) = false;
-            return Activity::Progress;
-        }
-        return DownloadStepDone(port, gbFileDl, false, false);
-    }
-    if (gbFlashDl(port)) {
-        step = Step::FlashDl;
-        if (!producers::FlashDownload(port, gbStop(port), "")) {
-            gbFlashDl(port) = false;
-            return Activity::Progress;
-        }
-        return DownloadStepDone(port, gbFlashDl, true, false);
-    }
-    if (gbBootDl(port)) {
-        step = Step::BootDl;
-        if (!producers::BootDownload(port, gbStop(port), "")) {
-            gbBootDl(port) = false;
-            return Activity::Progress;
-        }
-        return DownloadStepDone(port, gbBootDl, false, false);
-    }
-    if (!gbIBankDl(port)) {
-        step = Step::Unsolicited;
-        if (DataAvailable(port) && !gbReadAfterWrite(port)) {
-            GetAndProcessRead(port);
-            return Activity::Progress;
-        }
-        if (UnsolicitedLinkLost(port)) {
-            LinkFailed(port, DeviceOf(port).TakeLinkLost());
-            return Activity::Progress;
-        }
-    } else {
-        step = Step::IBankDl;
-        if (!producers::ImageBankDownload(port, gbStop(port), "")) {
-            gbIBankDl(port) = false;
-            return Activity::Progress;
-        }
-        return DownloadStepDone(port, gbIBankDl, true, true);
-    }
+    return DownloadStepDone(port, kind.active, kind.expectsReply, kind.setsBlock);
+}
+
+// What a port does when no transfer holds it: a delay, the configuration flow's continuation,
+// or the script's next lines.
+Activity ScriptStep(int16_t port, Step& step) {
     if (gbDelay(port)) {
         step = Step::Delay;
         if (gbStop(port) || PastDeadline(gPortState(port).DelayUntil) > 0) {
@@ -284,6 +255,42 @@ Activity PortStep(int16_t port, Step& step) {
     return Activity::Progress;
 }
 
+// The first applicable step for the port; `step` names the request being served.
+Activity PortStep(int16_t port, Step& step) {
+    if (gbSendPending(port)) {
+        step = Step::Write;
+        const Activity written = WriteStep(port);
+        // The read is armed in the same pass: an answer delivered by a pump in between would
+        // be counted before the read starts, and starting it resets the count, so the read
+        // would never complete.
+        if (written != Activity::Progress || !gbReadAfterWrite(port) || gbStop(port))
+            return written;
+    }
+    if (gbReadAfterWrite(port)) {
+        step = Step::StartRead;
+        return StartReadStep(port);
+    }
+    if (gbReadPending(port)) {
+        step = Step::Read;
+        return ReadStep(port);
+    }
+    for (const DownloadKind& kind : kDownloads) {
+        if (!kind.active(port)) continue;
+        step = kind.step;
+        return DownloadStep(port, kind);
+    }
+    step = Step::Unsolicited;
+    if (DataAvailable(port) && !gbReadAfterWrite(port)) {
+        GetAndProcessRead(port);
+        return Activity::Progress;
+    }
+    if (UnsolicitedLinkLost(port)) {
+        LinkFailed(port, DeviceOf(port).TakeLinkLost());
+        return Activity::Progress;
+    }
+    return ScriptStep(port, step);
+}
+
 // The silence check after every step: a read that has stopped receiving (after its first byte)
 // is ended when the port's inter-character timeout has passed.
 void TimeoutCheck(int16_t port) {
@@ -292,11 +299,7 @@ void TimeoutCheck(int16_t port) {
     if (st.RcvdCount < st.ExpectTotal) {
         if (!st.TimeFirstChar && PastDeadline(st.Deadline) > 0) {
             gbTimeoutOn(port) = false;
-            glReadMode(port) = 1;
-            Device& dev = DeviceOf(port);
-            dev.ReadCount(1);
-            dev.BlockCount(1);
-            dev.StopRead(1);
+            TimeOutRead(port, DeviceOf(port));
             Display("Time out");
         }
     } else {
@@ -306,9 +309,9 @@ void TimeoutCheck(int16_t port) {
 
 void DropRequest(int16_t port, Step step) {
     switch (step) {
-        case Step::Write: gbSendPending(port) = false; break;
-        case Step::StartRead: gbReadAfterWrite(port) = false; break;
-        case Step::Read: gbReadPending(port) = false; break;
+        case Step::Write: WriteServed(port); break;
+        case Step::StartRead: ReadStarted(port); break;
+        case Step::Read: ReadDone(port); break;
         case Step::FileDl: gbFileDl(port) = false; break;
         case Step::FlashDl: gbFlashDl(port) = false; break;
         case Step::BootDl: gbBootDl(port) = false; break;
@@ -327,8 +330,6 @@ void ShowStateMachineError(int16_t port) {
     Display("State Machine Error.  Is Port " + Str(port) + " Active?");
 }
 
-// The port's step and timeout check. A run-time error is shown, the request that failed is
-// dropped and the machine goes on with the next part.
 // The ports whose step (or synchronous exchange) is on the stack: a wait inside one serves the
 // others, never itself; and how many port steps are on the stack.
 PerPort<bool> gInService;
@@ -357,6 +358,8 @@ private:
     bool was_ = false;
 };
 
+// The port's step and timeout check. A run-time error is shown, the request that failed is
+// dropped and the machine goes on with the next part.
 Activity ServePort(int16_t port) {
     const DisplayPortScope linesOf(port);
     const InService serving(port);
@@ -410,12 +413,8 @@ void StateMachineInit() {
         gbFileDl(p) = false;
         gbFlashDl(p) = false;
         gbBootDl(p) = false;
-        gbSendPending(p) = false;
-        gbReadAfterWrite(p) = false;
-        gbReadPending(p) = false;
         gbDelay(p) = false;
-        glExpectCount(p) = 0;
-        gsSendData(p).clear();
+        ClearTransfer(p);
     }
     giPassCounter = 10;
     gNextWait = kIdleWait;
@@ -444,7 +443,8 @@ void ServeOtherPorts() {
     // The waiting step's producer results are shared globals; the others' steps must not leave
     // theirs behind in them (a flash reset would expect the other port's block answer).
     const std::string outData = gsOutData, result = gsResult;
-    const int32_t outCount = glOutCount, dlReadMode = glDlReadMode;
+    const int32_t outCount = glOutCount;
+    const ReadMode dlReadMode = glDlReadMode;
     for (int16_t p = 1; p <= kMaxPorts; ++p)
         if (!gInService(p) && p != DisplayPort()) ServePort(p);
     gsOutData = outData;
@@ -482,13 +482,18 @@ void ResetStateMachineGlobals() {
     gNextInputWait = kIdleInputWait;
 }
 
-bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port) {
+bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port,
+                 int32_t boundMs) {
     // Its reply is its own: no pump inside the wait may serve the port and take the bytes.
     const InService exchanging(port);
     try {
+        const uint32_t deadline = TickCount() + static_cast<uint32_t>(boundMs);
+        const auto timedOut = [&] {
+            if (boundMs <= 0 || !TickReached(TickCount(), deadline)) return false;
+            Display("Time out");
+            return true;
+        };
         gPortState(port).Response.clear();
-        gsSendData(port) = data;
-        glExpectCount(port) = expected;
         glAckThreshold(port) = expected;
         gbHexDisplay(port) = hexDisplay;
         gbStop(port) = false;
@@ -499,15 +504,16 @@ bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int
                 Display("Error or operator requested cancel");
                 return false;
             }
+            if (timedOut()) return false;
         }
-        if (!DeviceOf(port).WriteComm(gsSendData(port))) {
+        if (!DeviceOf(port).WriteComm(data)) {
             Display(DeviceOf(port).LastError());
             return false;
         }
         if (expected == 0) return true;
         DeviceOf(port).ReadCount(expected);
         DeviceOf(port).BlockCount(expected);
-        if (!DeviceOf(port).ReadComm(2)) {
+        if (!DeviceOf(port).ReadComm(StopReason(ReadMode::Count))) {
             Display(DeviceOf(port).LastError());
             return false;
         }
@@ -523,11 +529,19 @@ bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int
                 Display("Operator requested cancel");
                 return false;
             }
+            if (timedOut()) {
+                // The read is let go as a silent read's timeout lets it go.
+                Device& device = DeviceOf(port);
+                device.ReadCount(1);
+                device.BlockCount(1);
+                device.StopRead(1);
+                return false;
+            }
         }
         GetAndProcessRead(port);
         return true;
     } catch (...) {
-        Display(ErrorLine("modControl WriteReadOk Error ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("modControl WriteReadOk Error ", ": "));
         return false;
     }
 }
@@ -552,12 +566,8 @@ bool ProcessDelay(int16_t port, const std::string& line) {
 }
 
 void SendReset(int16_t port) {
-    gbReadAfterWrite(port) = false;
-    gbReadPending(port) = false;
-    if (ProcessData("1D FF")) {
-        gsSendData(port) = gsResult;
-        gbSendPending(port) = true;
-    }
+    WithdrawReads(port);
+    if (ProcessData("1D FF")) QueueWrite(port, gsResult);
     ArmReconnect(port, 800);
 }
 
@@ -578,13 +588,12 @@ void Cancel() {
         st.ExpectTotal = 1;
         st.RcvdCount = 1;
         st.ImageRcv = false;
-        gbReadPending(p) = false;
+        ReadDone(p);
         gbDlAbort(p) = true;
         // The read that no longer has a pending request is released on the device too.
         if (wasReading && p <= giNumPorts && p <= gcolDevices.Count()) {
             try {
-                DeviceOf(p).ReadCount(1);
-                DeviceOf(p).BlockCount(1);
+                ReleaseRead(p, DeviceOf(p));
             } catch (...) {
             }
         }

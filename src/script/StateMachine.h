@@ -46,8 +46,10 @@ void StateMachine();
 void EndStateMachine();
 
 // Writes data and, when expected is not 0, reads that many bytes, pumping window events while it
-// waits. No timeout: the operator's cancel (gbStop) ends the wait.
-bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port);
+// waits. The operator's cancel (gbStop) ends the wait; so does boundMs when it is above 0 (the
+// read is stopped and "Time out" shown). Without a bound it waits for as long as it takes.
+bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port,
+                 int32_t boundMs = 0);
 
 // False for a port above the defined ones, without a device, or whose entry is OFF; otherwise
 // the device's DataAvailable.

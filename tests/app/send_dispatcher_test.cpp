@@ -1,6 +1,7 @@
 // The main window's actions through a fake view: port checks, the file types, the command path
 // and its history, cancel, the port list and its double-click.
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
+#include "app/PlainMainWindowView.h"
 
 #include <memory>
 #include <string>
@@ -26,38 +27,6 @@ using test::ManualClock;
 using test::RecordingStatusList;
 using test::ScratchDir;
 using Lines = std::vector<std::string>;
-
-class FakeView : public IMainWindowView {
-public:
-    long PortListIndex() const override { return index; }
-    void SetPortListIndex(long i) override { index = i; }
-    long PortListCount() const override { return static_cast<long>(ports.size()); }
-    std::string PortListItem(long i) const override { return ports.at(static_cast<std::size_t>(i)); }
-    void ClearPortList() override {
-        ports.clear();
-        index = -1;
-    }
-    void AddPortListItem(const std::string& text) override { ports.push_back(text); }
-    bool ScriptPanelShown() const override { return !commandPanel; }
-    bool CommandPanelShown() const override { return commandPanel; }
-    std::string FileName() const override { return file; }
-    std::string CommandText() const override { return command; }
-    long CommandItemCount() const override { return static_cast<long>(items.size()); }
-    std::string CommandItem(long i) const override { return items.at(static_cast<std::size_t>(i)); }
-    void AddCommandItem(const std::string& text) override { items.push_back(text); }
-    std::string InCountText() const override { return inCount; }
-    void SetInCountText(const std::string& text) override { inCount = text; }
-    std::string InputText() const override { return input; }
-    void SetInputText(const std::string& text) override { input = text; }
-    void SetResponseText(const std::string&) override {}
-    void HideThumbnail() override {}
-
-    long index = -1;
-    Lines ports;
-    bool commandPanel = false;
-    std::string file, command, inCount, input;
-    Lines items;
-};
 
 class DispatcherTest : public ::testing::Test {
 protected:
@@ -85,7 +54,7 @@ protected:
     }
 
     RecordingStatusList status;
-    FakeView view;
+    PlainMainWindowView view;
     LinkRecovery recovery;
     MainWindow window{view, recovery};
     std::vector<FakeDevice*> devices;
@@ -95,10 +64,10 @@ protected:
 TEST_F(DispatcherTest, IniFromTheScriptPanelNeedsNoPortButFromTheCommandPanelItDoes) {
     std::vector<std::string> handled;
     window.SetIniHandler([&](const std::string& name) { handled.push_back(name); });
-    view.file = "/x/setup.ini";
+    view.fileName = "/x/setup.ini";
     EXPECT_TRUE(window.Send());  // no port selected at all
     Ports({"COM1, 115200, DTR, OFF"});
-    view.file = "/x/SETUP.INI";
+    view.fileName = "/x/SETUP.INI";
     EXPECT_TRUE(window.Send());  // every port off
     EXPECT_EQ(handled, (Lines{"/x/setup.ini", "/x/SETUP.INI"}));
     EXPECT_TRUE(status.lines.empty());
@@ -122,37 +91,37 @@ TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
         [&](int16_t, bool&, const std::string&) {
             gsOutData = "\x1B[}";
             glOutCount = 1;
-            glDlReadMode = 3;
+            glDlReadMode = ReadMode::CountWait;
             return !fail;
         },
         [](int16_t) {});
     RegisterImageBankDownload([&](int16_t, bool&, const std::string&) { return !fail; });
 
-    view.file = "/x/logo.bmp";
+    view.fileName = "/x/logo.bmp";
     ASSERT_TRUE(window.Send());
     EXPECT_EQ(gsSendData(1), "\x1B" "DATA");
     EXPECT_TRUE(gbFileDl(1));
     EXPECT_TRUE(gbSendPending(1));
     gbFileDl(1) = false;
 
-    view.file = "/x/logo.LGO";
+    view.fileName = "/x/logo.LGO";
     ASSERT_TRUE(window.Send());
     EXPECT_EQ(gsSendData(1), "DATA");
 
     gbFileDl(1) = false;
     gbStatusCheck(1) = true;
-    view.file = "/x/fw.bin";
+    view.fileName = "/x/fw.bin";
     ASSERT_TRUE(window.Send());
     EXPECT_TRUE(gbFlashDl(1));
     EXPECT_EQ(glExpectCount(1), 1);
-    EXPECT_EQ(glReadMode(1), 3);
+    EXPECT_EQ(glReadMode(1), ReadMode::CountWait);
     EXPECT_TRUE(gbReadAfterWrite(1));
     EXPECT_FALSE(gbStatusCheck(1));
     gbFlashDl(1) = false;
 
     fail = true;
     for (const char* name : {"/x/a.lgo", "/x/a.bmp", "/x/a.bin", "/x/a.ib2"}) {
-        view.file = name;
+        view.fileName = name;
         EXPECT_FALSE(window.Send());
     }
     EXPECT_EQ(status.lines, (Lines{"Logo download Error", "BMP download Error",
@@ -165,13 +134,15 @@ TEST_F(DispatcherTest, CommandWithCountReadsAndWithoutItOnlyWrites) {
     view.command = "1D 49 40 27";
     view.inCount = "12";
     gbStop(1) = true;
+    gbStatusCheck(1) = true;  // left by a status request that was cancelled
     ASSERT_TRUE(window.Send());
     EXPECT_EQ(gsSendData(1), "\x1D\x49\x40\x27");
     EXPECT_TRUE(gbSendPending(1));
     EXPECT_FALSE(gbStop(1));
     EXPECT_EQ(glExpectCount(1), 12);
     EXPECT_TRUE(gbReadAfterWrite(1));
-    EXPECT_EQ(glReadMode(1), 2);
+    EXPECT_EQ(glReadMode(1), ReadMode::Count);
+    EXPECT_FALSE(gbStatusCheck(1));  // the command's reply is not taken for a status
 
     for (const char* count : {"0", "abc", ""}) {
         gbReadAfterWrite(1) = true;
@@ -199,7 +170,7 @@ TEST_F(DispatcherTest, HistoryGrowsOnlyForChosenCommandsAndOnlyOnce) {
     view.command = "1B 40";
     view.inCount = "0";
     ASSERT_TRUE(window.Send());  // typed, never chosen
-    EXPECT_TRUE(view.items.empty());
+    EXPECT_TRUE(view.history.empty());
 
     window.cboCommand_Chosen(-1);
     view.command = "1D 49 40 27";
@@ -213,7 +184,7 @@ TEST_F(DispatcherTest, HistoryGrowsOnlyForChosenCommandsAndOnlyOnce) {
     view.command = "10 04 01";
     view.inCount = "1";
     ASSERT_TRUE(window.Send());
-    EXPECT_EQ(view.items, (Lines{"1D 49 40 27", "10 04 01"}));
+    EXPECT_EQ(view.history, (Lines{"1D 49 40 27", "10 04 01"}));
 
     // Choosing an item brings back the count it was first sent with.
     window.cboCommand_Chosen(0);
@@ -223,11 +194,11 @@ TEST_F(DispatcherTest, HistoryGrowsOnlyForChosenCommandsAndOnlyOnce) {
     EXPECT_TRUE(gbCmdChosen);
 
     // Items the window put in itself (a command table) have no count yet.
-    view.items.push_back("1B 64 03");
+    view.history.push_back("1B 64 03");
     view.command = "1B 64 05";
     view.inCount = "0";
     ASSERT_TRUE(window.Send());
-    EXPECT_EQ(view.items.size(), 4u);
+    EXPECT_EQ(view.history.size(), 4u);
     EXPECT_EQ(window.HistoryCount(2), 0);
     EXPECT_EQ(window.HistoryCount(3), 0);
     EXPECT_EQ(window.HistoryCount(0), 17);

@@ -102,7 +102,7 @@ TEST_F(FlashSteps, OnlyTopSectors07_0FAnd1FAreAccepted) {
         ASSERT_TRUE(Begin(std::string(200, 'x')));
         ASSERT_EQ(Step(), "\x1D\x01");
         EXPECT_EQ(glOutCount, 1);
-        EXPECT_EQ(glDlReadMode, STOP_R_NUM);
+        EXPECT_EQ(glDlReadMode, ReadMode::Count);
         Answer(top);
         const std::string next = Step();
         if (top == 0x07 || top == 0x0F || top == 0x1F) {
@@ -134,7 +134,7 @@ TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
     };
     EXPECT_EQ(Step(), header(0) + image.substr(0, 256));
     EXPECT_EQ(glOutCount, 1);
-    EXPECT_EQ(glDlReadMode, STOP_R_WAIT);
+    EXPECT_EQ(glDlReadMode, ReadMode::CountWait);
     // Called again without an answer (a time-out): the same bytes go again.
     EXPECT_EQ(Step(), header(0) + image.substr(0, 256));
     Answer(0x06);
@@ -148,7 +148,7 @@ TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
     // Blocks 2..255 are erased flash, each behind its own header.
     for (int block = 2; block < 256; ++block) {
         EXPECT_EQ(Step(), header(block * 256) + std::string(256, '\xFF')) << block;
-        EXPECT_EQ(glDlReadMode, block == 255 ? STOP_R_NUM : STOP_R_WAIT) << block;
+        EXPECT_EQ(glDlReadMode, block == 255 ? ReadMode::Count : ReadMode::CountWait) << block;
         Answer(0x06);
     }
     // All sectors written: the reset, then the end.

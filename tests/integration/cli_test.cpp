@@ -1,6 +1,7 @@
 // posbench-cli as a user runs it, against posbench-printer on loopback: scripts that end well
 // and badly, a command and its reply, a firmware download with its progress line, Ctrl-C, and a
 // printer reset followed by the link recovery.
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
@@ -253,6 +254,100 @@ INSTANTIATE_TEST_SUITE_P(
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return name;
     });
+
+// --get-config over both media, two models with the two raw-data layouts (546 bytes on TCP,
+// 522 on a serial line whose XON flow must give way for the binary dump), then the refusals.
+class CliConfigTest : public ::testing::TestWithParam<test::Medium> {
+protected:
+    void Start(const std::string& model, const std::string& version = "") {
+        std::vector<std::string> args{"--model", model};
+        if (!version.empty()) args.insert(args.end(), {"--firmware", version});
+        started = test::StartOnMedium(GetParam(), args, dir / "com1");
+        std::string ini = started.startupIni;
+        if (const auto at = ini.find("DTR"); at != std::string::npos) ini.replace(at, 3, "XON");
+        std::filesystem::create_directories(home);
+        std::ofstream(home + "/Startup.ini") << ini;
+    }
+    static std::string Row(const std::string& label, const std::string& value) {
+        return "  " + (label + std::string(27, ' ')).substr(0, 27) + value;
+    }
+    ScratchDir dir;
+    std::string home = dir / "home";
+    test::MediumPrinter started;
+};
+
+TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
+    const bool tcp = GetParam() == test::Medium::Tcp;
+    const std::string model = tcp ? "Q350" : "Q330";
+    Start(model);
+    CliResult r = RunCli({"--dir", home, "--get-config", model, "--save", dir / "report.txt", "--timeout", "20"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const auto lines = LinesOf(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "Delay of 5-10 seconds to input printer configuration");
+    const std::vector<std::string> report(
+        std::find(lines.begin(), lines.end(), model + " CONFIGURATION REPORT"), lines.end());
+    ASSERT_GT(report.size(), 30u) << r.out;
+    const std::vector<std::string> expected =
+        tcp ? std::vector<std::string>{Row("Model", "Q350            "), Row("Firmware version", "3.38"),
+                                       Row("Serial number", "Q350-0004711    "),
+                                       Row("Date of manufacture", "20250314"),
+                                       Row("Hardware ID", "35 0E 03 01 "), Row("Flash size (KB)", "1024"),
+                                       Row("Interface", "USB"), Row("Check imager", "Installed"),
+                                       Row("Buzzer", "Not installed"), Row("Lines per cut", "41"),
+                                       Row("Compression", "CCITT Group 3"), Row("Checks scanned", "18250")}
+            : std::vector<std::string>{Row("Model", "Q330            "), Row("Firmware version", "1.22"),
+                                       Row("Baud rate", "38400"), Row("Parity", "Odd"),
+                                       Row("Handshake", "XON/XOFF"), Row("Hardware ID", "33 11 13 E0 "),
+                                       Row("Check imager", "Not installed"),
+                                       Row("Print density", "-1"), Row("Code page", "PC850 (Multilingual)"),
+                                       Row("Lines printed", "2210987"), Row("MICR documents read", "5321")};
+    for (const std::string& line : expected)
+        EXPECT_NE(std::find(report.begin(), report.end(), line), report.end()) << line << "\n" << r.out;
+    std::string saved;
+    for (const std::string& line : report) saved += line + "\n";
+    EXPECT_EQ(ReadAll(dir / "report.txt"), saved);
+
+    // The same data interpreted without a printer: no port is opened.
+    started.printer->Stop();
+    r = RunCli({"--dir", home, "--config-report", home + "/" + (tcp ? "Q50NVR.ini" : "Q30NVR.ini")});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, saved);
+
+    Start(model);
+    r = RunCli({"--dir", home, "--get-config", tcp ? "Q330" : "Q350"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Printer selection / connection mismatch.",
+                                                "Selected printer type must match attached printer"}));
+
+    Start(model, tcp ? "3.37" : "1.21");
+    r = RunCli({"--dir", home, "--get-config", model});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Function not supported on this version of the firmware.",
+                                                std::string("Requires version") + (tcp ? "3.38" : "1.22") +
+                                                    " or greater"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, CliConfigTest, ::testing::Values(test::Medium::Tcp, test::Medium::Pty),
+                         [](const auto& p) { return p.param == test::Medium::Tcp ? "Tcp" : "Pty"; });
+
+// A printer that never answers is given up after the bound; one that answers who it is but never
+// sends its NVRAM leaves no report, and the data an earlier run left is gone.
+TEST_F(CliTest, SilentPrinterAndFailedFetchGiveNoReport) {
+    StartPrinter({"--fault", "silent-after=0"});
+    CliResult r = RunCli(With({"--get-config", "Q310"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_LT(r.took, 15s);
+    EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Time out", "Error. Abort printing configuration"}));
+
+    StartPrinter({"--fault", "silent-after=9"});  // identification and version: 8 bytes
+    std::ofstream(home + "/nvTemp.dat") << std::string(522, 'x');
+    r = RunCli(With({"--get-config", "Q310", "--timeout", "3"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(LinesOf(r.out).back(), "Error getting printer configuration") << r.out;
+    EXPECT_EQ(r.out.find("CONFIGURATION REPORT"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadAll(home + "/nvTemp.dat").find('x'), std::string::npos);
+}
 
 }  // namespace
 }  // namespace posbench

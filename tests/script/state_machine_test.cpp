@@ -24,12 +24,7 @@ class MachineTest : public test::ScriptBench {
 protected:
     // A write of data followed by a read of count bytes, as a WAIT line queues it.
     void QueueExchange(const std::string& data, int32_t count) {
-        gsSendData(1) = data;
-        gbSendPending(1) = true;
-        glExpectCount(1) = count;
-        glReadMode(1) = 2;
-        gbReadAfterWrite(1) = true;
-        gbReadPending(1) = true;
+        posbench::QueueExchange(1, data, {count, ReadMode::Count}, true);
     }
 };
 
@@ -120,7 +115,7 @@ TEST_F(MachineTest, SilentReadNeverTimesOutButASilenceAfterTheFirstByteDoes) {
     EXPECT_FALSE(gbTimeoutOn(1));
     EXPECT_EQ(dev->ReadCount(), 1);
     EXPECT_EQ(dev->StopRead(), 1);
-    EXPECT_EQ(glReadMode(1), 1);
+    EXPECT_EQ(glReadMode(1), ReadMode::FirstStep);
 }
 
 TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
@@ -197,7 +192,7 @@ TEST_F(MachineTest, DownloadStepsContinueUntilTheProducerHasNoMore) {
             aborts.push_back(abort);
             gsOutData = blocks-- > 0 ? "F" : "";
             glOutCount = 1;
-            glDlReadMode = 3;
+            glDlReadMode = ReadMode::CountWait;
             return true;
         },
         [&](int16_t) { gsResult = "checked"; });

@@ -1,7 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "app/Catalogue.h"
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 #include "base/Display.h"
 #include "base/Events.h"
 #include "base/File.h"
@@ -45,7 +45,7 @@ void ResetAllGlobals() {
     ResetStateMachineGlobals();
     ResetDownloadGlobals();
     ResetCatalogueGlobals();
-    ResetSendDispatcherGlobals();
+    ResetMainWindowGlobals();
     ResetImagingGlobals();
 }
 

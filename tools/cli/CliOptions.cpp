@@ -129,6 +129,8 @@ bool ParseOptions(const std::vector<std::string>& rawArgs, CliOptions& options,
         } else if (arg == "--") {
             files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
+        } else if (const int taken = ParseConfigOption(args, i, options.config, error); taken != 0) {
+            if (taken < 0) return false;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -137,6 +139,20 @@ bool ParseOptions(const std::vector<std::string>& rawArgs, CliOptions& options,
         }
     }
     if (options.help || options.version) return true;
+    if (!CheckConfigOptions(options.config, error)) return false;
+    if (options.config.Active()) {
+        if (!files.empty() || options.commandMode || !options.tiffOption.empty() ||
+            options.listPorts) {
+            error = "a configuration report takes no FILE, --command, --list-ports or image option";
+            return false;
+        }
+        // The report is one printer's: several ports at once would interleave their lines.
+        if (options.ports.size() > 1 || (options.ports.size() == 1 && options.ports.front() == "ALL")) {
+            error = "--get-config reads the configuration of one port; give one --port";
+            return false;
+        }
+        return true;
+    }
     if (!options.tiffOption.empty()) {
         if (options.commandMode || !files.empty()) error = options.tiffOption + " takes no FILE or --command";
         return error.empty();
@@ -234,10 +250,10 @@ exits at once. A closed standard output (| head) stops the output, not the work.
 
 Exit status: 0 the work ended normally on every port; 1 it was cancelled, FILE is of a type
 not sent, or a port's work failed: a request that failed, a lost link, a script ended by an
-error, a download that did not complete, a port that would not open (or was not ready) or a
-link that could not be re-established; 2 wrong usage; 130 a second Ctrl-C. The end by
---timeout counts as a cancel (1).
-)";
+error, a download that did not complete, a configuration report that did not complete, a port
+that would not open (or was not ready) or a link that could not be re-established; 2 wrong
+usage; 130 a second Ctrl-C. The end by --timeout counts as a cancel (1).
+)" + ConfigUsageText();
 }
 
 }  // namespace posbench::cli

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ConfigCommand.h"
+
 namespace posbench::cli {
 
 // One --command and the --count given after it.
@@ -29,6 +31,7 @@ struct CliOptions {
     bool version = false;
     std::string tiffOption;   // --image, --tags or --micr: work on tiffFile, open no port
     std::string tiffFile;
+    ConfigOptions config;     // --get-config, --config-report, --save, --print
 };
 
 // Parses argv[1..]; "--opt=value" is taken as "--opt value". False with a one-line reason in

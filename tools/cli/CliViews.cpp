@@ -15,12 +15,12 @@ void PrintingStatusList::AddItem(const std::string& line) {
     lines_.push_back(line);
 }
 
-void TextResponseBox::SetText(const std::string& text) {
+void PortResponseBox::SetText(const std::string& text) {
     const int16_t port = DisplayPort();
     if (port >= 1 && port <= kMaxPorts) text_(port) = text;
 }
 
-std::string TextResponseBox::Text() const {
+std::string PortResponseBox::Text() const {
     const int16_t port = DisplayPort();
     return port >= 1 && port <= kMaxPorts ? text_(port) : std::string();
 }
@@ -60,16 +60,6 @@ void TerminalProgress::BreakLine() {
         std::fflush(stderr);
         lineOpen_ = false;
     }
-}
-
-std::string CliMainWindowView::PortListItem(long index) const {
-    if (index < 0 || index >= PortListCount()) Raise(err::SubscriptOutOfRange);
-    return ports_[static_cast<std::size_t>(index)];
-}
-
-std::string CliMainWindowView::CommandItem(long index) const {
-    if (index < 0 || index >= CommandItemCount()) Raise(err::SubscriptOutOfRange);
-    return history_[static_cast<std::size_t>(index)];
 }
 
 }  // namespace posbench::cli

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindowView.h"
+#include "app/PlainMainWindowView.h"
 #include "base/PerPort.h"
 #include "base/Views.h"
 
@@ -35,7 +35,7 @@ private:
 };
 
 // The response box, one per port: the engine shows a port's reply while serving that port.
-class TextResponseBox : public IResponseBox {
+class PortResponseBox : public IResponseBox {
 public:
     void SetText(const std::string& text) override;
     std::string Text() const override;
@@ -63,46 +63,13 @@ private:
     bool lineOpen_ = false;
 };
 
-// The main window with the script panel (file mode) or the command panel shown.
-class CliMainWindowView : public IMainWindowView {
+// The main window's view with the response box of every port: a reply the window logic shows or
+// clears lands in the box of the port being served.
+class CliMainWindowView : public PlainMainWindowView {
 public:
-    long PortListIndex() const override { return index_; }
-    void SetPortListIndex(long index) override { index_ = index; }
-    long PortListCount() const override { return static_cast<long>(ports_.size()); }
-    std::string PortListItem(long index) const override;
-    void ClearPortList() override {
-        ports_.clear();
-        index_ = -1;
-    }
-    void AddPortListItem(const std::string& text) override { ports_.push_back(text); }
+    void SetResponseText(const std::string& text) override { responses.SetText(text); }
 
-    bool ScriptPanelShown() const override { return !commandPanel; }
-    bool CommandPanelShown() const override { return commandPanel; }
-    std::string FileName() const override { return fileName; }
-
-    std::string CommandText() const override { return command; }
-    long CommandItemCount() const override { return static_cast<long>(history_.size()); }
-    std::string CommandItem(long index) const override;
-    void AddCommandItem(const std::string& text) override { history_.push_back(text); }
-    std::string InCountText() const override { return inCount; }
-    void SetInCountText(const std::string& text) override { inCount = text; }
-
-    std::string InputText() const override { return input; }
-    void SetInputText(const std::string& text) override { input = text; }
-    void SetResponseText(const std::string& text) override { response.SetText(text); }
-    void HideThumbnail() override {}
-
-    bool commandPanel = false;
-    std::string fileName;
-    std::string command;
-    std::string inCount;
-    std::string input;
-    TextResponseBox response;
-
-private:
-    long index_ = -1;
-    std::vector<std::string> ports_;
-    std::vector<std::string> history_;
+    PortResponseBox responses;
 };
 
 }  // namespace posbench::cli

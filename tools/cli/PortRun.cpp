@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -17,7 +18,7 @@
 #include "app/LinkRecovery.h"
 #include "app/MainLoop.h"
 #include "app/ProgramDir.h"
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 #include "base/Events.h"
 #include "base/Numbers.h"
 #include "base/StringOps.h"
@@ -37,13 +38,6 @@ using Clock = std::chrono::steady_clock;
 
 // A reply that has not come after this long is pointed out, with the way to stop waiting.
 constexpr auto kReplyHintAfter = std::chrono::seconds(10);
-
-std::string ExecutablePath(const char* argv0) {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) return self.string();
-    return argv0 ? std::string(argv0) : std::string();
-}
 
 // The device key of a port-table entry as the user names it: COM1, LPT2, USB, TCP.
 std::string MediumName(const std::string& entry) {
@@ -115,14 +109,6 @@ bool PrepareRunDir(const CliOptions& options, const char* argv0) {
 
 int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
                const std::atomic<int>& signalSeen) {
-    if (!options.traceFile.empty()) {
-        std::string error;
-        if (!StartPortTrace(options.traceFile, error)) {
-            std::fprintf(stderr, "posbench-cli: %s\n", error.c_str());
-            return kExitFailed;
-        }
-    }
-
     const bool severalPorts = options.ports.size() > 1 ||
                               (options.ports.size() == 1 && options.ports.front() == "ALL");
     CliOutput output(options.json, options.hex, severalPorts);
@@ -133,10 +119,18 @@ int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
     LinkRecovery timers;
     MainWindow window(view, timers);
     SetStatusList(&status);
-    SetResponseBox(&view.response);
+    SetResponseBox(&view.responses);
     SetProgress(&progress);
     SetPortList(&window);
     SetEngineHost(&window);
+    if (options.config.reportOnly) return RunConfigReport(options.config);
+    if (!options.traceFile.empty()) {
+        std::string error;
+        if (!StartPortTrace(options.traceFile, error)) {
+            std::fprintf(stderr, "posbench-cli: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    }
     InstallTimerPump(&timers);
     RegisterDownloads();
     RegisterImaging();
@@ -163,7 +157,11 @@ int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
     }
 
     std::string fileName;
-    if (!options.commandMode) {
+    // --get-config runs the configuration window's flow on the port instead of Send.
+    std::optional<GetConfigRun> config;
+    if (options.config.Active()) {
+        config.emplace(options.config);
+    } else if (!options.commandMode) {
         std::error_code ec;
         fileName = std::filesystem::absolute(options.file, ec).string();
         if (ec) fileName = options.file;
@@ -202,7 +200,7 @@ int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
         if (options.commandMode) {
             const CliCommand& command = options.commands[job.nextCommand++];
             window.btnClearResponse_Click();  // each reply is shown on its own
-            view.response.Clear(job.port);
+            view.responses.Clear(job.port);
             view.command = command.data;
             view.inCount = CStr(command.count);
             job.count = command.count;
@@ -213,16 +211,17 @@ int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
         job.lastRcvdCount = job.receivedBefore;
         job.quietSince = Clock::now();
         job.current = true;
-        if (!window.Send()) {
+        if (!(config ? config->Start(job.port, options.config.model) : window.Send())) {
             job.sent = false;
             job.current = false;
         }
     };
     for (PortJob& job : jobs) sendOn(job);
 
+    // A configuration report prints its own lines; the printer's raw reply is not one of them.
     auto showResponse = [&](const PortJob& job) {
-        if (job.port < 1 || job.port > kMaxPorts) return;
-        if (const std::string text = view.response.Text(job.port); !text.empty())
+        if (config || job.port < 1 || job.port > kMaxPorts) return;
+        if (const std::string text = view.responses.Text(job.port); !text.empty())
             output.Response(job.port, text, gbHexDisplay(job.port));
     };
 
@@ -304,7 +303,9 @@ int RunOnPorts(const CliOptions& options, std::atomic<bool>& cancelPosted,
         const bool valid = job.port >= 1 && job.port <= kMaxPorts;
         // The engine's own record of the port's work: a failed request, a download that did
         // not complete, a port stopped by an error.
-        const bool ok = valid && job.sent && !cancelled && !gbPortFailed(job.port);
+        // A configuration report counts only when it ran to its end.
+        const bool ok = valid && job.sent && !cancelled && !gbPortFailed(job.port) &&
+                        (!config || config->Completed());
         allOk = allOk && ok;
         results.push_back(
             {job.port, valid && job.port <= giNumPorts ? MediumName(gsPortTable(job.port)) : "", ok});

@@ -19,7 +19,7 @@ bool CheckBeforeOpening(const CliOptions& options, std::string& error) {
             return false;
         }
     }
-    if (options.commandMode || options.listPorts) return true;
+    if (options.commandMode || options.listPorts || options.config.Active()) return true;
     struct stat info {};
     if (stat(options.file.c_str(), &info) != 0) {
         error = options.file + ": " + std::strerror(errno);
@@ -34,14 +34,6 @@ bool CheckBeforeOpening(const CliOptions& options, std::string& error) {
         return false;
     }
     return true;
-}
-
-bool FileTypeSent(const std::string& fileName) {
-    static const char* const kSent[] = {"TXT", "AXI", "BIN", "PBT", "LGO", "BMP", "IB1", "IB2"};
-    const std::string type = UCase(Right(fileName, 3));
-    for (const char* known : kSent)
-        if (type == known) return true;
-    return false;
 }
 
 std::string NotSentText(const std::string& fileName) {

@@ -11,11 +11,7 @@ namespace posbench::cli {
 // one-line reason.
 bool CheckBeforeOpening(const CliOptions& options, std::string& error);
 
-// True for the file types Send passes to a port: TXT and AXI (scripts), BIN, PBT, LGO, BMP,
-// IB1, IB2 (downloads). Any other (INI included: catalogues and configuration definitions
-// belong to the desktop program) is not sent.
-bool FileTypeSent(const std::string& fileName);
-// The message for a file of another type.
+// The message for a file of a type Send does not pass to a port (SentToPort).
 std::string NotSentText(const std::string& fileName);
 
 }  // namespace posbench::cli

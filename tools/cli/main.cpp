@@ -17,6 +17,7 @@
 #include "ListPorts.h"
 #include "PortRun.h"
 #include "UsageChecks.h"
+#include "app/MainWindow.h"
 #include "base/Events.h"
 #include "posbench/Version.h"
 
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
     if (!PrepareRunDir(options, argv0)) return kExitFailed;
     // What the command line names is checked before any port is opened.
     if (!CheckBeforeOpening(options, error)) return UsageError(error);
-    if (!options.commandMode && !options.listPorts && !FileTypeSent(options.file)) {
+    if (!options.commandMode && !options.listPorts && !options.config.Active() &&
+        !posbench::SentToPort(options.file)) {
         std::fprintf(stderr, "posbench-cli: %s\n", NotSentText(options.file).c_str());
         return kExitFailed;
     }

@@ -131,16 +131,6 @@ std::optional<PrinterOptions> ParsePrinterOptions(const std::vector<std::string>
     return o;
 }
 
-Bytes BuiltInNvram(const std::string& model, const std::string& version, uint8_t topSector) {
-    Bytes bank0(256, '\0');
-    for (std::size_t i = 0; i < 16; ++i) bank0[i] = i < model.size() ? model[i] : ' ';
-    for (std::size_t i = 0; i < 4; ++i) bank0[16 + i] = i < version.size() ? version[i] : ' ';
-    bank0[20] = static_cast<char>(topSector);
-    Bytes bank1(256, '\0');
-    for (std::size_t i = 0; i < bank1.size(); ++i) bank1[i] = static_cast<char>(i);
-    return Bytes("NV\x02", 3) + bank0 + Bytes(5, '\0') + bank1 + Bytes("\r\n");
-}
-
 std::string PrinterHelpText() {
     return R"(posbench-printer: a simulated printer of the family, for tests, scripts and demos.
 
@@ -168,7 +158,7 @@ Printer:
   --store DIR          image banks, logos, bitmaps and boot code are kept here
   --image FILE         image served to the image request (default: a built-in check,
                        1728 x 800, Group 3 TIFF, MICR line in tag 65002)
-  --nvram FILE         bytes served to the NVRAM request (default: built-in 522-byte dump)
+  --nvram FILE         bytes served to the NVRAM request (default: the model's built-in dump)
 
 Output:
   --ready-file FILE    written atomically with the ready line once the medium is up
@@ -232,9 +222,8 @@ Answers (hex):
                        all at once; otherwise the header and the first n bytes, then n bytes
                        after each 06 from the tool (the last block is not waited for; any
                        other byte ends the transfer and is read as a command)
-  1D 69 4E             NVRAM request: the bytes of --nvram, or the built-in dump: "NV" 02,
-                       bank 0 (model at 0..15, version at 16..19, top sector at 20, then 00),
-                       five 00, bank 1 (bytes 00 to FF), 0D 0A
+  1D 69 4E             NVRAM request: the bytes of --nvram, or the built-in dump of the
+                       model (522 bytes; 546 for Q350 and Q360), laid out in docs/printer.md
   anything else        printed; ESC and GS sequences are left off the paper; a partial
                        command is dropped after an idle gap
 )";

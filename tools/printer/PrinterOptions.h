@@ -32,7 +32,9 @@ std::optional<PrinterOptions> ParsePrinterOptions(const std::vector<std::string>
 
 std::string PrinterHelpText();
 
-// 522 bytes: a 3-byte header, bank 0 (256), 5 spare bytes, bank 1 (256), 2 spare bytes.
+// The model's NVRAM as the printer sends it (NvramDump.cpp; the layout is in docs/printer.md):
+// 522 bytes (3-byte header, bank 0, 5 spare, bank 1, CR LF), or 546 for the imaging models
+// Q350 and Q360 (a 27-byte header with the serial number and date of manufacture).
 Bytes BuiltInNvram(const std::string& model, const std::string& version, uint8_t topSector);
 
 }  // namespace posbench::sim

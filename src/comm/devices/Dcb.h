@@ -1,7 +1,7 @@
 #pragma once
-// Port settings of a serial or parallel line, kept as the classic 28-byte device-control
-// record so that callers set fields by their familiar names, and mapped onto the line's
-// termios when applied. Each field reads with the member without argument and writes with the
+// Port settings of a serial or parallel line, kept in the 28-byte device-control record layout
+// (DCBlength first) so that callers set fields by their familiar names, and mapped onto the
+// line's termios when applied. Each field reads with the member without argument and writes with the
 // same name and one argument; an invalid value raises and leaves the stored value alone.
 #include <array>
 #include <cstdint>

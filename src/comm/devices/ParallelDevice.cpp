@@ -31,7 +31,7 @@ int16_t clsLPT::GetNumFromDevname(const std::string& name) {
     try {
         return NumberAfter(name, "LPT", 0x7FFF);
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("GetNumFromDevname"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("GetNumFromDevname"));
         return 0;
     }
 }
@@ -50,7 +50,7 @@ void clsLPT::WaitTimeLPT(int16_t n) {
             WaitEvents(std::min(std::chrono::milliseconds(deadline - now), realLeft));
         }
     } catch (...) {
-        mstrLastError = ErrorLine("LPT WaitTimeLPT Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("LPT WaitTimeLPT Error: ");
     }
 }
 
@@ -83,7 +83,7 @@ bool clsLPT::OpenComm(const std::string& CommDeviceName) {
         mbReadIdle = true;
         return true;
     } catch (...) {
-        std::string failure = ErrorLine(Prefix("OpenComm"), CurrentRuntimeError());
+        std::string failure = FailureLine(Prefix("OpenComm"));
         ClosePath();
         mstrLastError = failure;
         return false;
@@ -100,7 +100,7 @@ bool clsLPT::CloseComm() {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("CloseComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("CloseComm"));
         return false;
     }
 }
@@ -115,7 +115,7 @@ bool clsLPT::WriteComm(const std::string& sLine) {
         TraceSent(sLine);
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("WriteComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("WriteComm"));
         return false;
     }
 }
@@ -137,7 +137,7 @@ bool clsLPT::ReadComm(int32_t lReadFlg) {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("ReadComm"));
         return false;
     }
 }
@@ -170,7 +170,7 @@ bool clsLPT::ReadIsComplete() {
         bool appended = false;
         return Step(appended);
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("ReadIsComplete"));
         return false;
     }
 }
@@ -181,7 +181,7 @@ bool clsLPT::DataAvailable() {
         Step(appended);
         return appended;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("DataAvailable"));
         return false;
     }
 }
@@ -198,7 +198,7 @@ bool clsLPT::PollDev() {
     try {
         return ReadComm(STOP_R);
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("PollDev", false), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("PollDev", false));
         return false;
     }
 }

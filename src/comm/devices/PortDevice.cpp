@@ -92,7 +92,7 @@ bool PortDevice::ConfigureComm() {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ConfigureComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("ConfigureComm"));
         return false;
     }
 }
@@ -116,7 +116,7 @@ bool PortDevice::WriteIsComplete() {
                                      error);
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("WriteIsComplete"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("WriteIsComplete"));
         return false;
     }
 }
@@ -136,7 +136,7 @@ bool PortDevice::StartInput(int32_t n) {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("StartInput", false), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("StartInput", false));
         return false;
     }
 }
@@ -180,7 +180,7 @@ std::string PortDevice::GetReadData() {
         }
         return data;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("GetReadData"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("GetReadData"));
         return {};
     }
 }
@@ -203,7 +203,7 @@ bool PortDevice::EventWatchStartedOk(int32_t lMask) {
         mWatchPending = true;
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("EvWatchStarted"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("EvWatchStarted"));
         return false;
     }
 }
@@ -224,7 +224,7 @@ bool PortDevice::EventOccurred() {
         if (occurred) mWatchPending = false;
         return occurred;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("EventOccurred"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("EventOccurred"));
         return false;
     }
 }

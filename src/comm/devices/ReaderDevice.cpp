@@ -18,7 +18,7 @@ void ReaderDevice::ReadTh_oRead(int32_t NumRcvd, const std::string& data) {
             msBuffer += data;
         }
     } catch (...) {
-        mstrLastError = ErrorLine(ReadEventErrorPrefix(), CurrentRuntimeError());
+        mstrLastError = FailureLine(ReadEventErrorPrefix());
     }
 }
 
@@ -38,7 +38,7 @@ std::string ReaderDevice::GetReadData() {
         }
         return data;
     } catch (...) {
-        mstrLastError = ErrorLine(GetReadDataErrorPrefix(), CurrentRuntimeError());
+        mstrLastError = FailureLine(GetReadDataErrorPrefix());
         return {};
     }
 }
@@ -52,7 +52,7 @@ bool ReaderDevice::ReadShutdown(int32_t lType) {
         mstrLastError = ShutdownTimeoutText();
         return false;
     } catch (...) {
-        mstrLastError = ErrorLine(ReadShutdownErrorPrefix(), CurrentRuntimeError());
+        mstrLastError = FailureLine(ReadShutdownErrorPrefix());
         return false;
     }
 }

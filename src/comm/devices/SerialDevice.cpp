@@ -23,7 +23,7 @@ int16_t clsRS232::GetNumFromDevname(const std::string& name) {
     try {
         return NumberAfter(name, "COM", 16);
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("GetNumFromDevname"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("GetNumFromDevname"));
         return 0;
     }
 }
@@ -70,7 +70,7 @@ bool clsRS232::OpenComm(const std::string& CommDeviceName) {
         StartInput(1);
         return true;
     } catch (...) {
-        std::string failure = ErrorLine(Prefix("OpenComm"), CurrentRuntimeError());
+        std::string failure = FailureLine(Prefix("OpenComm"));
         ClosePath();
         mstrLastError = failure;
         return false;
@@ -85,7 +85,7 @@ bool clsRS232::CloseComm() {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("CloseComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("CloseComm"));
         return false;
     }
 }
@@ -104,7 +104,7 @@ bool clsRS232::WriteComm(const std::string& sLine) {
         TraceSent(sLine);
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("WriteComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("WriteComm"));
         return false;
     }
 }
@@ -118,7 +118,7 @@ bool clsRS232::ReadComm(int32_t) {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("ReadComm"));
         return false;
     }
 }
@@ -145,7 +145,7 @@ bool clsRS232::ReadIsComplete() {
         if (StartInput(NextReadSize())) mPort.AwaitRead();
         return false;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("ReadIsComplete"));
         return false;
     }
 }
@@ -164,7 +164,7 @@ bool clsRS232::DataAvailable() {
         if (restarted && !failed) mPort.AwaitRead();
         return appended && restarted;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("ReadIsComplete"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("DataAvailable"));
         return false;
     }
 }
@@ -185,7 +185,7 @@ bool clsRS232::PurgeComm() {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine(Prefix("PurgeComm"), CurrentRuntimeError());
+        mstrLastError = FailureLine(Prefix("PurgeComm"));
         return false;
     }
 }

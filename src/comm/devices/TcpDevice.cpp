@@ -90,7 +90,7 @@ bool clsTCP::OpenComm(const std::string& CommDeviceName) {
         return OpenCommC(CommDeviceName);
     } catch (...) {
         CloseSocket();
-        mstrLastError = ErrorLine("clsTCP, OpenComm Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("clsTCP, OpenComm Error: ");
         return false;
     }
 }
@@ -226,7 +226,7 @@ bool clsTCP::WriteComm(const std::string& sLine) {
         TraceSent(sLine);
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine("clsTCP, WriteComm Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("clsTCP, WriteComm Error: ");
         return false;
     }
 }
@@ -254,7 +254,7 @@ bool clsTCP::ReadComm(int32_t lReadFlg) {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine("clsTCP, ReadComm Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("clsTCP, ReadComm Error: ");
         return false;
     }
 }
@@ -270,7 +270,7 @@ bool clsTCP::PollDev() {
         mbPoll = true;
         return ReadComm(0);
     } catch (...) {
-        mstrLastError = ErrorLine("TCP PollDev Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("TCP PollDev Error: ");
         return false;
     }
 }
@@ -280,7 +280,7 @@ void clsTCP::WaitTimeTCP(int16_t iTime) {
         const uint32_t deadline = TickCount() + static_cast<uint32_t>(std::max<int16_t>(iTime, 0));
         while (!TickReached(TickCount(), deadline)) WaitEvents(std::chrono::milliseconds(10));
     } catch (...) {
-        mstrLastError = ErrorLine("TCP WaitTimeTCP Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("TCP WaitTimeTCP Error: ");
     }
 }
 

@@ -149,7 +149,7 @@ void clsTCPRd::ReadTCP() {
             deliver([this, count, code, data] { StepDone(count, code, data); });
         });
     } catch (...) {
-        mstrLastRdError = ErrorLine("clsTCPRd, ReadTCP Error: ", CurrentRuntimeError());
+        mstrLastRdError = FailureLine("clsTCPRd, ReadTCP Error: ");
         if (mDevice) mDevice->ReadStopped(true);
     }
 }
@@ -197,7 +197,7 @@ void clsTCPRd::StepDone(long count, int errorCode, const std::string& data) {
         mDevice->ReadTh_oRead(received, data);
         if (more) ReadTCP();
     } catch (...) {
-        mstrLastRdError = ErrorLine("clsTCPRd, ReadTCP Error: ", CurrentRuntimeError());
+        mstrLastRdError = FailureLine("clsTCPRd, ReadTCP Error: ");
         mDevice->ReadStopped(true);
     }
 }

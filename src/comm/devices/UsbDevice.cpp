@@ -22,7 +22,7 @@ void clsUSB::InitUSB(const std::string& sType) {
     try {
         mbPrinterClass = sType == "USB, P";
     } catch (...) {
-        mstrLastError = ErrorLine("clsUSB InitUSB Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("clsUSB InitUSB Error: ");
     }
 }
 
@@ -49,7 +49,7 @@ bool clsUSB::OpenComm(const std::string& sInterface) {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine("clsUSB OpenComm Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("clsUSB OpenComm Error: ");
         return false;
     }
 }
@@ -78,7 +78,7 @@ bool clsUSB::WriteComm(const std::string& sLine) {
         TraceSent(sLine);
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine("clsUSB WriteComm Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("clsUSB WriteComm Error: ");
         return false;
     }
 }
@@ -101,7 +101,7 @@ bool clsUSB::ReadComm(int32_t lReadFlg) {
         }
         return true;
     } catch (...) {
-        mstrLastError = ErrorLine("clsUSB ReadComm Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("clsUSB ReadComm Error: ");
         return false;
     }
 }
@@ -111,7 +111,7 @@ bool clsUSB::PollDev() {
         mbPoll = true;
         return ReadComm(STOP_R);
     } catch (...) {
-        mstrLastError = ErrorLine("clsUSB PollDev Error: ", CurrentRuntimeError());
+        mstrLastError = FailureLine("clsUSB PollDev Error: ");
         return false;
     }
 }

@@ -72,7 +72,7 @@ void clsUSBRd::ReadUSB() {
             deliver([this, count, code, data] { StepDone(count, code, data); });
         });
     } catch (...) {
-        mstrLastRdError = ErrorLine("clsUSBRd, ReadUSB Error: ", CurrentRuntimeError());
+        mstrLastRdError = FailureLine("clsUSBRd, ReadUSB Error: ");
         if (mDevice) mDevice->ReadStopped(true);
     }
 }
@@ -123,7 +123,7 @@ void clsUSBRd::StepDone(long count, int errorCode, const std::string& data) {
         mDevice->ReadTh_oRead(received, text);
         if (!stopped) ReadUSB();
     } catch (...) {
-        mstrLastRdError = ErrorLine("clsUSBRd, ReadUSB Error: ", CurrentRuntimeError());
+        mstrLastRdError = FailureLine("clsUSBRd, ReadUSB Error: ");
         mDevice->ReadStopped(true);
     }
 }

@@ -1,4 +1,4 @@
-#include "app/SendDispatcher.h"
+#include "app/MainWindow.h"
 
 #include <cmath>
 
@@ -21,7 +21,14 @@ namespace posbench {
 
 bool gbCmdChosen = false;
 
-void ResetSendDispatcherGlobals() { gbCmdChosen = false; }
+void ResetMainWindowGlobals() { gbCmdChosen = false; }
+
+bool SentToPort(const std::string& fileName) {
+    const std::string type = UCase(Right(fileName, 3));
+    for (const char* known : kSentFileTypes)
+        if (type == known) return true;
+    return false;
+}
 
 namespace {
 
@@ -43,8 +50,7 @@ bool ConvertLine(std::string line) {
 
 // Queues the first block a download preparer left in gsOutData.
 void QueueFirstBlock(int16_t port, const std::string& bytes) {
-    gsSendData(port) = bytes;
-    gbSendPending(port) = true;
+    QueueWrite(port, bytes);
     WakeEvents();
 }
 
@@ -75,7 +81,7 @@ bool MainWindow::Send() {
         if (port >= 1) {
             gbPortFailed(port) = false;
             gbTimeoutOn(port) = false;
-            gbReadPending(port) = false;
+            ReadDone(port);
             gPortState(port).RestartTimeout = false;
             gPortState(port).LoopDepth = 0;
         }
@@ -84,7 +90,7 @@ bool MainWindow::Send() {
         WakeEvents();  // the engine loop may be asleep until its next beat: the request goes now
         return sent;
     } catch (...) {
-        Display(ErrorLine("frmMain, Send Error: ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("frmMain, Send Error: ", ": "));
         return false;
     }
 }
@@ -98,15 +104,9 @@ bool MainWindow::SendCommand(int16_t port) {
     }
     if (!ConvertLine(command)) return false;
     gbStop(port) = false;
-    gbReadAfterWrite(port) = false;
-    gbReadPending(port) = false;
-    gsSendData(port) = gsResult;
-    gbSendPending(port) = true;
-    glExpectCount(port) = count;
-    if (count != 0) {
-        gbReadAfterWrite(port) = true;
-        glReadMode(port) = 2;
-    }
+    WithdrawReads(port);
+    if (count != 0) QueueExchange(port, gsResult, {count, ReadMode::Count}, false);
+    else QueueWrite(port, gsResult);
     if (gbCmdChosen) {
         bool listed = false;
         for (long i = 0; i < view_.CommandItemCount() && !listed; ++i)
@@ -135,7 +135,7 @@ bool MainWindow::SendFile(int16_t port, const std::string& fileName) {
         gPortState(port).BlockSize = 0;
         gPortState(port).Response.clear();
         gbStop(port) = false;
-        glReadMode(port) = 1;
+        SetReadMode(port, ReadMode::FirstStep);
     }
 
     bool abort = false;
@@ -156,12 +156,7 @@ bool MainWindow::SendFile(int16_t port, const std::string& fileName) {
             return false;
         }
         QueueFirstBlock(port, gsOutData);
-        if (glOutCount != 0) {
-            glExpectCount(port) = glOutCount;
-            glReadMode(port) = glDlReadMode;
-            gbReadAfterWrite(port) = true;
-            gbStatusCheck(port) = false;
-        }
+        if (glOutCount != 0) ArmRead(port, {glOutCount, glDlReadMode});
         gbFlashDl(port) = true;
     } else if (type == "PBT") {
         if (!producers::BootDownload(port, abort, fileName)) {
@@ -213,7 +208,7 @@ void MainWindow::btnSendCmd_Click() {
         if (!ConvertLine(line)) return;
         QueueFirstBlock(port, gsResult);
     } catch (...) {
-        Display(ErrorLine("frmMain, btnSendCmd Error: ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("frmMain, btnSendCmd Error: ", ": "));
     }
 }
 
@@ -237,7 +232,7 @@ void MainWindow::btnPollDev_Click() {
         device.BlockCount(0);
         if (!device.PollDev()) Display("Error Polling Device for input");
     } catch (...) {
-        Display(ErrorLine("frmMain, PollDev Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, PollDev Error: "));
     }
 }
 
@@ -252,7 +247,7 @@ void MainWindow::btnReset_Click() {
         SendReset(port);
         WakeEvents();
     } catch (...) {
-        Display(ErrorLine("frmMain, btnReset Error: ", CurrentRuntimeError(), ": "));
+        Display(FailureLine("frmMain, btnReset Error: ", ": "));
     }
 }
 
@@ -275,7 +270,7 @@ void MainWindow::lstPorts_DblClick() {
         }
         Display(gsCommErr);
     } catch (...) {
-        Display(ErrorLine("frmMain, lstPortsDBLClick: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, lstPortsDBLClick: "));
     }
 }
 
@@ -314,7 +309,7 @@ void MainWindow::GetSetIndex(bool enable, int16_t& index) {
         }
         Display("No defined TCP Port");
     } catch (...) {
-        Display(ErrorLine("frmMain, GetSetIndex Error: ", CurrentRuntimeError()));
+        Display(FailureLine("frmMain, GetSetIndex Error: "));
     }
 }
 

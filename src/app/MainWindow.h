@@ -21,7 +21,14 @@ class LinkRecovery;
 // the history only while it is set, and clears it.
 extern bool gbCmdChosen;
 
-void ResetSendDispatcherGlobals();
+void ResetMainWindowGlobals();
+
+// The file types Send passes to a port, by the file name's last three letters: scripts (TXT,
+// AXI) and downloads (BIN, PBT, LGO, BMP, IB1, IB2). Send takes any other file without a word
+// (INI goes to the desktop program's catalogue and configuration handler).
+inline constexpr const char* kSentFileTypes[] = {"TXT", "AXI", "BIN", "PBT",
+                                                "LGO", "BMP", "IB1", "IB2"};
+bool SentToPort(const std::string& fileName);
 
 class MainWindow : public IPortList, public IEngineHost {
 public:
@@ -62,8 +69,11 @@ public:
     void UpdatePortDisp() override;
 
     // The first TCP entry of the port list; index is left unchanged when there is none.
+    // Finds the first TCP port of the port list (the secondary channel a script's COMM SEC
+    // switches to): its 1-based index in `index`, left alone when there is none ("No defined TCP Port").
+    // Does nothing unless `enable`.
     void GetSetIndex(bool enable, int16_t& index);
-    // IEngineHost: GetSetIndex answering 0 for none, and the link recovery's timer.
+    // IEngineHost: the first TCP port as above, 0 for none; and the link recovery's timer.
     int16_t GetSetIndex(bool enable) override;
     void InitializeTimeout(int16_t port, long ms) override;
     bool LinkRecovering(int16_t port) const override;
