@@ -18,6 +18,7 @@
 #include "gui/FrmStartup.h"
 #include "gui/FrmVK.h"
 #include "gui/ReceiptDemoPanel.h"
+#include "GuiTest.h"
 #include "support/SimPrinter.h"
 #include "support/TestSupport.h"
 
@@ -53,11 +54,7 @@ private slots:
     void demoButtonsSendTheirScripts();
 
 private:
-    void Click(QWidget* window, const char* name) {
-        auto* button = window->findChild<QAbstractButton*>(name);
-        QVERIFY2(button, name);
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
+    static void Click(QWidget* window, const char* name) { posbench::test::ClickButton(window, name); }
 
     std::unique_ptr<posbench::test::ScratchDir> dir_;
     std::unique_ptr<posbench::test::SimPrinter> printer_;
