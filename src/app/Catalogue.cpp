@@ -54,7 +54,7 @@ void OpenConfiguration(const std::string& definitionFile, const std::string& dat
         gConfigOpener(definitionFile, dataFile);
         return;
     }
-    Display("Printer configuration is not available in this version: " + definitionFile);
+    Display("This program has no configuration window: " + definitionFile);
 }
 
 }  // namespace
@@ -221,7 +221,7 @@ void Catalogue::ProcessSubFcn(int16_t index) {
             } else if (marker == "DEMO") {
                 view_.ShowPanel(Panel::Receipt, sub.caption);
                 if (gDemoLoader) gDemoLoader(sub.file);
-                else Display("The receipt demo is not available in this version: " + sub.file);
+                else Display("This program has no receipt demo panel: " + sub.file);
             } else if (marker == "PTRLOAD") {
                 NestingGuard nesting;
                 if (nesting.TooDeep()) {

@@ -23,7 +23,7 @@ Registry& Slots() {
 }
 
 bool Missing(int16_t port, const char* capability) {
-    Display(std::string(capability) + " is not available in this build");
+    Display(std::string(capability) + " is not registered in this program");
     gbStop(port) = true;
     return false;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The producers that live above the script engine (downloads, TIFF commands, the configuration
 // flow) register themselves here at program start, so that script lines and state-machine steps
-// can reach them without the script layer including its upper layers. An unregistered capability
-// is reported by name ("Flash download is not available in this build") and stops the port.
+// can reach them without the script layer including its upper layers. Every program registers all
+// of them; a host that leaves one out (a test, a new tool) gets it reported by name ("Flash
+// download is not registered in this program") and the port stopped.
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -212,7 +212,7 @@ TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
     std::string demoLoaded;
     catalogue.ProcessSubFcn(3);
     EXPECT_EQ(view.panel, "receipt");
-    EXPECT_TRUE(Shown("The receipt demo is not available in this version: " + dir.path().string() + "/Demo.ini"));
+    EXPECT_TRUE(Shown("This program has no receipt demo panel: " + dir.path().string() + "/Demo.ini"));
     SetDemoLoader([&](const std::string& file) { demoLoaded = file; });
     catalogue.ProcessSubFcn(3);
     EXPECT_EQ(demoLoaded, dir.path().string() + "/Demo.ini");
@@ -303,7 +303,7 @@ TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
         {"[RQTYPE]\r\nRQ=nvrdir\r\n", "Error in NVR configuration file"},
         {"[RQTYPE]\r\nRQ=OTHER\r\n", "This INI file type not appropriate here"},
         {"[RQTYPE]\r\nRQ=NVRAM\r\n",
-         "Printer configuration is not available in this version: " + dir / "nv.ini"}};
+         "This program has no configuration window: " + dir / "nv.ini"}};
     for (const auto& [text, message] : cases) {
         SCOPED_TRACE(text);
         status.lines.clear();

@@ -99,11 +99,11 @@ TEST_F(ScriptTest, RejectedWaitLinesDoNothingAndACountOfZeroAwaitsNoReply) {
 TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
     Run(Write("s.txt", {"[FLA] fw.bin", "[HEX] 41"}));
     EXPECT_EQ(status.lines, (Lines{
-                                "Flash download is not available in this build",
+                                "Flash download is not registered in this program",
                                 "Error or operator initiated cancel on line  1"}));
     status.lines.clear();
     Run(Write("t.txt", {"[TIF] SHOW x.tif", "[HEX] 41"}));
-    EXPECT_EQ(status.lines.front(), "TIFF processing is not available in this build");
+    EXPECT_EQ(status.lines.front(), "TIFF processing is not registered in this program");
     EXPECT_TRUE(dev->writes.empty());
 }
 
