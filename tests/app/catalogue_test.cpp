@@ -191,46 +191,38 @@ TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
                     {"A", "All,All files,Other,*,Pics\\p.png"},
                     {"E", "Gone,Missing folder,Nowhere,BIN,Pics\\p.png"}});
     catalogue.LoadPrinters("\\SUPrinters.ini");
-    catalogue.ProcessMain(0);
     ASSERT_EQ(catalogue.SubFunctionCount(), 7);
-    EXPECT_EQ(view.panel, "script");
-    EXPECT_EQ(view.caption, "Text files");
-    EXPECT_EQ(view.pattern, "*.txt");
-    EXPECT_EQ(view.folder, (dir.path() / "Scripts").string());
-
+    const std::string home = dir.path().string();
+    struct Case {
+        int16_t sub;
+        std::string panel, pattern, message;
+    } const cases[] = {
+        {0, "script", "*.txt", ""},
+        {1, "script", "*.txt", "Unsupported file type in configuration file"},  // the pattern stays
+        {2, "command", "", ""},
+        {3, "receipt", "", "This program has no receipt demo panel: " + home + "/Demo.ini"},
+        {4, "none", "", "Invalid configuration file"},
+        {5, "", "*.*", ""},
+        {6, "", "", "frmMain, ProcessSubFcn Error: 76 Path not found [" + home + "/Nowhere]"},
+        {7, "", "", "frmMain, ProcessSubFcn Error: 9 Subscript out of range [" + home + "/Nowhere]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sub);
+        status.lines.clear();
+        c.sub == 0 ? catalogue.ProcessMain(0) : catalogue.ProcessSubFcn(c.sub);
+        EXPECT_TRUE(c.panel.empty() || view.panel == c.panel) << view.panel;
+        EXPECT_TRUE(c.pattern.empty() || view.pattern == c.pattern) << view.pattern;
+        EXPECT_TRUE(c.message.empty() || Shown(c.message)) << c.message;
+    }
     catalogue.ProcessSubFcn(1);
-    EXPECT_EQ(view.panel, "script");
-    EXPECT_EQ(view.folder, (dir.path() / "Other").string());
-    EXPECT_EQ(view.pattern, "*.txt");  // left as it was
-    EXPECT_TRUE(Shown("Unsupported file type in configuration file"));
-
+    EXPECT_EQ(view.folder, home + "/Other");
     catalogue.ProcessSubFcn(2);
-    EXPECT_EQ(view.panel, "command");
     EXPECT_EQ(view.commands, std::vector<std::string>{"Status"});
-    EXPECT_EQ(gsCurrentConfigFile, dir.path().string() + "/Cmd.ini");
-
+    EXPECT_EQ(gsCurrentConfigFile, home + "/Cmd.ini");
     std::string demoLoaded;
-    catalogue.ProcessSubFcn(3);
-    EXPECT_EQ(view.panel, "receipt");
-    EXPECT_TRUE(Shown("This program has no receipt demo panel: " + dir.path().string() + "/Demo.ini"));
     SetDemoLoader([&](const std::string& file) { demoLoaded = file; });
     catalogue.ProcessSubFcn(3);
-    EXPECT_EQ(demoLoaded, dir.path().string() + "/Demo.ini");
-
-    catalogue.ProcessSubFcn(4);
-    EXPECT_EQ(view.panel, "none");
-    EXPECT_TRUE(Shown("Invalid configuration file"));
-
-    catalogue.ProcessSubFcn(5);
-    EXPECT_EQ(view.pattern, "*.*");
-
-    catalogue.ProcessSubFcn(6);
-    EXPECT_TRUE(Shown("frmMain, ProcessSubFcn Error: 76 Path not found [" + dir.path().string() +
-                      "/Nowhere]"));
-
-    catalogue.ProcessSubFcn(7);
-    EXPECT_TRUE(Shown("frmMain, ProcessSubFcn Error: 9 Subscript out of range [" +
-                      dir.path().string() + "/Nowhere]"));
+    EXPECT_EQ(demoLoaded, home + "/Demo.ini");
 }
 
 TEST_F(CatalogueTest, CatalogueSubFunctionReplacesTheMenuAndSelfReferenceEnds) {
@@ -269,22 +261,13 @@ TEST_F(CatalogueTest, CommandTables) {
     EXPECT_TRUE(Shown("Error in Configuration List File"));
 
     catalogue.lstCmds_Click(2);
-    EXPECT_EQ(view.command, "1B 13");
-    EXPECT_EQ(view.inCount, "3");
+    EXPECT_EQ(view.command + "|" + view.inCount, "1B 13|3");
     EXPECT_EQ(view.sendFocus, 1);
 
-    int sends = 0;
-    std::string sentCommand;
-    catalogue.SetSendAction([&] {
-        ++sends;
-        sentCommand = view.command;
-    });
-    catalogue.lstCmds_DblClick(9);
-    EXPECT_EQ(sends, 1);
-    EXPECT_EQ(sentCommand, "1B 20");
-    catalogue.lstCmds_DblClick(10);  // past the list: nothing
-    catalogue.lstCmds_DblClick(-1);
-    EXPECT_EQ(sends, 1);
+    std::vector<std::string> sent;
+    catalogue.SetSendAction([&] { sent.push_back(view.command); });
+    for (int row : {9, 10, -1}) catalogue.lstCmds_DblClick(static_cast<int16_t>(row));  // past the list: nothing
+    EXPECT_EQ(sent, std::vector<std::string>{"1B 20"});
 
     for (const auto& [lines, message] : std::vector<std::pair<std::string, std::string>>{
              {"NumConfig=1234", "Invalid Section name or number key in Configuration List File"},

@@ -1,61 +1,46 @@
 // The desktop program on the offscreen platform: start-up through the real start-up window, the
 // sample catalogue, the panels, the command list against the simulated printer over loopback,
 // the port list, and the single-instance rule of the real executable.
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QtTest>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 
 #include "app/SingleInstance.h"
-#include "base/Events.h"
-#include "comm/CommGlobals.h"
-#include "gui/FrmMain.h"
-#include "gui/FrmStartup.h"
-#include "support/SimPrinter.h"
-#include "support/TestSupport.h"
+#include "GuiTest.h"
 
-namespace fs = std::filesystem;
-using posbench::gui::FrmMain;
-using posbench::gui::FrmStartup;
-
-namespace {
-
-// A program directory made from the samples, with port 1 on the simulated printer.
-void MakeProgramDir(const fs::path& dir, int printerPort) {
-    fs::copy(POSBENCH_SAMPLES_DIR, dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    std::ofstream startup(dir / "Startup.ini", std::ios::trunc);
-    startup << "[Communication]\r\nTCP=127.0.0.1:" << printerPort << ", ON\r\n[OTHER]\r\nMAXPORTS=2\r\n";
-}
-
-QStringList Items(const QListWidget* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
-    return items;
-}
-
-}  // namespace
+using posbench::test::ClickRow;
+using posbench::test::Items;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
+    // One printer and program directory for the whole run; each slot gets a fresh window.
+    void initTestCase() {
+        bench_.printer = std::make_unique<posbench::test::SimPrinter>(
+            std::vector<std::string>{"--listen", "127.0.0.1:0", "--model", "Q310"});
+        bench_.MakeHome("[Communication]\r\nTCP=127.0.0.1:" + std::to_string(bench_.printer->Port()) +
+                        ", ON\r\n[OTHER]\r\nMAXPORTS=2\r\n");
+    }
+    void init() {
+        posbench::test::ResetAllGlobals();
+        posbench::gsProgramDir = bench_.home().string();
+        if (QTest::currentTestFunction() == QLatin1String("secondCopyEndsAtOnce")) return;  // no window
+        bench_.OpenMain();
+        main_ = bench_.main;
+        QCOMPARE(bench_.startup->windowTitle(), QString("Startup"));
+        QTRY_VERIFY(main_->isVisible());
+        QVERIFY(bench_.startup->isHidden());
+    }
+    void cleanup() { bench_.CloseMain(); }
     void sampleCatalogueLoads();
     void subFunctionsShowTheirPanelAndPattern();
-    void choosingACommandFillsTheBoxes();
-    void doubleClickingACommandSendsIt();
+    void choosingACommandFillsTheBoxesAndDoubleClickingSendsIt();
     void portListSwitchesAPortOffAndOn();
     void enterInTheCommandBoxSendsIt();
     void logoDownloadShowsProgress();
@@ -68,77 +53,25 @@ private:
         if (!widget) qFatal("no widget %s", name);
         return widget;
     }
+    QAbstractButton* Button(const QString& name) { return Find<QAbstractButton>(name.toLatin1().constData()); }
     void Click(const char* name) { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
-    void DoubleClickRow(QListWidget* list, int row) {
-        QListWidgetItem* item = list->item(row);
-        QVERIFY(item);
-        const QPoint at = list->visualItemRect(item).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    }
-    QString Status() const {
-        return Items(main_->findChild<QListWidget*>("lstStatus")).join("");
-    }
+    QString Status() const { return Items(main_->findChild<QListWidget*>("lstStatus")).join(""); }
+    QString Response() { return Response(); }
 
-    std::unique_ptr<posbench::test::ScratchDir> dir_;
-    std::unique_ptr<posbench::test::SimPrinter> printer_;
-    std::unique_ptr<FrmStartup> startup_;
-    FrmMain* main_ = nullptr;
+    posbench::test::GuiBench bench_;
+    posbench::gui::FrmMain* main_ = nullptr;
 };
-
-// One printer and program directory for the whole run; each slot gets a fresh window.
-void MainWindowTest::initTestCase() {
-    dir_ = std::make_unique<posbench::test::ScratchDir>();
-    printer_ = std::make_unique<posbench::test::SimPrinter>(
-        std::vector<std::string>{"--listen", "127.0.0.1:0", "--model", "Q310"});
-    MakeProgramDir(dir_->path(), printer_->Port());
-}
-
-void MainWindowTest::init() {
-    posbench::test::ResetAllGlobals();
-    posbench::gsProgramDir = dir_->path().string();
-    if (QTest::currentTestFunction() == QLatin1String("secondCopyEndsAtOnce")) return;  // no window
-    startup_ = std::make_unique<FrmStartup>();
-    startup_->show();
-    QCOMPARE(startup_->windowTitle(), QString("Startup"));
-    QTRY_VERIFY_WITH_TIMEOUT(startup_->MainForm() != nullptr, 5000);
-    main_ = startup_->MainForm();
-    main_->SetUnloadAction([] {});
-    QVERIFY2(startup_->StartupSucceeded(), qPrintable(Status()));
-    QTRY_VERIFY(main_->isVisible());
-    QVERIFY(startup_->isHidden());
-}
-
-void MainWindowTest::cleanup() {
-    startup_.reset();
-    main_ = nullptr;
-    posbench::test::ResetAllGlobals();
-}
-
-void MainWindowTest::cleanupTestCase() {
-    printer_.reset();
-    dir_.reset();
-}
 
 void MainWindowTest::sampleCatalogueLoads() {
     const char* models[] = {"Q310", "Q320", "Q330", "W340", "Q350", "Q360"};
-    for (int i = 0; i < 6; ++i) {
-        auto* button = Find<QAbstractButton>(QString("btnMain%1").arg(i).toLatin1().constData());
-        QCOMPARE(button->text(), QString(models[i]));
-        QVERIFY(button->isVisible());
-    }
-    // Q310 is open on its command table; its four sub-functions are shown with their labels.
-    for (int s = 0; s < 4; ++s) {
-        QVERIFY(Find<QAbstractButton>(QString("btnSub%1").arg(s).toLatin1().constData())->isVisible());
-        QVERIFY(!Find<QAbstractButton>(QString("btnSub%1").arg(s).toLatin1().constData())->icon().isNull());
-    }
+    for (int i = 0; i < 6; ++i) QCOMPARE(Button(QString("btnMain%1").arg(i))->text(), QString(models[i]));
+    // Q310 is open on its command table; its four sub-functions are shown with their pictures.
+    for (int s = 0; s < 4; ++s) QVERIFY(!Button(QString("btnSub%1").arg(s))->icon().isNull());
+    QVERIFY(Button("btnSub3")->isVisible() && !Button("btnSub4")->isVisible());
     QCOMPARE(Find<QLabel>("lblSub0")->text(), QString("Commands"));
-    QVERIFY(!Find<QAbstractButton>("btnSub4")->isVisible());
-    QVERIFY(Find<QGroupBox>("fraCommands")->isVisible());
     QVERIFY(!Find<QGroupBox>("fraScript")->isVisible());
     QCOMPARE(Find<QGroupBox>("fraCommands")->title(), QString("Q310 Configuration Commands"));
     QCOMPARE(Find<QListWidget>("lstCmds")->count(), 12);
-    QCOMPARE(Find<QListWidget>("lstCmds")->item(1)->text(), QString("Identification"));
     QVERIFY(Find<QLabel>("lblVersion")->text().startsWith("Version  "));
     QVERIFY2(Status().isEmpty(), qPrintable(Status()));
 }
@@ -146,15 +79,13 @@ void MainWindowTest::sampleCatalogueLoads() {
 void MainWindowTest::subFunctionsShowTheirPanelAndPattern() {
     // Q330's sub-functions follow the eight of Q310 and Q320: commands, scripts, firmware, logos.
     Click("btnMain2");
-    QVERIFY(Find<QAbstractButton>("btnSub9")->isVisible());
-    QVERIFY(!Find<QAbstractButton>("btnSub0")->isVisible());
+    QVERIFY(Button("btnSub9")->isVisible() && !Button("btnSub0")->isVisible());
     QCOMPARE(Find<QGroupBox>("fraCommands")->title(), QString("Q330 Configuration Commands"));
     QCOMPARE(Find<QListWidget>("lstCmds")->count(), 14);
 
     Click("btnSub9");
     auto* script = Find<QGroupBox>("fraScript");
-    QVERIFY(script->isVisible());
-    QVERIFY(!Find<QGroupBox>("fraCommands")->isVisible());
+    QVERIFY(script->isVisible() && !Find<QGroupBox>("fraCommands")->isVisible());
     QCOMPARE(script->title(), QString("Q330 Scripts"));
     const QStringList scripts = Items(Find<QListWidget>("filSelect"));
     QVERIFY2(scripts.contains("Identify.txt") && scripts.contains("Status.txt"), qPrintable(scripts.join(",")));
@@ -162,10 +93,9 @@ void MainWindowTest::subFunctionsShowTheirPanelAndPattern() {
 
     // Choosing a file fills the name box with its full path; the logos panel lists only *.lgo.
     auto* files = Find<QListWidget>("filSelect");
-    QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
-                      files->visualItemRect(files->findItems("Status.txt", Qt::MatchExactly).value(0)).center());
+    ClickRow(files, files->findItems("Status.txt", Qt::MatchExactly).value(0));
     QCOMPARE(Find<QLineEdit>("txtFile")->text(),
-             QString::fromStdString((dir_->path() / "Scripts" / "Status.txt").string()));
+             QString::fromStdString((bench_.home() / "Scripts" / "Status.txt").string()));
     Click("btnSub11");
     QCOMPARE(script->title(), QString("Q330 Logos"));
     QVERIFY(Find<QLineEdit>("txtFile")->text().isEmpty());
@@ -176,40 +106,28 @@ void MainWindowTest::subFunctionsShowTheirPanelAndPattern() {
     QVERIFY2(Status().isEmpty(), qPrintable(Status()));
 }
 
-void MainWindowTest::choosingACommandFillsTheBoxes() {
+void MainWindowTest::choosingACommandFillsTheBoxesAndDoubleClickingSendsIt() {
     auto* commands = Find<QListWidget>("lstCmds");
-    QTest::mouseClick(commands->viewport(), Qt::LeftButton, {},
-                      commands->visualItemRect(commands->item(2)).center());
+    ClickRow(commands, commands->item(2));
     QCOMPARE(Find<QComboBox>("cboCommand")->currentText(), QString("1D 49 40 A3"));
     QCOMPARE(Find<QLineEdit>("txtInCount")->text(), QString("6"));
     QTRY_VERIFY(Find<QAbstractButton>("btnSend")->hasFocus());
-}
-
-void MainWindowTest::doubleClickingACommandSendsIt() {
-    Find<QPlainTextEdit>("txtResponse")->clear();
-    DoubleClickRow(Find<QListWidget>("lstCmds"), 1);
-    QCOMPARE(Find<QComboBox>("cboCommand")->currentText(), QString("1D 49 40 27"));
-    QCOMPARE(Find<QLineEdit>("txtInCount")->text(), QString("17"));
-    QTRY_VERIFY_WITH_TIMEOUT(Find<QPlainTextEdit>("txtResponse")->toPlainText().contains("Q310"), 5000);
-
-    // The firmware version through the Send button, after choosing the command in the list.
-    auto* commands = Find<QListWidget>("lstCmds");
-    QTest::mouseClick(commands->viewport(), Qt::LeftButton, {},
-                      commands->visualItemRect(commands->item(2)).center());
     Click("btnSend");
-    QTRY_VERIFY_WITH_TIMEOUT(Find<QPlainTextEdit>("txtResponse")->toPlainText().contains("4.40"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
+
+    ClickRow(commands, commands->item(1), true);
+    QCOMPARE(Find<QLineEdit>("txtInCount")->text(), QString("17"));
+    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("Q310"), 5000);
 }
 
 void MainWindowTest::portListSwitchesAPortOffAndOn() {
-    auto* commands = Find<QListWidget>("lstCmds");
-    QTest::mouseClick(commands->viewport(), Qt::LeftButton, {},
-                      commands->visualItemRect(commands->item(2)).center());  // the version
+    ClickRow(Find<QListWidget>("lstCmds"), Find<QListWidget>("lstCmds")->item(2));  // the version
     auto* ports = Find<QListWidget>("lstPorts");
     QCOMPARE(ports->count(), 1);
     // The list shows the port number and its live state beside the entry.
     QTRY_VERIFY2(ports->item(0)->text().startsWith("1  TCP, ") && ports->item(0)->text().endsWith(", ON   idle"),
                  qPrintable(ports->item(0)->text()));
-    DoubleClickRow(ports, 0);
+    ClickRow(ports, ports->item(0), true);
     QTRY_VERIFY(main_->PortListItem(0).ends_with("OFF"));
     QCOMPARE(ports->currentRow(), 0);
 
@@ -217,12 +135,12 @@ void MainWindowTest::portListSwitchesAPortOffAndOn() {
     Click("btnSend");
     QTRY_VERIFY(Status().contains("is Off"));
 
-    DoubleClickRow(ports, 0);
+    ClickRow(ports, ports->item(0), true);
     QTRY_VERIFY_WITH_TIMEOUT(main_->PortListItem(0).ends_with("ON"), 5000);
     QCOMPARE(ports->currentRow(), 0);
     Find<QPlainTextEdit>("txtResponse")->clear();
     Click("btnSend");
-    QTRY_VERIFY_WITH_TIMEOUT(Find<QPlainTextEdit>("txtResponse")->toPlainText().contains("4.40"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
 }
 
 void MainWindowTest::enterInTheCommandBoxSendsIt() {
@@ -233,7 +151,7 @@ void MainWindowTest::enterInTheCommandBoxSendsIt() {
     Find<QLineEdit>("txtInCount")->setText("17");
     Find<QPlainTextEdit>("txtResponse")->clear();
     QTest::keyClick(command->lineEdit(), Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(Find<QPlainTextEdit>("txtResponse")->toPlainText().contains("Q310"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("Q310"), 5000);
 }
 
 void MainWindowTest::logoDownloadShowsProgress() {
@@ -245,7 +163,7 @@ void MainWindowTest::logoDownloadShowsProgress() {
     Click("btnSub3");  // Q310 logos
     auto* files = Find<QListWidget>("filSelect");
     QCOMPARE(Items(files), QStringList{"posbench.lgo"});
-    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(files->item(0)).center());
+    ClickRow(files, files->item(0));
     Click("btnSend");
     QTRY_VERIFY2_WITH_TIMEOUT(Status().contains("download is complete"), qPrintable(Status()), 10000);
     QCOMPARE(highest, 1000);

@@ -1,39 +1,28 @@
 // The port setup window on the offscreen platform, driven through its widgets and dialogs, with
 // two serial printers on pseudo-terminals: a serial speed change, an insert that renumbers open
 // ports, the port maximum, the address dialog, Remember and the close box.
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QtTest>
-#include <fstream>
 #include <functional>
-#include <memory>
 
 #include "app/PortSetup.h"
 #include "base/Ini.h"
 #include "base/Views.h"
-#include "comm/CommGlobals.h"
 #include "comm/PortTable.h"
 #include "comm/StartupConfig.h"
 #include "comm/devices/Dcb.h"
 #include "gui/FrmSetup.h"
 #include "script/StateMachine.h"
-#include "support/SimPrinter.h"
-#include "support/TestSupport.h"
+#include "GuiTest.h"
 
 using posbench::gui::FrmSetup;
+using posbench::test::Items;
 
 namespace {
-
-QStringList Items(const QListWidget* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
-    return items;
-}
 
 // Works in the modal dialog that the next action opens, once it is up.
 void InDialog(std::function<void(QDialog*)> work) {
@@ -69,14 +58,10 @@ private slots:
 
 private:
     void DoubleClick(QListWidget* list, const QString& text) {
-        QListWidgetItem* item = list->findItems(text, Qt::MatchExactly).value(0);
-        QVERIFY2(item, qPrintable(text));
-        const QPoint at = list->visualItemRect(item).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        posbench::test::ClickRow(list, list->findItems(text, Qt::MatchExactly).value(0), true);
     }
     QListWidget* List(const char* name) { return setup_->findChild<QListWidget*>(name); }
-    void Click(const char* name) { QTest::mouseClick(setup_->findChild<QAbstractButton*>(name), Qt::LeftButton); }
+    void Click(const char* name) { posbench::test::ClickButton(setup_.get(), name); }
 
     std::unique_ptr<posbench::test::ScratchDir> dir_;
     std::unique_ptr<posbench::test::SimPrinter> com1_, com2_;

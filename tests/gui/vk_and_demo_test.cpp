@@ -1,39 +1,21 @@
 // The VK printer utility (opened by Test) and the receipt demo panel on the offscreen platform,
 // against the simulated printer as a serial printer on a pseudo-terminal: version queries, a USB
 // mode switch over a COM port, Exit back to the main window, and demo buttons that print.
-#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QRadioButton>
 #include <QtTest>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
 #include "app/LinkRecovery.h"
-#include "comm/CommGlobals.h"
-#include "gui/FrmMain.h"
-#include "gui/FrmStartup.h"
 #include "gui/FrmVK.h"
 #include "gui/ReceiptDemoPanel.h"
 #include "GuiTest.h"
-#include "support/SimPrinter.h"
-#include "support/TestSupport.h"
 
-namespace fs = std::filesystem;
-using posbench::gui::FrmMain;
-using posbench::gui::FrmStartup;
+using posbench::test::Lines;
 
 namespace {
-
-QString Lines(const QWidget* window, const char* list) {
-    QStringList lines;
-    const auto* widget = window->findChild<QListWidget*>(list);
-    for (int i = 0; widget && i < widget->count(); ++i) lines << widget->item(i)->text();
-    return lines.join("\n");
-}
 
 std::string FileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -48,46 +30,25 @@ class VKAndDemoTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase() {
+        const auto& dir = bench_.dir;
+        bench_.printer = std::make_unique<posbench::test::SimPrinter>(std::vector<std::string>{
+            "--pty", dir / "com1", "--model", "Q310", "--log", dir / "printer.log", "--paper", dir / "paper.txt",
+            "--reset-ms", "300"});
+        bench_.MakeHome("[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" + bench_.printer->Path() + "\r\n");
+        bench_.OpenMain();
+        main_ = bench_.main;
+    }
+    void cleanupTestCase() { bench_.CloseMain(); }
     void testOpensTheUtilityThatQueriesAndSwitchesTheUsbMode();
     void demoButtonsSendTheirScripts();
 
 private:
     static void Click(QWidget* window, const char* name) { posbench::test::ClickButton(window, name); }
 
-    std::unique_ptr<posbench::test::ScratchDir> dir_;
-    std::unique_ptr<posbench::test::SimPrinter> printer_;
-    std::unique_ptr<FrmStartup> startup_;
-    FrmMain* main_ = nullptr;
+    posbench::test::GuiBench bench_;
+    posbench::gui::FrmMain* main_ = nullptr;
 };
-
-void VKAndDemoTest::initTestCase() {
-    posbench::test::ResetAllGlobals();
-    dir_ = std::make_unique<posbench::test::ScratchDir>();
-    printer_ = std::make_unique<posbench::test::SimPrinter>(std::vector<std::string>{
-        "--pty", *dir_ / "com1", "--model", "Q310", "--log", *dir_ / "printer.log", "--paper", *dir_ / "paper.txt",
-        "--reset-ms", "300"});
-    const fs::path home = dir_->path() / "home";
-    fs::copy(POSBENCH_SAMPLES_DIR, home, fs::copy_options::recursive);
-    std::ofstream(home / "Startup.ini", std::ios::trunc)
-        << "[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" << printer_->Path() << "\r\n";
-    posbench::gsProgramDir = home.string();
-
-    startup_ = std::make_unique<FrmStartup>();
-    startup_->show();
-    QTRY_VERIFY_WITH_TIMEOUT(startup_->MainForm() != nullptr, 5000);
-    main_ = startup_->MainForm();
-    main_->SetUnloadAction([] {});
-    QVERIFY(startup_->StartupSucceeded());
-}
-
-void VKAndDemoTest::cleanupTestCase() {
-    startup_.reset();
-    posbench::test::ResetAllGlobals();
-    printer_.reset();
-    dir_.reset();
-}
 
 void VKAndDemoTest::testOpensTheUtilityThatQueriesAndSwitchesTheUsbMode() {
     Click(main_, "btnTest");
@@ -106,20 +67,20 @@ void VKAndDemoTest::testOpensTheUtilityThatQueriesAndSwitchesTheUsbMode() {
     QVERIFY(vk->findChild<QRadioButton*>("optNative")->isChecked());
     Click(vk, "cmdSetUSB");
     QTRY_VERIFY_WITH_TIMEOUT(Lines(vk, "lstStatus").contains("Native Mode USB is Active"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(FileText(*dir_ / "printer.log").find("USB interface after restart: native") != std::string::npos, 5000);
-    const std::string log = FileText(*dir_ / "printer.log");
+    QTRY_VERIFY_WITH_TIMEOUT(FileText(bench_.dir / "printer.log").find("USB interface after restart: native") != std::string::npos, 5000);
+    const std::string log = FileText(bench_.dir / "printer.log");
     QVERIFY(log.find("USB interface: native") < log.find("# reset"));
     QCOMPARE(posbench::giNumPorts, int16_t{1});
     QVERIFY(posbench::gsPortTable(1).rfind("COM1, 115200, DTR, ", 0) == 0);
     // The link recovery brings the port back after the printer's restart.
-    QTRY_VERIFY_WITH_TIMEOUT(!startup_->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON", 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench_.startup->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON", 15000);
 
     // Download Firmware sends the catalogue's sample image through the main window's Send; the
     // printer restarts after it and the port comes back once more.
     Click(vk, "cmdVKDload");
     QTRY_VERIFY2_WITH_TIMEOUT(Lines(main_, "lstStatus").contains("Reseting Port 1 Printer"), qPrintable(Lines(main_, "lstStatus")), 15000);
     QVERIFY(Lines(main_, "lstStatus").contains("File Size is: 8192"));
-    QTRY_VERIFY_WITH_TIMEOUT(!startup_->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON", 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench_.startup->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON", 15000);
 
     // Exit in a utility opened by Test brings the main window back instead of ending.
     Click(vk, "cmdExit");
@@ -143,11 +104,11 @@ void VKAndDemoTest::demoButtonsSendTheirScripts() {
 
     Click(panel, "btnFcns0");  // Sample receipt: Scripts\Receipt.txt on port 1
     QTRY_VERIFY2_WITH_TIMEOUT(Lines(main_, "lstStatus").contains("Receipt done"), qPrintable(Lines(main_, "lstStatus")), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(FileText(*dir_ / "paper.txt").find("Thank you for your visit!") != std::string::npos, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(FileText(bench_.dir / "paper.txt").find("Thank you for your visit!") != std::string::npos, 5000);
 
     // A second demo replaces every heading and button of the first; a button whose script is
     // missing says so and sends nothing.
-    const std::string second = dir_->Write("home/Demo2.ini",
+    const std::string second = bench_.dir.Write("home/Demo2.ini",
         "[RQTYPE]\r\nRQ=DEMO\r\n[Section]\r\nSName=S\r\n[S]\r\nNumHeadings=1,H\r\nH=Other,10,10,K\r\n"
         "K=1,B\r\nB=Nothing,10,40,Scripts\\Missing.txt\r\n");
     panel->Logic().Load(second);

@@ -1,27 +1,17 @@
 // The VK utility against a serial printer that falls silent (the test plays it on a
 // pseudo-terminal): an unanswered version query ends by itself with a status line saying so, a
 // late answer does not pass for the next one, and Cancel ends a query at once.
-#include <QAbstractButton>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QtTest>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
 
 #include <unistd.h>
 
-#include "comm/CommGlobals.h"
-#include "gui/FrmMain.h"
-#include "gui/FrmStartup.h"
 #include "gui/FrmVK.h"
+#include "GuiTest.h"
 #include "script/StateMachine.h"
 #include "support/Pty.h"
-#include "support/TestSupport.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -87,39 +77,25 @@ private:
         return !rescued;
     }
 
-    std::unique_ptr<posbench::test::ScratchDir> dir_;
+    posbench::test::GuiBench bench_;
     std::unique_ptr<QuietPrinter> printer_;
-    std::unique_ptr<posbench::gui::FrmStartup> startup_;
     posbench::gui::FrmMain* main_ = nullptr;
     posbench::gui::FrmVK* vk_ = nullptr;
 };
 
 void VKExchangeBoundTest::initTestCase() {
-    posbench::test::ResetAllGlobals();
-    dir_ = std::make_unique<posbench::test::ScratchDir>();
     printer_ = std::make_unique<QuietPrinter>();
-    const fs::path home = dir_->path() / "home";
-    fs::copy(POSBENCH_SAMPLES_DIR, home, fs::copy_options::recursive);
-    std::ofstream(home / "Startup.ini", std::ios::trunc)
-        << "[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" << printer_->pty.SlavePath() << "\r\n";
-    posbench::gsProgramDir = home.string();
-
-    startup_ = std::make_unique<posbench::gui::FrmStartup>();
-    startup_->show();
-    QTRY_VERIFY_WITH_TIMEOUT(startup_->MainForm() != nullptr, 5000);
-    main_ = startup_->MainForm();
-    main_->SetUnloadAction([] {});
-    QVERIFY(startup_->StartupSucceeded());
-    QTest::mouseClick(main_->findChild<QAbstractButton*>("btnTest"), Qt::LeftButton);
+    bench_.MakeHome("[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" + printer_->pty.SlavePath() + "\r\n");
+    bench_.OpenMain();
+    main_ = bench_.main;
+    posbench::test::ClickButton(main_, "btnTest");
     vk_ = main_->VKForm();
     QVERIFY(vk_ && vk_->isVisible());
 }
 
 void VKExchangeBoundTest::cleanupTestCase() {
-    startup_.reset();
-    posbench::test::ResetAllGlobals();
+    bench_.CloseMain();
     printer_.reset();
-    dir_.reset();
 }
 
 void VKExchangeBoundTest::unansweredQueryEndsByItselfAndALateAnswerIsNotTaken() {
@@ -141,11 +117,9 @@ void VKExchangeBoundTest::cancelEndsAQueryAtOnce() {
     };
     QVERIFY2(QueryEndsByItself(), qPrintable(Status()));
     QVERIFY2(!Status().contains("No answer from the printer"), qPrintable(Status()));  // not by the bound
-
     printer_->onQuery = nullptr;
-    printer_->answer = true;
-    QVERIFY2(QueryEndsByItself(), qPrintable(Status()));
-    QVERIFY2(Status().contains("Firmware  4.40"), qPrintable(Status()));
+    printer_->answer = true;  // and the port still serves the next query
+    QVERIFY2(QueryEndsByItself() && Status().contains("Firmware  4.40"), qPrintable(Status()));
 }
 
 QTEST_MAIN(VKExchangeBoundTest)

@@ -1,10 +1,12 @@
 // The decoder against libtiff: pages compressed by tiffcp (Group 3 one-dimensional, with and
-// without byte-aligned EOLs) must come out of [TIF] IMAGE VIEW with libtiff's pixels, and the
-// table-driven decode must equal the bit-at-a-time one.
+// without byte-aligned EOLs) and the simulated printer's own check image must come out of
+// [TIF] IMAGE VIEW with libtiff's pixels, and the table-driven decode must equal the
+// bit-at-a-time one. (Capturing the check over TCP and a pty is CliTest's and ScriptIntegration's.)
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "CheckImage.h"
 #include "imaging/Ccitt.h"
 #include "imaging/Tiff.h"
 #include "imaging/LibtiffOracle.h"
@@ -53,6 +55,16 @@ TEST(CcittOracle, DecodesLibtiffGroup3PagesLikeLibtiff) {
             EXPECT_TRUE(fast.pixels == slow.pixels);
         }
     }
+}
+
+TEST(CcittOracle, TheSimulatedPrintersCheckDecodesLikeLibtiff) {
+    test::ScratchDir dir;
+    gPortState(1).ScriptFile = dir / "s.txt";
+    dir.Write("check.tif", sim::CheckImageTiff());
+    ASSERT_TRUE(ProcessTiffFile(1, "IMAGE VIEW check.tif")) << gsTiffErr;
+    const auto expected = test::LibtiffDecode(dir / "check.tif");
+    ASSERT_EQ(expected.size(), 216u * 800u);
+    EXPECT_TRUE(test::BitmapAsTiffRows(test::ReadAll(dir / "temp1.bmp"), 1728, 800) == expected);
 }
 
 }  // namespace

@@ -117,11 +117,7 @@ TEST_F(ScriptTest, RegisteredDownloadIsSteppedByTheMachineUntilItHasNoMoreData) 
         return true;
     });
     Run(Write("s.txt", {"[LOG] 0A logo.lgo", "[BMP] 0B pic.bmp", "[HEX] 41"}));
-    ASSERT_EQ(calls.size(), 5u);
-    EXPECT_EQ(calls[0], "\x1D\x23\x0A|logo.lgo|");
-    EXPECT_EQ(calls[1], "||");
-    EXPECT_EQ(calls[2], "||");
-    EXPECT_EQ(calls[3], "\x1D\x23\x0B\x1B|pic.bmp|");
+    EXPECT_EQ(calls, (Lines{"\x1D\x23\x0A|logo.lgo|", "||", "||", "\x1D\x23\x0B\x1B|pic.bmp|", "||"}));
     // The bitmap's first step had nothing left to give: its empty block is written as it is.
     EXPECT_EQ(dev->writes, (Lines{"blk", "blk", "", "A"}));
     EXPECT_EQ(gDlDefaultPath(1).file, dir / "s.txt");
@@ -148,14 +144,12 @@ TEST_F(ScriptTest, ANewScriptStartsOutsideTheBlocksAnEarlierOneLeftOpenAChainedO
 
 TEST_F(ScriptTest, ProcessTextFileGuardsThePortAndHandsBackToTheConfigurationFlow) {
     EXPECT_FALSE(ProcessTextFile(0, "x"));
-    EXPECT_EQ(status.lines.back(), "No Active Ports");
     gbFlashDl(1) = true;
     EXPECT_FALSE(ProcessTextFile(1, "x"));
-    EXPECT_EQ(status.lines.back(), "Port  1 is active");
     gbFlashDl(1) = false;
     gsPortTable(1) = "COM1, 115200, DTR, off";
     EXPECT_FALSE(ProcessTextFile(1, "x"));
-    EXPECT_EQ(status.lines.back(), "Port  1 is Off");
+    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Port  1 is active", "Port  1 is Off"}));
     gsPortTable(1) = "COM1, 115200, DTR, ON";
 
     std::vector<std::pair<int16_t, bool>> continued;

@@ -47,26 +47,22 @@ TEST_F(MachineTest, WriteWaitsForTheDeviceAndIsDroppedUnderStop) {
     EXPECT_FALSE(gbSendPending(1));
 }
 
-TEST_F(MachineTest, FailedWriteAsksForReconnectionAndStopsThePort) {
+TEST_F(MachineTest, FailedWriteAsksForReconnectionAndAFailedReadStopsThePort) {
     dev->failWrites = true;
     QueueExchange("A", 2);
     StateMachinePass();
     EXPECT_EQ(status.lines, (Lines{"Fake write failed", "Attempting to reconnect"}));
     EXPECT_EQ(host.timeouts, (std::vector<std::pair<int16_t, long>>{{1, 300}}));
-    EXPECT_TRUE(gbStop(1));
     Passes(3);  // the read is neither started nor waited for
-    EXPECT_TRUE(dev->readModes.empty());
-    EXPECT_FALSE(gbReadPending(1));
-    EXPECT_EQ(dev->ReadCount(), 1);
-}
+    EXPECT_TRUE(gbStop(1) && dev->readModes.empty() && !gbReadPending(1));
 
-TEST_F(MachineTest, ReadStartFailureIsShownAndStopsThePort) {
+    dev->failWrites = false;
     dev->failReads = true;
+    gbStop(1) = false;
     QueueExchange("A", 2);
     Passes(3);
-    EXPECT_EQ(status.lines, (Lines{"Fake read failed"}));
-    EXPECT_TRUE(gbStop(1));
-    EXPECT_FALSE(gbReadPending(1));
+    EXPECT_EQ(status.lines.back(), "Fake read failed");
+    EXPECT_TRUE(gbStop(1) && !gbReadPending(1));
 }
 
 TEST_F(MachineTest, CompletedReadIsProcessedAndBlocksArriveOnTheWay) {
@@ -85,39 +81,6 @@ TEST_F(MachineTest, CompletedReadIsProcessedAndBlocksArriveOnTheWay) {
     EXPECT_EQ(gPortState(1).Response, "abcd");
 }
 
-TEST_F(MachineTest, SilentReadNeverTimesOutButASilenceAfterTheFirstByteDoes) {
-    ManualClock clock(10000);
-    PortState& st = gPortState(1);
-    glAckThreshold(1) = 1;
-    QueueExchange("Q", 5);
-    gbTimeoutOn(1) = true;
-    st.TimeoutMs = 100;
-    st.Deadline = 10100;
-    st.TimeFirstChar = true;
-    st.RestartTimeout = true;
-    st.ExpectTotal = 5;
-    Passes(2);
-    clock.Advance(5000);
-    Passes(3);
-    EXPECT_TRUE(gbReadPending(1));
-    EXPECT_TRUE(status.lines.empty());
-
-    dev->Deliver("ab");
-    StateMachinePass();
-    EXPECT_EQ(st.RcvdCount, 2);
-    clock.Advance(100);
-    StateMachinePass();
-    EXPECT_TRUE(gbReadPending(1));  // the deadline itself is not past
-    clock.Advance(1);
-    StateMachinePass();
-    EXPECT_EQ(status.lines, (Lines{"Total Rcv'd: 2 of  5", "Time out"}));
-    EXPECT_FALSE(gbReadPending(1));
-    EXPECT_FALSE(gbTimeoutOn(1));
-    EXPECT_EQ(dev->ReadCount(), 1);
-    EXPECT_EQ(dev->StopRead(), 1);
-    EXPECT_EQ(glReadMode(1), ReadMode::FirstStep);
-}
-
 TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
     ManualClock clock(10000);
     PortState& st = gPortState(1);
@@ -132,12 +95,6 @@ TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
     StateMachinePass();
     EXPECT_EQ(status.lines, (Lines{"Time out"}));
     EXPECT_FALSE(gbTimeoutOn(1));
-
-    gbTimeoutOn(1) = true;
-    st.RcvdCount = 10;
-    StateMachinePass();
-    EXPECT_FALSE(gbTimeoutOn(1));
-    EXPECT_EQ(status.lines.size(), 1u);
 }
 
 TEST_F(MachineTest, DelayEndsAfterItsTimeOrAtStop) {
@@ -234,20 +191,6 @@ TEST_F(MachineTest, WriteReadOkWritesReadsAndHonoursCancel) {
               "modControl WriteReadOk Error 5: Invalid procedure call or argument");
 }
 
-TEST_F(MachineTest, SendResetQueuesTheResetAndArmsRecovery) {
-    gbReadAfterWrite(1) = true;
-    gbReadPending(1) = true;
-    SendReset(1);
-    EXPECT_EQ(gsSendData(1), "\x1D\xFF"s);
-    EXPECT_TRUE(gbSendPending(1));
-    EXPECT_FALSE(gbReadAfterWrite(1));
-    EXPECT_FALSE(gbReadPending(1));
-    EXPECT_EQ(host.timeouts, (std::vector<std::pair<int16_t, long>>{{1, 800}}));
-    SetEngineHost(nullptr);
-    SendReset(1);  // without a host the reset is still queued
-    EXPECT_TRUE(gbSendPending(1));
-}
-
 TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
     QueueExchange("Q", 9);
     Passes(2);
@@ -262,16 +205,11 @@ TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
     EXPECT_FALSE(IsFileOpen(st.CaptureFileNum));
     EXPECT_EQ(dev->ReadCount(), 1);
     for (int16_t p = 1; p <= 6; ++p) {
-        EXPECT_TRUE(gbStop(p));
-        EXPECT_FALSE(gbReadPending(p));
-        EXPECT_FALSE(gbTimeoutOn(p));
-        EXPECT_TRUE(gbDlAbort(p));
-        EXPECT_EQ(gPortState(p).RcvdCount, 1);
-        EXPECT_EQ(gPortState(p).ExpectTotal, 1);
-        EXPECT_FALSE(gPortState(p).CaptureOpen);
+        const PortState& s = gPortState(p);
+        EXPECT_TRUE(gbStop(p) && gbDlAbort(p) && !gbReadPending(p) && !gbTimeoutOn(p) && !s.CaptureOpen) << p;
+        EXPECT_EQ(s.RcvdCount * 10 + s.ExpectTotal, 11) << p;
     }
-    EXPECT_FALSE(st.ImageRcv);
-    EXPECT_FALSE(gbBlockArmed);
+    EXPECT_FALSE(st.ImageRcv || gbBlockArmed);
 }
 
 TEST_F(MachineTest, LoopEndsWhenAskedAndInitClearsRequests) {
