@@ -62,18 +62,13 @@ TEST(IniRead, LookupsAgainstOneFile) {
 TEST(IniRead, OddLinesAreSkippedAndABrokenHeaderEndsItsSection) {
     ScratchDir dir;
     std::string f = dir.Write("a.ini", "[A]\nno equals sign here\n=novalue\n; k=commented\nk=real\n"
-                                       "[Broken\nafter=broken\n[B]\nb=1");
+                                       "[Broken\nafter=broken\n[Devices]\nCOM1=/dev/a\n;c\nusb=/w,/r\n[B]\nb=1");
     EXPECT_EQ(Get("A", "k", f), "real");
     EXPECT_EQ(Get("A", "; k", f), "NONE");
     EXPECT_EQ(Get("A", "after", f), "NONE");
     EXPECT_EQ(Get("Broken", "after", f), "NONE");
     EXPECT_EQ(Get("B", "b", f), "1");  // last line without a line end
     EXPECT_EQ(GetPrivateProfileKeys("A", f), (std::vector<std::string>{"k"}));
-}
-
-TEST(IniRead, KeysOfASectionInFileOrder) {
-    ScratchDir dir;
-    std::string f = dir.Write("a.ini", "[x]\n[Devices]\nCOM1=/dev/a\n;c\nusb=/w,/r\n[y]\nz=1\n");
     EXPECT_EQ(GetPrivateProfileKeys("DEVICES", f), (std::vector<std::string>{"COM1", "usb"}));
     EXPECT_TRUE(GetPrivateProfileKeys("none", f).empty());
     EXPECT_TRUE(GetPrivateProfileKeys("x", dir / "missing.ini").empty());
@@ -89,6 +84,11 @@ TEST(IniWrite, CreatesFileAndSectionWithLfLineEnds) {
     ASSERT_TRUE(WritePrivateProfileSection("Y", {}, f));
     EXPECT_EQ(dir.Read("new.ini"), "[Communication]\nCOM1= 115200, DTR, OFF\nLPT1= ON\n[OTHER]\nMAXPORTS=2\n"
                                    "[X]\na=1\nb=2\n[Y]\n");
+    // A last line without its line end gets one before the lines added after it.
+    f = dir.Write("a.ini", "[A]\r\nk=1");
+    ASSERT_TRUE(WritePrivateProfileString("A", "j", "2", f));
+    ASSERT_TRUE(WritePrivateProfileString("B", "m", "3", f));
+    EXPECT_EQ(dir.Read("a.ini"), "[A]\r\nk=1\r\nj=2\r\n[B]\r\nm=3\r\n");
 }
 
 TEST(IniWrite, ReplacesAndDeletesKeysKeepingEverythingElse) {
@@ -106,14 +106,6 @@ TEST(IniWrite, ReplacesAndDeletesKeysKeepingEverythingElse) {
     ASSERT_TRUE(WritePrivateProfileString("Z", "gone", std::nullopt, dir / "none.ini"));
     EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
     EXPECT_EQ(dir.Read("a.ini"), head + rest + tail);
-}
-
-TEST(IniWrite, LastLineWithoutLineEndGetsOneBeforeNewLines) {
-    ScratchDir dir;
-    std::string f = dir.Write("a.ini", "[A]\r\nk=1");
-    ASSERT_TRUE(WritePrivateProfileString("A", "j", "2", f));
-    ASSERT_TRUE(WritePrivateProfileString("B", "m", "3", f));
-    EXPECT_EQ(dir.Read("a.ini"), "[A]\r\nk=1\r\nj=2\r\n[B]\r\nm=3\r\n");
 }
 
 TEST(IniWrite, SectionRewriteKeepsTheRestByteForByte) {
@@ -177,15 +169,6 @@ TEST(IniWrite, ReplacementKeepsPermissionsAndLeavesNoTemporaryFiles) {
     EXPECT_EQ(FilesIn(dir.path()), 1);
 }
 
-TEST(IniWrite, WriteThroughSymlinkReplacesItsTarget) {
-    ScratchDir dir;
-    std::string real = dir.Write("real.ini", "[A]\nk=1\n");
-    std::filesystem::create_symlink(real, dir / "link.ini");
-    ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", dir / "link.ini"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
-    EXPECT_EQ(dir.Read("real.ini"), "[A]\nk=2\n");
-}
-
 // The temporary file cannot be written in full (file size limit): the write fails, the old file
 // stays as it was and the temporary file is gone. Works for any user, root included.
 TEST(IniWrite, FailedWriteLeavesTheOldFileIntact) {
@@ -208,8 +191,13 @@ TEST(IniWrite, FailedWriteLeavesTheOldFileIntact) {
     EXPECT_EQ(FilesIn(dir.path()), 1);
 }
 
-TEST(IniWrite, UnreadableTargetIsNeverReplaced) {
+TEST(IniWrite, SymlinksAreFollowedAndOtherTargetsNeverReplaced) {
     ScratchDir dir;
+    std::string real = dir.Write("real.ini", "[A]\nk=1\n");
+    std::filesystem::create_symlink(real, dir / "link.ini");
+    ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", dir / "link.ini"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(dir.Read("real.ini"), "[A]\nk=2\n");
     std::filesystem::create_directory(dir / "adir.ini");
     EXPECT_FALSE(WritePrivateProfileString("A", "k", "1", dir / "adir.ini"));
     EXPECT_FALSE(WritePrivateProfileSection("A", {}, dir / "adir.ini"));

@@ -37,6 +37,7 @@ TEST(GetParameter, BlanksQuotesAndCommas) {
     EXPECT_EQ(Param(4, "115200, DTR, OFF", false, ","), "");
 }
 
+// StripComment(asText, line) gives the line, and (for a quoted data line) gsResult.
 TEST(TrimAndComment, LeadingBlanksAndComments) {
     std::string line = "   1B 40";
     EXPECT_TRUE(TrimLeadingSpaces(line));
@@ -44,27 +45,24 @@ TEST(TrimAndComment, LeadingBlanksAndComments) {
     line = "   ";
     EXPECT_TRUE(TrimLeadingSpaces(line));
     EXPECT_EQ(line, "   ");
-    line = "1B 40 ' reset\t";
-    EXPECT_TRUE(StripComment(false, line));
-    EXPECT_EQ(line, "1B 40");
-    line = "AB\xE9";  // a byte above 127 is text, not a control character
-    EXPECT_TRUE(StripComment(true, line));
-    EXPECT_EQ(line, "AB\xE9");
-}
-
-TEST(TrimAndComment, QuotedDataLineKeepsItsText) {
-    gsResult = "old";
-    std::string line = "\"it's\" ' note";
-    EXPECT_TRUE(StripComment(false, line));
-    EXPECT_EQ(line, "\"it's\" ' note");
+    const struct {
+        bool asText;
+        std::string line, after;
+    } cases[] = {
+        {false, "1B 40 ' reset\t", "1B 40"},
+        {true, "AB\xE9", "AB\xE9"},  // a byte above 127 is text, not a control character
+        {false, "\"it's\" ' note", "\"it's\" ' note"},  // a quoted data line keeps its text
+        {true, "\"it's\" ' note", "\"it"},             // as text it ends at the first apostrophe
+        {false, "\"abc ' x  ", "\"abc"},                // a lone opening quote is cut as any line
+    };
+    for (const auto& c : cases) {
+        line = c.line;
+        EXPECT_TRUE(StripComment(c.asText, line));
+        EXPECT_EQ(line, c.after) << c.line;
+    }
+    line = "\"it's\" ' note";
+    StripComment(false, line);
     EXPECT_EQ(gsResult, "\"it's\"");
-    // As text the same line loses everything from the first apostrophe.
-    EXPECT_TRUE(StripComment(true, line));
-    EXPECT_EQ(line, "\"it");
-    // A lone opening quote is cut as any other line.
-    line = "\"abc ' x  ";
-    EXPECT_TRUE(StripComment(false, line));
-    EXPECT_EQ(line, "\"abc");
 }
 
 TEST(HexLines, TokensOfOneOrTwoCharacters) {
@@ -76,12 +74,11 @@ TEST(HexLines, TokensOfOneOrTwoCharacters) {
 }
 
 TEST(HexLines, BadTokensFailWithoutPartialBytes) {
-    EXPECT_FALSE(ProcessData("1B4"));
-    EXPECT_EQ(gsTextErr, "Invalid Hex Input");
-    EXPECT_EQ(gsResult, "");
-    EXPECT_FALSE(ProcessData("1B 1G"));
-    EXPECT_EQ(gsTextErr, "Invalid hex character");
-    EXPECT_EQ(gsResult, "");
+    for (const auto& [line, message] : {std::pair{"1B4", "Invalid Hex Input"}, {"1B 1G", "Invalid hex character"}}) {
+        EXPECT_FALSE(ProcessData(line));
+        EXPECT_EQ(gsTextErr, message);
+        EXPECT_EQ(gsResult, "");
+    }
     EXPECT_FALSE(ConvertHexPairs("1B\t40"));
     EXPECT_EQ(gsTextErr, "Invalid Hex Input");
     EXPECT_TRUE(ConvertHexPairs("0D"));  // starts with a clean message

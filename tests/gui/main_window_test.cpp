@@ -56,7 +56,7 @@ private:
     QAbstractButton* Button(const QString& name) { return Find<QAbstractButton>(name.toLatin1().constData()); }
     void Click(const char* name) { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
     QString Status() const { return Items(main_->findChild<QListWidget*>("lstStatus")).join(""); }
-    QString Response() { return Response(); }
+    QString Response() { return Find<QPlainTextEdit>("txtResponse")->toPlainText(); }
 
     posbench::test::GuiBench bench_;
     posbench::gui::FrmMain* main_ = nullptr;
