@@ -148,18 +148,7 @@ TEST_F(ReceiveTest, StatusReadLengthAndComparison) {
     EXPECT_FALSE(gbStop(1));
 }
 
-// ---- Receive processing ----
-
-TEST_F(ReceiveTest, TextAndHexDisplay) {
-    Receive("A\rB");
-    EXPECT_EQ(box.text, "A (0D) B");
-    EXPECT_EQ(ps().RcvdCount, 3);
-    EXPECT_EQ(giLastRcvByte(1), 0x42);
-    ps().Response.clear();
-    gbHexDisplay(1) = true;
-    Receive("A\r\xff");
-    EXPECT_EQ(ps().Response, "41 0D FF ");
-}
+// ---- Receive processing (text and hex display are ScriptIntegration's) ----
 
 class CaptureTest : public ReceiveTest {
 protected:

@@ -1,5 +1,6 @@
-// The transfer state machine's steps, its timeouts and errors, the synchronous exchange, delays,
-// reset and cancel, against a scripted device.
+// The transfer state machine's steps, its timeouts and errors, the synchronous exchange, delays
+// and cancel, against a scripted device. Completed reads, blocks and download steps through the
+// machine are the script and end-to-end tests' (ScriptTest, ScriptIntegration, FlashDownloadTest).
 #include "script/StateMachine.h"
 
 #include <chrono>
@@ -65,22 +66,6 @@ TEST_F(MachineTest, FailedWriteAsksForReconnectionAndAFailedReadStopsThePort) {
     EXPECT_TRUE(gbStop(1) && !gbReadPending(1));
 }
 
-TEST_F(MachineTest, CompletedReadIsProcessedAndBlocksArriveOnTheWay) {
-    glAckThreshold(1) = 2;
-    QueueExchange("Q", 4);
-    Passes(2);
-    EXPECT_EQ(dev->ReadCount(), 4);
-    EXPECT_EQ(dev->BlockCountValue(), 2);
-    dev->Deliver("ab");
-    StateMachinePass();
-    EXPECT_EQ(gPortState(1).Response, "ab");
-    EXPECT_TRUE(gbReadPending(1));
-    dev->Deliver("cd");
-    StateMachinePass();
-    EXPECT_FALSE(gbReadPending(1));
-    EXPECT_EQ(gPortState(1).Response, "abcd");
-}
-
 TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
     ManualClock clock(10000);
     PortState& st = gPortState(1);
@@ -139,28 +124,6 @@ TEST_F(MachineTest, RunTimeErrorIsShownOnceAndTheFailedRequestDropped) {
               (Lines{"Error: Invalid procedure call or argument",
                                         "State Machine Error.  Is Port  2 Active?"}));
     EXPECT_FALSE(gbSendPending(2));
-}
-
-TEST_F(MachineTest, DownloadStepsContinueUntilTheProducerHasNoMore) {
-    std::vector<bool> aborts;
-    int blocks = 2;
-    RegisterFlashDownload(
-        [&](int16_t, bool& abort, const std::string&) {
-            aborts.push_back(abort);
-            gsOutData = blocks-- > 0 ? "F" : "";
-            glOutCount = 1;
-            glDlReadMode = ReadMode::CountWait;
-            return true;
-        },
-        [&](int16_t) { gsResult = "checked"; });
-    dev->replies = {"k", "k"};
-    gbFlashDl(1) = true;
-    Passes(20);
-    EXPECT_EQ(dev->writes, (Lines{"F", "F"}));
-    EXPECT_EQ(dev->readModes, (std::vector<int32_t>{3, 3}));
-    EXPECT_FALSE(gbFlashDl(1));
-    EXPECT_EQ(gsResult, "checked");
-    EXPECT_EQ(aborts, (std::vector<bool>{false, false, false}));
 }
 
 TEST_F(MachineTest, WriteReadOkWritesReadsAndHonoursCancel) {
