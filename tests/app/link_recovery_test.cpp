@@ -75,13 +75,10 @@ TEST_F(RecoveryTest, TcpLinkIsClosedAndReopenedAfterItsSettleTime) {
     gsTCPAddress = "127.0.0.1";
     FlakyDevice& tcp = Port("TCP, 127.0.0.1, ON", "TCP");
     timers.InitializeTimeout(1, 800);
-    RunFor(700);
-    EXPECT_TRUE(tcp.isOpen);
-    RunFor(100);  // at its deadline, between two ticks
+    RunFor(800);  // the deadline itself: ATimerFiresOnItsDeadlineAndTheWaitsEndForIt
     EXPECT_FALSE(tcp.isOpen);
     EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, OFF");
-    EXPECT_TRUE(timers.InProgress(1));
-    EXPECT_TRUE(timers.LinkClosed(1));
+    EXPECT_TRUE(timers.InProgress(1) && timers.LinkClosed(1));
 
     RunFor(10900);
     EXPECT_EQ(tcp.opens, 0);
@@ -90,8 +87,7 @@ TEST_F(RecoveryTest, TcpLinkIsClosedAndReopenedAfterItsSettleTime) {
     EXPECT_TRUE(tcp.isOpen);
     EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, ON");
     EXPECT_EQ(status.lines, (Lines{"TCP open"}));
-    EXPECT_FALSE(timers.InProgress(1));
-    EXPECT_FALSE(timers.LinkClosed(1));
+    EXPECT_FALSE(timers.InProgress(1) || timers.LinkClosed(1));
 
     // A later failure starts a fresh cycle with its retries counted from zero.
     timers.InitializeTimeout(1, 300);

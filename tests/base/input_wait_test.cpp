@@ -44,10 +44,8 @@ TEST(InputWait, AWatchedDescriptorEndsTheWaitOnceAndOnlyTheInputAwareOne) {
         std::this_thread::sleep_for(20ms);
         watched.Put();
     });
-    auto took = Timed([] { WaitEventsOrInput(5000ms); });
+    EXPECT_LT(Timed([] { WaitEventsOrInput(5000ms); }), 2000ms);
     writer.join();
-    EXPECT_GE(took, 15ms);
-    EXPECT_LT(took, 2000ms);
     // The watch has served its wake-up: the unread byte no longer ends a wait.
     EXPECT_FALSE(InputWatched(watched.in()));
     EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);

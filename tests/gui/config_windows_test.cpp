@@ -26,10 +26,12 @@ private slots:
         bench_.printer = std::make_unique<posbench::test::SimPrinter>(
             std::vector<std::string>{"--listen", "127.0.0.1:0", "--model", "Q310"});
         bench_.MakeHome("[Communication]\nTCP=127.0.0.1:" + std::to_string(bench_.printer->Port()) + ", ON\n");
+    }
+    void init() {  // a fresh window for each slot
         bench_.OpenMain();
         main_ = bench_.main;
     }
-    void cleanupTestCase() { bench_.CloseMain(); }
+    void cleanup() { bench_.CloseMain(); }
     void configurationWindowShowsTheReport();
     void maintenanceWindowEditsTheTable();
     void fileNameWindowAsksBeforeReplacing();

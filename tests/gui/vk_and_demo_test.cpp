@@ -36,10 +36,12 @@ private slots:
             "--pty", dir / "com1", "--model", "Q310", "--log", dir / "printer.log", "--paper", dir / "paper.txt",
             "--reset-ms", "300"});
         bench_.MakeHome("[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" + bench_.printer->Path() + "\r\n");
+    }
+    void init() {  // a fresh window for each slot
         bench_.OpenMain();
         main_ = bench_.main;
     }
-    void cleanupTestCase() { bench_.CloseMain(); }
+    void cleanup() { bench_.CloseMain(); }
     void testOpensTheUtilityThatQueriesAndSwitchesTheUsbMode();
     void demoButtonsSendTheirScripts();
 

@@ -49,7 +49,9 @@ class VKExchangeBoundTest : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void init();
+    void cleanup() { bench_.CloseMain(); }
+    void cleanupTestCase() { printer_.reset(); }
     void unansweredQueryEndsByItselfAndALateAnswerIsNotTaken();
     void cancelEndsAQueryAtOnce();
 
@@ -86,16 +88,16 @@ private:
 void VKExchangeBoundTest::initTestCase() {
     printer_ = std::make_unique<QuietPrinter>();
     bench_.MakeHome("[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" + printer_->pty.SlavePath() + "\r\n");
+}
+
+void VKExchangeBoundTest::init() {  // a fresh window and utility for each slot
+    printer_->answer = false;
+    printer_->onQuery = nullptr;
     bench_.OpenMain();
     main_ = bench_.main;
     posbench::test::ClickButton(main_, "btnTest");
     vk_ = main_->VKForm();
     QVERIFY(vk_ && vk_->isVisible());
-}
-
-void VKExchangeBoundTest::cleanupTestCase() {
-    bench_.CloseMain();
-    printer_.reset();
 }
 
 void VKExchangeBoundTest::unansweredQueryEndsByItselfAndALateAnswerIsNotTaken() {
@@ -111,7 +113,6 @@ void VKExchangeBoundTest::unansweredQueryEndsByItselfAndALateAnswerIsNotTaken() 
 }
 
 void VKExchangeBoundTest::cancelEndsAQueryAtOnce() {
-    printer_->answer = false;
     printer_->onQuery = [this] {
         QTimer::singleShot(0, this, [this] { QTest::mouseClick(vk_->findChild<QAbstractButton*>("cmdCancel"), Qt::LeftButton); });
     };

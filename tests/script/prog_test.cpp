@@ -176,7 +176,7 @@ TEST_F(ProgTest, WhileNestingLimitAndEndwWithoutWhile) {
     EXPECT_EQ(gsProgErr, "ENDW statement without valid WHILE");
     gPortState(1).LoopDepth = 7;
     EXPECT_TRUE(Prog("WHILE =1 < =2"));
-    EXPECT_EQ(status.lines.back(), "Too many levels of nesting");
+    EXPECT_EQ(status.lines, Lines{"Too many levels of nesting"});
     EXPECT_EQ(gPortState(1).LoopDepth, 7);
     gPortState(1).LoopDepth = 0;
     gPortState(1).SkipWhileCount = 1;
