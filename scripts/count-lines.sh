@@ -32,7 +32,7 @@ layer_lines() { local files; mapfile -t files < <(sources "$@"); count "${files[
 
 printf '%-16s %7s\n' layer lines
 total_code=0
-for layer in src/base src/comm src/script src/download src/app src/gui tools/cli tools/printer; do
+for layer in src/base src/comm src/script src/download src/imaging src/config src/app src/gui tools/cli tools/printer; do
   n=$(layer_lines "$layer"); total_code=$((total_code + n))
   printf '%-16s %7d\n' "$layer" "$n"
 done
