@@ -101,10 +101,7 @@ TEST_F(CatalogueTest, SampleCatalogueOpensTheFirstPrinterOnItsCommandTable) {
     catalogue.LoadPrinters("\\SUPrinters.ini");
     catalogue.ProcessMain(0);
     EXPECT_TRUE(status.lines.empty()) << status.lines.front();
-    EXPECT_EQ(catalogue.PrinterCount(), 6);
-    EXPECT_EQ(view.printers, (std::vector<std::string>{"Q310", "Q320", "Q330", "W340", "Q350", "Q360"}));
-    EXPECT_EQ(view.shownCount, 4);
-    EXPECT_EQ(view.panel, "command");
+    EXPECT_EQ(catalogue.PrinterCount(), 6);  // their buttons and panel: MainWindowTest.sampleCatalogueLoads
     EXPECT_EQ(catalogue.Commands()(2).command + "|" + catalogue.Commands()(2).inputCount, "1D 49 40 27|17");
 
     // Every sub-function of every model opens without a complaint (the demo panel is the

@@ -163,27 +163,20 @@ TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
 }
 
 TEST_F(FlashSteps, RefusedAnswersAndAbortEndTheDownload) {
-    const std::pair<int, const char*> cases[] = {  // which answer is refused, and the line
-        {0, "Port 1 Flash Erase Failed"},
-        {1, "Port 1 Unknown Response to Erase Flash Command"},
-        {2, "Port 1 Download sector response status error"}};
-    for (const auto& [refused, message] : cases) {
-        SCOPED_TRACE(message);
+    // The erase, the sector select and the first block in turn are answered with a NAK.
+    const char* lines[] = {"Port 1 Flash Erase Failed", "Port 1 Unknown Response to Erase Flash Command",
+                           "Port 1 Download sector response status error"};
+    for (int refused = 0; refused < 3; ++refused) {
+        SCOPED_TRACE(lines[refused]);
         ASSERT_TRUE(Begin(Pattern(1000)));
         Step();
         Answer(0x0F);
-        Step();  // erase
-        Answer(refused == 0 ? 0x15 : 0x06);
-        if (refused >= 1) {
-            Step();  // sector select
-            Answer(refused == 1 ? 0x15 : 0x06);
-        }
-        if (refused == 2) {
-            Step();  // block header and data
-            Answer(0x15);
+        for (int step = 0; step <= refused; ++step) {
+            Step();
+            Answer(step == refused ? 0x15 : 0x06);
         }
         EXPECT_EQ(Step(), "");
-        ExpectFailed(message, 3);
+        ExpectFailed(lines[refused], 3);
     }
 
     // The stop flag sends a running download to its abort step: nothing more is sent.
