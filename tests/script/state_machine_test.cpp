@@ -80,6 +80,12 @@ TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
     StateMachinePass();
     EXPECT_EQ(status.lines, (Lines{"Time out"}));
     EXPECT_FALSE(gbTimeoutOn(1));
+    // A capture that got all it expected just ends its watch.
+    gbTimeoutOn(1) = true;
+    st.RcvdCount = 10;
+    StateMachinePass();
+    EXPECT_FALSE(gbTimeoutOn(1));
+    EXPECT_EQ(status.lines.size(), 1u);
 }
 
 TEST_F(MachineTest, DelayEndsAfterItsTimeOrAtStop) {
