@@ -49,8 +49,8 @@ python3 - "$build" <<'PY'
 import json, sys
 build = sys.argv[1]
 report = json.load(open(f"{build}/coverage.json"))
-layers = ["src/base", "src/comm", "src/script", "src/download", "src/app", "src/gui",
-          "tools/cli", "tools/printer"]
+layers = ["src/base", "src/comm", "src/script", "src/download", "src/imaging", "src/config",
+          "src/app", "src/gui", "tools/cli", "tools/printer"]
 sums = {l: [0, 0, 0, 0] for l in layers + ["total"]}
 functions = []
 for f in report["files"]:
