@@ -169,6 +169,7 @@ TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
     st.CaptureFileNum = giFileNum;
     st.ImageRcv = true;
     gbTimeoutOn(4) = true;
+    gbReadPending(5) = true;  // a port with no device: nothing to release there
     gbBlockArmed = true;
     Cancel();
     EXPECT_FALSE(IsFileOpen(st.CaptureFileNum));
@@ -179,6 +180,13 @@ TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
         EXPECT_EQ(s.RcvdCount * 10 + s.ExpectTotal, 11) << p;
     }
     EXPECT_FALSE(st.ImageRcv || gbBlockArmed);
+}
+
+TEST_F(MachineTest, ResetIsQueuedEvenWithoutAHostToRecoverTheLink) {
+    SetEngineHost(nullptr);
+    SendReset(1);
+    EXPECT_EQ(gsSendData(1), "\x1D\xFF"s);
+    EXPECT_TRUE(gbSendPending(1));
 }
 
 TEST_F(MachineTest, LoopEndsWhenAskedAndInitClearsRequests) {
