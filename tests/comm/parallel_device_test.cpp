@@ -90,9 +90,6 @@ TEST_F(ParallelLine, AWriteDuringAReadWaitsItsTurn) {
 }
 
 TEST_F(ParallelLine, SettingsApplyToATerminalLine) {
-    EXPECT_EQ(dev.ReadTotalTimeoutConstant(), 3000);
-    EXPECT_EQ(dev.ReadTotalTimeoutMultiplier(), 1);
-    EXPECT_EQ(dev.ReadIntervalTimeout(), -1);
     dev.DCB()->BaudRate(9600);
     EXPECT_TRUE(dev.ConfigureComm()) << dev.LastError();
     termios line = printer.Settings();

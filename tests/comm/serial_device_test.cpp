@@ -59,17 +59,6 @@ TEST_F(SerialLine, ReadStepsFollowTheBlockSize) {
     }
 }
 
-TEST_F(SerialLine, RaisingTheWaitCountDuringAReadExtendsIt) {
-    dev.ReadCount(3);
-    dev.BlockCount(2);
-    dev.ReadComm(STOP_R_NUM);
-    ASSERT_TRUE(printer.Send("abcdef"));
-    EXPECT_FALSE(dev.ReadIsComplete());  // the first byte
-    dev.ReadCount(6);
-    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
-    EXPECT_EQ(dev.GetReadData(), "abcdef");
-}
-
 TEST_F(SerialLine, AWriteTheDriverCannotTakeAtOnceFinishesInTheBackground) {
     std::string big(300000, 'Q');
     big.back() = 'E';
