@@ -109,6 +109,8 @@ TEST_F(ProtocolTest, BootCodeCutShortIsAbandonedAtTheIdleGap) {
 
 TEST_F(ProtocolTest, ImageRequestWaitsForEachBlockAck) {
     host.image = std::string(1000, 'i');
+    Feed(Hex("1D 69 49 00 00"));  // no block size: all at once
+    EXPECT_EQ(host.Take(), ImageHeader(1000) + host.image);
     Feed(Hex("1D 69 49 90 01"));  // blocks of 400
     EXPECT_EQ(host.Take(), ImageHeader(1000) + std::string(400, 'i'));
     EXPECT_FALSE(p->Deadline());  // waits for the tool, not for a clock
@@ -150,6 +152,7 @@ TEST(PrinterOptionsTest, DefaultsFaultsAndMistakes) {
                                  error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->protocol.version, "3.38");
+    EXPECT_EQ(RequiredVersion("X999"), "1.00");  // an unknown model
     EXPECT_EQ(o->protocol.nakBlock, 7);
     EXPECT_EQ(o->delayMs, 40);
     EXPECT_EQ(o->protocol.topSector, 0x1F);
