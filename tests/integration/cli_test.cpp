@@ -6,17 +6,14 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "support/CliRun.h"
+#include "integration/CliRig.h"
 #include "support/Pty.h"
-#include "support/SimPrinter.h"
-#include "support/TestSupport.h"
 
 namespace posbench {
 namespace {
@@ -32,24 +29,21 @@ using test::SimPrinter;
 
 class CliTest : public ::testing::Test {
 protected:
-    // A printer on loopback and a program directory whose Startup.ini points TCP at it.
+    // A printer on loopback that prints on paper.txt, named in the program directory.
     void StartPrinter(std::vector<std::string> extra = {}) {
-        std::vector<std::string> args{"--listen", "127.0.0.1:0", "--paper", dir / "paper.txt",
-                                      "--reset-ms", "300"};
+        std::vector<std::string> args{"--paper", dir / "paper.txt", "--reset-ms", "300"};
         args.insert(args.end(), extra.begin(), extra.end());
-        printer = std::make_unique<SimPrinter>(args);
-        std::filesystem::create_directories(home);
-        std::ofstream(home + "/Startup.ini")
-            << "[Communication]\nTCP=127.0.0.1:" << printer->Port() << ", ON\n";
+        printer = &rig.Start(test::Medium::Tcp, args);
     }
     std::vector<std::string> With(std::vector<std::string> args) const {
         args.insert(args.begin(), {"--dir", home});
         return args;
     }
 
-    ScratchDir dir;
-    std::string home = dir / "home";
-    std::unique_ptr<SimPrinter> printer;
+    test::CliRig rig;
+    const ScratchDir& dir = rig.dir;
+    const std::string& home = rig.home;
+    SimPrinter* printer = nullptr;
 };
 
 // (A command's reply: CliAutomationTest.JsonLinesCarryTheEventsOfTheTextOutput.)
@@ -81,7 +75,7 @@ TEST_F(CliTest, CheckImageScriptAndTheTiffOptionsWithoutAPort) {
     EXPECT_NE(r.out.find("Bitmap: " + home + "/Scripts/temp1.bmp\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nT123456789T 0123456789O 1042\n"), std::string::npos) << r.out;
 
-    printer.reset();  // the options open no port
+    printer->Stop();  // the options open no port
     r = RunCli({"--micr", tiff});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "T123456789T 0123456789O 1042\n");
@@ -237,18 +231,17 @@ protected:
     void Start(const std::string& model, const std::string& version = "") {
         std::vector<std::string> args{"--model", model};
         if (!version.empty()) args.insert(args.end(), {"--firmware", version});
-        started = test::StartOnMedium(GetParam(), args, dir / "com1");
-        std::string ini = started.startupIni;
+        rig.Start(GetParam(), args);
+        std::string ini = rig.started.startupIni;
         if (const auto at = ini.find("DTR"); at != std::string::npos) ini.replace(at, 3, "XON");
-        std::filesystem::create_directories(home);
-        std::ofstream(home + "/Startup.ini") << ini;
+        rig.Ini(ini);
     }
     static std::string Row(const std::string& label, const std::string& value) {
         return "  " + (label + std::string(27, ' ')).substr(0, 27) + value;
     }
-    ScratchDir dir;
-    std::string home = dir / "home";
-    test::MediumPrinter started;
+    test::CliRig rig;
+    const ScratchDir& dir = rig.dir;
+    const std::string& home = rig.home;
 };
 
 TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
@@ -284,7 +277,7 @@ TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
     EXPECT_EQ(ReadAll(dir / "report.txt"), saved);
 
     // The same data interpreted without a printer: no port is opened.
-    started.printer->Stop();
+    rig.Printer().Stop();
     r = RunCli({"--dir", home, "--config-report", home + "/" + (tcp ? "Q50NVR.ini" : "Q30NVR.ini")});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, saved);
