@@ -30,9 +30,10 @@ sources() { find "$@" -type f \( -name '*.cpp' -o -name '*.h' \) 2>/dev/null | s
 
 layer_lines() { local files; mapfile -t files < <(sources "$@"); count "${files[@]}"; }
 
+# Every folder under src/ and tools/ is a layer (or a program) of its own.
 printf '%-16s %7s\n' layer lines
 total_code=0
-for layer in src/base src/comm src/script src/download src/imaging src/config src/app src/gui tools/cli tools/printer; do
+for layer in $(find src tools -mindepth 1 -maxdepth 1 -type d | sort); do
   n=$(layer_lines "$layer"); total_code=$((total_code + n))
   printf '%-16s %7d\n' "$layer" "$n"
 done

@@ -46,11 +46,11 @@ gcovr --root . --object-directory "$build" --filter 'src/' --filter 'tools/' \
   --json "$build/coverage.json" -j "$jobs"
 
 python3 - "$build" <<'PY'
-import json, sys
+import json, os, sys
 build = sys.argv[1]
 report = json.load(open(f"{build}/coverage.json"))
-layers = ["src/base", "src/comm", "src/script", "src/download", "src/imaging", "src/config",
-          "src/app", "src/gui", "tools/cli", "tools/printer"]
+layers = sorted(f"{top}/{d.name}" for top in ("src", "tools")
+                for d in os.scandir(top) if d.is_dir())
 sums = {l: [0, 0, 0, 0] for l in layers + ["total"]}
 functions = []
 for f in report["files"]:

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the tests of devices with a background reader: bounded event pumping, a record
-// of the oRead steps, and a check that a test leaves no descriptor or thread behind.
+// Helpers for the tests of devices with a background reader (PumpUntil from support/Wait.h), a
+// record of the oRead steps, and a check that a test leaves no descriptor or thread behind.
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -11,19 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "base/Events.h"
+#include "support/Wait.h"
 
 namespace posbench::test {
-
-// Processes events until cond holds or maxMs of real time has passed; true when it held.
-template <class Cond>
-bool PumpUntil(Cond cond, int maxMs = 3000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        WaitEvents(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 inline size_t CountEntries(const char* dir) {
     size_t n = 0;

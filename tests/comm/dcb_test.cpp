@@ -7,7 +7,7 @@
 
 #include "base/RuntimeError.h"
 #include "comm/devices/Dcb.h"
-#include "comm/PtyPrinter.h"
+#include "support/Pty.h"
 #include "support/TestSupport.h"
 
 namespace posbench {
@@ -54,11 +54,8 @@ TEST(DcbRecord, InvalidValuesRaiseAndKeepTheStoredValue) {
 
 class DcbLine : public testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(printer.ok());
-        dcb.SetDefaults();
-    }
-    test::PtyPrinter printer;
+    void SetUp() override { dcb.SetDefaults(); }
+    test::Pty printer;
     clsDCB dcb;
 };
 
@@ -71,7 +68,7 @@ TEST_F(DcbLine, SettingsReachTheLine) {
     dcb.fInX(true);
     dcb.XonChar(0x05);
     dcb.XoffChar(0x06);
-    ASSERT_TRUE(dcb.SetCommState(printer.slave()));
+    ASSERT_TRUE(dcb.SetCommState(printer.SlaveFd()));
     termios t = printer.Settings();
     // (a pseudo-terminal always reports 8 bits without parity; those are checked on ToLine)
     EXPECT_EQ(cfgetospeed(&t), B9600);
@@ -109,13 +106,13 @@ TEST_F(DcbLine, ByteSizeParityAndHandshakeMapping) {
     }
     dcb.fOutxCtsFlow(false);
     dcb.fRtsControl(1);
-    ASSERT_TRUE(dcb.SetCommState(printer.slave()));
+    ASSERT_TRUE(dcb.SetCommState(printer.SlaveFd()));
     EXPECT_FALSE(printer.Settings().c_cflag & CRTSCTS);
     dcb.fRtsControl(2);  // RTS handshake alone still asks for hardware flow
-    ASSERT_TRUE(dcb.SetCommState(printer.slave()));
+    ASSERT_TRUE(dcb.SetCommState(printer.SlaveFd()));
     EXPECT_TRUE(printer.Settings().c_cflag & CRTSCTS);
     clsDCB back;
-    ASSERT_TRUE(back.GetCommState(printer.slave()));
+    ASSERT_TRUE(back.GetCommState(printer.SlaveFd()));
     EXPECT_TRUE(back.fOutxCtsFlow());
     EXPECT_EQ(back.fRtsControl(), 2);
 }
@@ -123,16 +120,16 @@ TEST_F(DcbLine, ByteSizeParityAndHandshakeMapping) {
 TEST_F(DcbLine, RatesWithoutAFixedCodeUseTheFreeRate) {
     for (int32_t rate : {14400, 56000, 128000, 256000, 57600}) {
         dcb.BaudRate(rate);
-        ASSERT_TRUE(dcb.SetCommState(printer.slave())) << rate;
+        ASSERT_TRUE(dcb.SetCommState(printer.SlaveFd())) << rate;
         clsDCB back;
-        ASSERT_TRUE(back.GetCommState(printer.slave()));
+        ASSERT_TRUE(back.GetCommState(printer.SlaveFd()));
         EXPECT_EQ(back.BaudRate(), rate);
     }
 }
 
 TEST_F(DcbLine, LineRefusalsCarryTheSystemErrorNumber) {
     dcb.ByteSize(4);  // a valid record value the line cannot carry
-    EXPECT_FALSE(dcb.SetCommState(printer.slave()));
+    EXPECT_FALSE(dcb.SetCommState(printer.SlaveFd()));
     EXPECT_EQ(dcb.LastErrno(), EINVAL);
 
     test::ScratchDir dir;

@@ -7,7 +7,7 @@
 
 #include "base/Events.h"
 #include "comm/CommGlobals.h"
-#include "comm/PtyPrinter.h"
+#include "comm/PtyLineTest.h"
 #include "comm/devices/ParallelDevice.h"
 #include "support/TestSupport.h"
 
@@ -26,8 +26,8 @@ TEST_F(ParallelLine, ExchangeOverARawLine) {
     std::string out("\x1b@\r\n\x03\xff", 6);
     ASSERT_TRUE(dev.WriteComm(out));
     EXPECT_TRUE(PumpUntil([&] { return dev.WriteIsComplete(); }));
-    EXPECT_EQ(printer.Receive(out.size()), out);
-    EXPECT_EQ(printer.Drain(20), "");
+    EXPECT_EQ(printer.Read(out.size()), out);
+    EXPECT_EQ(printer.Drain(std::chrono::milliseconds(20)), "");
 
     dev.ReadCount(3);
     dev.BlockCount(3);
@@ -83,16 +83,13 @@ TEST_F(ParallelLine, AWriteDuringAReadWaitsItsTurn) {
     ASSERT_TRUE(dev.WriteComm("w"));
     // (the millisecond tick may turn just after the start)
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(14));
-    EXPECT_EQ(printer.Receive(1), "w");
+    EXPECT_EQ(printer.Read(1), "w");
     // ReadShutdown ends the read; a later write goes at once
     EXPECT_TRUE(dev.ReadShutdown(STOP_R_FORCE));
     EXPECT_TRUE(dev.ReadIdle());
 }
 
 TEST_F(ParallelLine, SettingsApplyToATerminalLine) {
-    EXPECT_EQ(dev.ReadTotalTimeoutConstant(), 3000);
-    EXPECT_EQ(dev.ReadTotalTimeoutMultiplier(), 1);
-    EXPECT_EQ(dev.ReadIntervalTimeout(), -1);
     dev.DCB()->BaudRate(9600);
     EXPECT_TRUE(dev.ConfigureComm()) << dev.LastError();
     termios line = printer.Settings();

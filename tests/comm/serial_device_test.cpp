@@ -11,7 +11,7 @@
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
 #include "comm/devices/OpenFailure.h"
-#include "comm/PtyPrinter.h"
+#include "comm/PtyLineTest.h"
 #include "comm/devices/SerialDevice.h"
 #include "support/TestSupport.h"
 
@@ -30,7 +30,7 @@ TEST_F(SerialLine, WriteAndReadExchangeCarriesEveryByteValue) {
     for (int i = 0; i < 256; ++i) out += static_cast<char>(i);
     ASSERT_TRUE(dev.WriteComm(out));
     EXPECT_TRUE(PumpUntil([&] { return dev.WriteIsComplete(); }));
-    EXPECT_EQ(printer.Receive(out.size()), out);
+    EXPECT_EQ(printer.Read(out.size()), out);
 
     std::string answer("\x00\r\n\x11\x13\xff", 6);
     dev.ReadCount(6);
@@ -59,17 +59,6 @@ TEST_F(SerialLine, ReadStepsFollowTheBlockSize) {
     }
 }
 
-TEST_F(SerialLine, RaisingTheWaitCountDuringAReadExtendsIt) {
-    dev.ReadCount(3);
-    dev.BlockCount(2);
-    dev.ReadComm(STOP_R_NUM);
-    ASSERT_TRUE(printer.Send("abcdef"));
-    EXPECT_FALSE(dev.ReadIsComplete());  // the first byte
-    dev.ReadCount(6);
-    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
-    EXPECT_EQ(dev.GetReadData(), "abcdef");
-}
-
 TEST_F(SerialLine, AWriteTheDriverCannotTakeAtOnceFinishesInTheBackground) {
     std::string big(300000, 'Q');
     big.back() = 'E';
@@ -77,7 +66,7 @@ TEST_F(SerialLine, AWriteTheDriverCannotTakeAtOnceFinishesInTheBackground) {
     EXPECT_FALSE(dev.WriteIsComplete());  // the printer has not read anything yet
     std::string got;
     ASSERT_TRUE(PumpUntil([&] {
-        got += printer.Receive(1, 5);
+        got += printer.Drain(std::chrono::milliseconds(0));
         return dev.WriteIsComplete();
     }, 10000));
     got += printer.Drain();
@@ -96,11 +85,6 @@ TEST_F(SerialLine, ASecondWriteDropsWhatTheFirstStillHadQueued) {
     ASSERT_GE(got.size(), 3u);
     EXPECT_EQ(got.substr(got.size() - 3), "END");
     EXPECT_LT(got.size(), big.size());
-}
-
-TEST_F(SerialLine, OpeningPutsTheDefaultRateOnTheLine) {
-    termios line = printer.Settings();
-    EXPECT_EQ(cfgetospeed(&line), B115200);
 }
 
 TEST_F(SerialLine, ReadEndsWithWhatIsThereAndIdleReadsStayQuiet) {
@@ -164,7 +148,7 @@ TEST_F(SerialLine, CloseRestoresTheLineAsItWas) {
     before.c_lflag |= ICANON | ECHO;
     cfsetospeed(&before, B2400);
     cfsetispeed(&before, B2400);
-    ASSERT_EQ(tcsetattr(printer.slave(), TCSANOW, &before), 0);
+    ASSERT_EQ(tcsetattr(printer.SlaveFd(), TCSANOW, &before), 0);
 
     ASSERT_TRUE(dev.OpenComm("COM1"));
     termios during = printer.Settings();
@@ -215,7 +199,7 @@ TEST_F(SerialLine, ARequestedReadWatchesTheLineUntilItCompletesOrCloses) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code ec;
         int fd = std::stoi(entry.path().filename().string());
-        if (fd != printer.slave() && std::filesystem::read_symlink(entry.path(), ec) == printer.path())
+        if (fd != printer.SlaveFd() && std::filesystem::read_symlink(entry.path(), ec) == printer.SlavePath())
             line = fd;
     }
     ASSERT_GE(line, 0);
@@ -278,13 +262,12 @@ TEST(SerialNames, OnlyComNamesOneToSixteenOpen) {
 }
 
 TEST(SerialNames, AdaptorSuffixOpensTheBarePortWithShortReadTimeouts) {
-    test::PtyPrinter printer;
-    ASSERT_TRUE(printer.ok());
-    gsDevicePaths["COM5"] = printer.path();
+    test::Pty printer;
+    gsDevicePaths["COM5"] = printer.SlavePath();
     clsRS232 dev;
     ASSERT_TRUE(dev.OpenComm("COM5x")) << dev.LastError();
     EXPECT_TRUE(dev.Adaptor());
-    EXPECT_EQ(dev.DevicePathInUse(), printer.path());
+    EXPECT_EQ(dev.DevicePathInUse(), printer.SlavePath());
     // idle reads end every 10 ms and are renewed quietly
     dev.ReadCount(2);
     dev.ReadComm(STOP_R_NUM);

@@ -35,41 +35,24 @@ protected:
     ScratchDir dir;
 };
 
-TEST_F(StartupConfigTest, FieldsAreAcceptedOrTakeTheirDefaults) {
-    WriteStartup("[Communication]\n"
-                 "COM3=9600,xon,on\n"
-                 "COM4=4800\n"
-                 "COM6= 57600 , Xon, On\n"
-                 "LPT1= on\n"
-                 "LPT3=off\n"
-                 "USB=printer class, ON\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(Table(), (std::vector<std::string>{"COM3, 9600, XON, ON", "COM4, 115200, DTR, OFF",
-                                                 "COM6, 115200, XON, ON", "LPT1, ON", "LPT3, OFF",
-                                                 "USB, printer class, ON"}));
-    EXPECT_EQ(gComSettings(2).Baud, "9600");
-    EXPECT_EQ(gComSettings(2).Flow, "XON");
-    EXPECT_EQ(gComSettings(2).State, "ON");
-    EXPECT_EQ(gComSettings(3).Baud, "115200");
-    EXPECT_EQ(gComSettings(0).Baud, "");  // undefined ports keep an empty baud
-    EXPECT_EQ(gsLPTState(0), "ON");
-    EXPECT_EQ(gsLPTState(1), "");
-    EXPECT_EQ(gsUSBMode, "printer class");  // stored as written
-    EXPECT_EQ(gsUSBState, "ON");
-}
-
-TEST_F(StartupConfigTest, PortsFollowTheFixedOrderWhateverTheFileOrder) {
+// Each file read afresh gives its port table, in the fixed order COM1..COM8, LPT1..LPT3, USB,
+// TCP whatever the file's order; a missing field takes its default.
+TEST_F(StartupConfigTest, PortTableFollowsTheFixedOrderAndTheDefaults) {
     using Table_ = std::vector<std::string>;
     struct Case { const char* file; const char* text; Table_ table; };
     const Case cases[] = {
         {"Startup.ini",
+         "[Communication]\nCOM3=9600,xon,on\nCOM4=4800\nCOM6= 57600 , Xon, On\nLPT1= on\n"
+         "LPT3=off\nUSB=printer class, ON\n",
+         {"COM3, 9600, XON, ON", "COM4, 115200, DTR, OFF", "COM6, 115200, XON, ON", "LPT1, ON",
+          "LPT3, OFF", "USB, printer class, ON"}},
+        {"Startup.ini",
          "[Communication]\nTCP=10.0.0.5:9100, on\nUSB=junk\nCOM5=19200\nLPT2=ON\nCOM1=38400,DTR,OFF\n",
          {"COM1, 38400, DTR, OFF", "COM5, 19200, DTR, OFF", "LPT2, ON", "USB, NATIVE, OFF",
           "TCP, 10.0.0.5:9100, ON"}},
-        {"Startup.ini", "[Communication]\nCOM5=115200\nTCP=192.168.1.20\n",
-         {"COM5, 115200, DTR, OFF", "TCP, 192.168.1.20, OFF"}},
         {"STARTUP.INI", "[COMMUNICATION]\nlpt1=on\n", {"LPT1, ON"}},  // the name is found without case
         {"Startup.ini", "[communication]\nCOM2=none\nCOM1=NONE\nLPT2=\nUSB=  \nTCP=None\n", {}},
+        {"Nothing.ini", "", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -77,9 +60,24 @@ TEST_F(StartupConfigTest, PortsFollowTheFixedOrderWhateverTheFileOrder) {
         dir.Write(c.file, c.text);
         ASSERT_TRUE(Startup());
         EXPECT_EQ(Table(), c.table);
+        if (c.table.size() == 6) {  // the first file's per-type settings
+            EXPECT_EQ(gComSettings(2).Baud, "9600");
+            EXPECT_EQ(gComSettings(2).Flow, "XON");
+            EXPECT_EQ(gComSettings(2).State, "ON");
+            EXPECT_EQ(gComSettings(3).Baud, "115200");
+            EXPECT_EQ(gsLPTState(0), "ON");
+            EXPECT_EQ(gsUSBMode, "printer class");  // stored as written
+            EXPECT_EQ(gsUSBState, "ON");
+        }
     }
-    EXPECT_EQ(gsTCPAddress, "");  // "None" defines nothing
+    // Undefined ports keep empty settings; "None" defines nothing; the defaults stay.
+    EXPECT_EQ(gComSettings(0).Baud, "");
+    EXPECT_EQ(gsLPTState(1), "");
+    EXPECT_EQ(gsTCPAddress, "");
     EXPECT_EQ(gsUSBMode, "");
+    EXPECT_EQ(giMaxPorts, 1);
+    EXPECT_TRUE(gsDevicePaths.empty());
+    EXPECT_EQ(gsStartupErr, "");
 }
 
 TEST_F(StartupConfigTest, EntriesRefusedOrCorrectedAreNamedWithTheReason) {
@@ -123,23 +121,6 @@ TEST_F(StartupConfigTest, NumberTooLargeForTheOptionIsReported) {
     EXPECT_EQ(Table(), (std::vector<std::string>{"COM1, 9600, DTR, OFF"}));
 }
 
-TEST_F(StartupConfigTest, MissingFileDefinesNoPortsAndKeepsDefaults) {
-    ASSERT_TRUE(Startup());
-    EXPECT_TRUE(Table().empty());
-    EXPECT_EQ(giMaxPorts, 1);
-    EXPECT_TRUE(gsDevicePaths.empty());
-    EXPECT_EQ(gsStartupErr, "");
-}
-
-TEST_F(StartupConfigTest, ReadingAgainReplacesTheTable) {
-    WriteStartup("[Communication]\nCOM1=9600\nLPT1=ON\n");
-    ASSERT_TRUE(Startup());
-    WriteStartup("[Communication]\nLPT1=OFF\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(Table(), (std::vector<std::string>{"LPT1, OFF"}));
-    EXPECT_EQ(gComSettings(0).Baud, "");
-}
-
 TEST_F(StartupConfigTest, DevicesSectionMapsMediaToPaths) {
     WriteStartup("[Communication]\nCOM1=9600\n"
                  "[devices]\ncom1=/dev/ttyUSB0\nLPT1=/dev/lp0\nusb= /tmp/w, /tmp/r \nUSBID=0dd4:0195\n"
@@ -169,18 +150,21 @@ TEST_F(StartupConfigTest, SaveAndReadBackGiveTheSameTableAndKeepOtherSections) {
     EXPECT_EQ(DevicePath("COM2"), "/dev/ttyACM0");
 }
 
-TEST_F(StartupConfigTest, SavingAnEmptyTableLeavesAnEmptySection) {
+TEST_F(StartupConfigTest, SavingAnEmptyTableOrIntoNoFile) {
     WriteStartup("[Communication]\nCOM1= 9600, DTR, OFF\nTCP= 1.2.3.4, OFF\n[OTHER]\nMAXPORTS=2\n");
     SaveCommConfiguration();
     EXPECT_EQ(gsConfigErr, "");
     EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\n[OTHER]\nMAXPORTS=2\n");
-}
 
-TEST_F(StartupConfigTest, SaveCreatesTheFileWhenMissing) {
+    std::filesystem::remove(dir.path() / "Startup.ini");
     SetTable({"LPT1, ON"});
     SaveCommConfiguration();
     EXPECT_EQ(gsConfigErr, "");
     EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\nLPT1= ON\n");
+
+    gsProgramDir = (dir.path() / "no such dir").string();
+    SaveCommConfiguration();
+    EXPECT_EQ(gsConfigErr, "Configuration File Error");
 }
 
 TEST_F(StartupConfigTest, SaveFailures) {
@@ -207,13 +191,6 @@ TEST_F(StartupConfigTest, SaveFailures) {
     SetTable({"LPT1, ON"});
     SaveCommConfiguration();
     EXPECT_EQ(gsConfigErr, "");  // cleared by a good save
-}
-
-TEST_F(StartupConfigTest, UnwritableFileIsAConfigurationFileError) {
-    gsProgramDir = (dir.path() / "no such dir").string();
-    SetTable({"LPT1, ON"});
-    SaveCommConfiguration();
-    EXPECT_EQ(gsConfigErr, "Configuration File Error");
 }
 
 }  // namespace

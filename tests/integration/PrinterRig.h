@@ -1,5 +1,5 @@
 #pragma once
-// A printer on port 1 for download tests: posbench-printer over TCP loopback or a
+// A printer on port 1 for script and download tests: posbench-printer over TCP loopback or a
 // pseudo-terminal, configured through Startup.ini and the real port table, with scripts run
 // through the real script processor and state machine. The printer's log gives the pieces it
 // read and when; its flash file and store directory what it kept.
@@ -7,16 +7,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
-#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "base/Tick.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
@@ -25,9 +24,10 @@
 #include "download/Downloads.h"
 #include "script/ScriptProcessor.h"
 #include "script/StateMachine.h"
-#include "support/PrinterBytes.h"
+#include "support/PrinterLog.h"
 #include "support/SimPrinter.h"
 #include "support/TestSupport.h"
+#include "support/Wait.h"
 
 namespace posbench::test {
 
@@ -52,22 +52,25 @@ public:
     std::vector<std::pair<int16_t, bool>> ended;
 };
 
-// One read of the printer: when (ms since its start) and the bytes.
-struct Chunk {
-    long ms;
-    std::string bytes;
-};
-
 class PrinterRig {
 public:
-    // Starts the printer with extra options and opens port 1 on it.
+    // Starts the printer with extra options and opens port 1 on it (a printer started before
+    // goes, with its log and what the rig recorded).
     void Start(Medium medium, std::vector<std::string> extra = {}) {
+        gcolDevices.Clear();
+        printer.reset();
+        std::filesystem::remove(dir / "printer.log");
+        status.lines.clear();
+        host.timeouts.clear();
+        progress = {};
         SetStatusList(&status);
+        SetResponseBox(&box);
         SetEngineHost(&host);
         SetProgress(&progress);
+        SetBeepHook([] {});
         RegisterDownloads();
-        std::filesystem::create_directory(dir / "home");
-        std::filesystem::create_directory(dir / "store");
+        std::filesystem::create_directories(dir / "home");
+        std::filesystem::create_directories(dir / "store");
         gsProgramDir = dir / "home";
         std::vector<std::string> args{"--log",   dir / "printer.log", "--flash", dir / "flash.bin",
                                       "--store", dir / "store",       "--reset-ms", "300"};
@@ -76,7 +79,11 @@ public:
         printer = std::move(started.printer);
         std::ofstream(dir / "home/Startup.ini") << started.startupIni;
         ASSERT_TRUE(Startup());
-        ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+        {
+            // The second the TCP open grants a printer that has just hung up passes at once.
+            ManualClock quick(TickCount(), 50);
+            ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+        }
         ASSERT_EQ(giNumPorts, 1);
         StateMachineInit();
     }
@@ -85,79 +92,37 @@ public:
         printer.reset();
     }
 
-    // Writes the script and runs it on port 1 until it has ended (or the limit has passed).
-    void RunScript(const std::string& text, std::chrono::milliseconds limit) {
+    // Writes the script's lines (CRLF) to script.txt and runs it on port 1 until it has ended
+    // (or the limit has passed).
+    void RunScript(const std::vector<std::string>& lines,
+                   std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        std::string text;
+        for (const std::string& line : lines) text += line + "\r\n";
         const std::string path = dir.Write("script.txt", text);
         gbStop(1) = false;
         gbScriptRunning(1) = true;
         RunTextFile(1, false, path);
-        RunUntilIdle(limit);
-    }
-    void RunUntilIdle(std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        RunStateMachine([&] { return Busy() && std::chrono::steady_clock::now() < end; });
+        RunEngineWhile(Busy, limit);
     }
     static bool Busy() {
         return gbScriptRunning(1) || gbSendPending(1) || gbReadPending(1) || gbFlashDl(1) ||
                gbBootDl(1) || gbFileDl(1) || gbIBankDl(1);
     }
 
-    std::string ReadFile(const std::string& name) const {
-        std::ifstream in(dir / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    // The printer's reads, in order (event lines left out).
-    std::vector<Chunk> Chunks() const {
-        std::vector<Chunk> chunks;
-        std::istringstream log(ReadFile("printer.log"));
-        std::string line;
-        while (std::getline(log, line)) {
-            std::istringstream fields(line);
-            long ms = 0;
-            std::string count;
-            if (!(fields >> ms >> count) || count == "#") continue;
-            Chunk chunk{ms, {}};
-            std::string hex;
-            while (fields >> hex) chunk.bytes += static_cast<char>(std::stoi(hex, nullptr, 16));
-            chunks.push_back(std::move(chunk));
-        }
-        return chunks;
-    }
-    // The printer's event lines ("flash erased", "image bank 2 of 300 bytes", ...).
-    std::vector<std::string> Events() const {
-        std::vector<std::string> events;
-        std::istringstream log(ReadFile("printer.log"));
-        std::string line;
-        while (std::getline(log, line)) {
-            const auto mark = line.find(" # ");
-            if (mark != std::string::npos) events.push_back(line.substr(mark + 3));
-        }
-        return events;
-    }
-    // Waits (bounded) until the printer's log holds an event line containing text.
-    bool WaitForEvent(const std::string& text, std::chrono::milliseconds limit) const {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            for (const auto& e : Events())
-                if (e.find(text) != std::string::npos) return true;
-            if (std::chrono::steady_clock::now() >= end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
-    // Everything the printer read, joined up.
-    std::string Stream() const {
+    std::string ReadFile(const std::string& name) const { return dir.Read(name); }
+    PrinterLog Log() const { return PrinterLog(dir / "printer.log"); }
+    // Everything the printer read, once it has read at least `least` bytes (bounded wait).
+    std::string Stream(std::size_t least = 0) const {
         std::string stream;
-        for (const auto& c : Chunks()) stream += c.bytes;
+        PumpUntil([&] { return (stream = Log().Stream()).size() >= least; });
         return stream;
+    }
+    bool WaitForEvent(const std::string& text) const {
+        return WaitForLogEvent(dir / "printer.log", text);
     }
     // Waits (bounded) until the printer has kept at least `size` bytes in the file.
     bool WaitForFile(const std::string& name, std::size_t size) const {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (ReadFile(name).size() < size) {
-            if (std::chrono::steady_clock::now() >= end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
+        return PumpUntil([&] { return ReadFile(name).size() >= size; }, 5000);
     }
     // The port's request flags and the last status lines, for a failure message.
     std::string State() const {
@@ -167,7 +132,6 @@ public:
             << gbIBankDl(1) << " script " << gbScriptRunning(1) << "; last lines:";
         const std::size_t n = status.lines.size();
         for (std::size_t i = n > 5 ? n - 5 : 0; i < n; ++i) out << "\n  " << status.lines[i];
-        out << "\nprinter reads: " << Chunks().size();
         return out.str();
     }
     // The download ended once, well or not.
@@ -175,9 +139,7 @@ public:
         return progress.ended == std::vector<std::pair<int16_t, bool>>{{1, ok}};
     }
     bool Shown(const std::string& line) const {
-        for (const auto& l : status.lines)
-            if (l == line) return true;
-        return false;
+        return std::find(status.lines.begin(), status.lines.end(), line) != status.lines.end();
     }
     // The status lines that contain any of the given words, in order.
     std::vector<std::string> LinesWith(const std::vector<std::string>& words) const {
@@ -193,6 +155,7 @@ public:
 
     ScratchDir dir;
     RecordingStatusList status;
+    RecordingResponseBox box;
     RecordingEngineHost host;
     RecordingProgress progress;
     std::unique_ptr<SimPrinter> printer;

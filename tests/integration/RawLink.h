@@ -2,7 +2,6 @@
 // A plain client for the simulated printer: raw sockets, the pty slave, the FIFOs. It shares
 // nothing with the engine's devices, so a test failure points at the printer alone.
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -17,7 +16,10 @@
 #include <string>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "support/PrinterBytes.h"
+#include "support/Wait.h"
 
 namespace posbench::test {
 
@@ -28,20 +30,20 @@ public:
     ~RawLink() { Close(); }
     RawLink(RawLink&& o) noexcept : rd_(o.rd_), wr_(o.wr_) { o.rd_ = o.wr_ = -1; }
 
-    // Connects to 127.0.0.1:port, retrying until the timeout; an invalid link when it fails.
+    // Connects to 127.0.0.1:port, trying again until the time is up; an invalid link when it fails.
     static RawLink Tcp(int port, int timeoutMs = 3000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        do {
+        int connected = -1;
+        PumpUntil([&] {
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
             sockaddr_in a{};
             a.sin_family = AF_INET;
             a.sin_port = htons(static_cast<uint16_t>(port));
             a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return {fd, fd};
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return (connected = fd) >= 0;
             ::close(fd);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        } while (std::chrono::steady_clock::now() < end);
-        return {};
+            return false;
+        }, timeoutMs);
+        return {connected, connected};
     }
     // Opens the pty slave through its link, raw, as a serial device would be opened.
     static RawLink Pty(const std::string& path) {
@@ -111,47 +113,6 @@ private:
     int wr_ = -1;
     bool ended_ = false;
 };
-
-// Writes image to flash the way the tool does: download mode, top sector, erase, then each
-// sector's 256-byte blocks (padded with FF past the end of image). Returns "" when every
-// answer was good, else which step failed and what came back.
-inline std::string FlashOver(RawLink& link, const std::string& image, int sectors) {
-    link.Write(Hex("1B 5B 7D"));
-    link.Write(Hex("1D 01"));
-    if (link.Read(1) != Hex("0F")) return "top sector";
-    link.Write(Hex("1D 0E"));
-    if (link.Read(1) != Hex("06")) return "erase";
-    long block = 0;
-    for (int s = 0; s < sectors; ++s) {
-        link.Write(Hex("1D 02") + static_cast<char>(s));
-        if (link.Read(1) != Hex("06")) return "select " + std::to_string(s);
-        for (unsigned off = 0; off < 65536; off += 256) {
-            const std::size_t at = static_cast<std::size_t>(s) * 65536 + off;
-            std::string data = at < image.size() ? image.substr(at, 256) : std::string();
-            data.resize(256, '\xFF');
-            ++block;
-            link.Write(Hex("1D 11") + static_cast<char>(off & 255) + static_cast<char>(off >> 8) +
-                       Hex("00 01"));
-            link.Write(data);
-            const std::string answer = link.Read(1);
-            if (answer != Hex("06"))
-                return "block " + std::to_string(block) + " answered " + ResponseText(answer);
-        }
-    }
-    return "";
-}
-
-// Waits (bounded) until a line of the printer's log (see --log) contains text.
-inline bool WaitForLog(const std::string& path, const std::string& text, int timeoutMs = 3000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        std::ifstream in(path);
-        for (std::string line; std::getline(in, line);)
-            if (line.find(text) != std::string::npos) return true;
-        if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
 
 // CPU time (user + system) a process has used so far, from /proc/PID/stat.
 inline std::chrono::milliseconds CpuTimeOf(pid_t pid) {

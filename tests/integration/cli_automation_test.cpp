@@ -2,6 +2,7 @@
 // failing one named in the summary, the port trace against what the printers logged, JSON Lines
 // against the text output, and the list of the machine's ports.
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "support/CliRun.h"
+#include "support/PrinterLog.h"
 #include "support/Pty.h"
 #include "support/SimPrinter.h"
 #include "support/TestSupport.h"
@@ -27,115 +29,73 @@ using test::RunCli;
 using test::ScratchDir;
 using test::SimPrinter;
 
-// The top-level fields of one JSON object: strings unescaped, other values as written. False
-// when the line is not one well-formed object.
-class JsonLine {
-public:
-    bool Parse(const std::string& text) {
-        s_ = text;
-        i_ = 0;
-        fields.clear();
-        return Object(true) && (Blanks(), i_ == s_.size());
-    }
+// The top-level fields of one JSON Lines line: strings unescaped, other values as written.
+// A line that is not one well-formed object fails the test.
+std::map<std::string, std::string> JsonFields(const std::string& line) {
     std::map<std::string, std::string> fields;
-
-private:
-    void Blanks() {
-        while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
-    }
-    bool Eat(char c) {
-        Blanks();
-        if (i_ >= s_.size() || s_[i_] != c) return false;
-        ++i_;
-        return true;
-    }
-    bool String(std::string& out) {
-        if (!Eat('"')) return false;
-        for (; i_ < s_.size() && s_[i_] != '"'; ++i_) {
-            if (static_cast<unsigned char>(s_[i_]) < 0x20) return false;
-            if (s_[i_] != '\\') {
-                out += s_[i_];
-            } else if (++i_ < s_.size() && s_[i_] == 'u' && i_ + 4 < s_.size()) {
-                out += static_cast<char>(std::stoi(s_.substr(i_ + 1, 4), nullptr, 16));
-                i_ += 4;
-            } else if (i_ < s_.size()) {
-                const std::string plain = "\"\\/", escaped = "nrtbf", meant = "\n\r\t\b\f";
-                if (plain.find(s_[i_]) != std::string::npos) out += s_[i_];
-                else if (escaped.find(s_[i_]) != std::string::npos) out += meant[escaped.find(s_[i_])];
-                else return false;
+    std::size_t i = 0;
+    const auto blanks = [&] {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+    };
+    const auto eat = [&](char c) {
+        blanks();
+        return i < line.size() && line[i] == c && ++i;
+    };
+    const auto string = [&](std::string& out) {
+        if (!eat('"')) return false;
+        static const std::string plain = "\"\\/", escaped = "nrtbf", meant = "\n\r\t\b\f";
+        for (; i < line.size() && line[i] != '"'; ++i) {
+            const char c = line[i], e = i + 1 < line.size() ? line[i + 1] : '?';
+            if (static_cast<unsigned char>(c) < 0x20) return false;
+            if (c != '\\') {
+                out += c;
+            } else if (e == 'u' && i + 5 < line.size()) {
+                out += static_cast<char>(std::stoi(line.substr(i + 2, 4), nullptr, 16));
+                i += 5;
+            } else if (plain.find(e) != std::string::npos || escaped.find(e) != std::string::npos) {
+                out += plain.find(e) != std::string::npos ? e : meant[escaped.find(e)];
+                ++i;
+            } else {
+                return false;
             }
         }
-        return Eat('"');
-    }
-    bool Value(std::string& out) {
-        Blanks();
-        const std::size_t from = i_;
-        if (i_ < s_.size() && s_[i_] == '"') return String(out);
-        if (i_ < s_.size() && s_[i_] == '{') {
-            if (!Object(false)) return false;
-        } else if (Eat('[')) {
-            if (!Eat(']')) {
-                std::string item;
+        return eat('"');
+    };
+    // One value; the members of the top object go to fields.
+    std::function<bool(std::string&, bool)> value = [&](std::string& out, bool top) {
+        blanks();
+        const std::size_t from = i;
+        if (i < line.size() && line[i] == '"') return string(out);
+        if (eat('{') || eat('[')) {
+            const char close = line[i - 1] == '{' ? '}' : ']';
+            if (!eat(close)) {
                 do {
-                    if (!Value(item)) return false;
-                } while (Eat(','));
-                if (!Eat(']')) return false;
+                    std::string key, item;
+                    if (close == '}' && (!string(key) || !eat(':'))) return false;
+                    if (!value(item, false)) return false;
+                    if (top) fields[key] = item;
+                } while (eat(','));
+                if (!eat(close)) return false;
             }
         } else {
-            while (i_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i_])) ||
-                                      s_[i_] == '.' || s_[i_] == '-'))
-                ++i_;
-            const std::string word = s_.substr(from, i_ - from);
-            if (word != "true" && word != "false" && word != "null" &&
-                word.find_first_not_of("0123456789.-") != std::string::npos)
-                return false;
-            if (word.empty()) return false;
+            while (i < line.size() && (std::isalnum(static_cast<unsigned char>(line[i])) ||
+                                       line[i] == '.' || line[i] == '-'))
+                ++i;
         }
-        out = s_.substr(from, i_ - from);
-        return true;
-    }
-    bool Object(bool top) {
-        if (!Eat('{')) return false;
-        if (Eat('}')) return true;
-        do {
-            std::string key, value;
-            if (!String(key) || !Eat(':') || !Value(value)) return false;
-            if (top) fields[key] = value;
-        } while (Eat(','));
-        return Eat('}');
-    }
+        out = line.substr(from, i - from);
+        return out[0] == '{' || out[0] == '[' || out == "true" || out == "false" ||
+               out == "null" || (!out.empty() && out.find_first_not_of("0123456789.-") == std::string::npos);
+    };
+    std::string whole;
+    const bool object = value(whole, true) && whole[0] == '{' && (blanks(), i == line.size());
+    EXPECT_TRUE(object) << "not one JSON object: " << line;
+    return fields;
+}
 
-    std::string s_;
-    std::size_t i_ = 0;
-};
-
-std::vector<JsonLine> ParseJsonLines(const std::string& out) {
-    std::vector<JsonLine> events;
-    for (const std::string& line : LinesOf(out)) {
-        events.emplace_back();
-        EXPECT_TRUE(events.back().Parse(line)) << "not one JSON object: " << line;
-    }
+std::vector<std::map<std::string, std::string>> ParseJsonLines(const std::string& out) {
+    std::vector<std::map<std::string, std::string>> events;
+    for (const std::string& line : LinesOf(out)) events.push_back(JsonFields(line));
     return events;
-}
-
-// The bytes of a line of hex pairs ("1B 40").
-std::string Unhex(std::istream& in) {
-    std::string bytes, pair;
-    while (in >> pair) bytes += static_cast<char>(std::stoi(pair, nullptr, 16));
-    return bytes;
-}
-
-// Every byte the printer's --log recorded as received, in order.
-std::string LoggedBytes(const std::string& log) {
-    std::string bytes;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string ms, count;
-        fields >> ms >> count;
-        if (count != "#") bytes += Unhex(fields);
-    }
-    return bytes;
 }
 
 struct TraceRecord {
@@ -145,15 +105,17 @@ struct TraceRecord {
     std::string bytes;
 };
 
+// posbench-cli --trace: "SECONDS PORT NAME DIRECTION COUNT HEX ... | TEXT".
 std::vector<TraceRecord> ReadTrace(const std::string& text) {
     std::vector<TraceRecord> records;
     for (const std::string& line : LinesOf(text)) {
         std::istringstream fields(line.substr(0, line.find(" |")));
         TraceRecord r;
-        std::string name;
+        std::string name, hex;
         std::size_t count = 0;
         fields >> r.seconds >> r.port >> name >> r.direction >> count;
-        r.bytes = Unhex(fields);
+        std::getline(fields, hex);
+        r.bytes = test::Hex(hex);
         EXPECT_EQ(r.bytes.size(), count) << line;
         records.push_back(r);
     }
@@ -233,7 +195,7 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
         sent[trace[i].port] += trace[i].bytes;
     }
     for (int n = 1; n <= 2; ++n)
-        EXPECT_EQ(sent[n], LoggedBytes(ReadAll(dir / ("log" + std::to_string(n)))));
+        EXPECT_EQ(sent[n], test::PrinterLog(dir / ("log" + std::to_string(n))).Stream());
     EXPECT_LT(firstSent[2], lastSent[1]);
     EXPECT_LT(firstSent[1], lastSent[2]);
 }
@@ -265,21 +227,25 @@ TEST_F(CliAutomationTest, JsonLinesCarryTheEventsOfTheTextOutput) {
     EXPECT_EQ(json.status, 1);
     std::vector<std::string> fromJson;
     const auto events = ParseJsonLines(json.out);
-    for (const JsonLine& e : events) {
-        const std::string kind = e.fields.at("event");
+    for (const auto& e : events) {
+        const std::string kind = e.at("event");
         if (kind == "status") {
-            EXPECT_EQ(e.fields.at("port"), "1");
-            fromJson.push_back(e.fields.at("text"));
+            EXPECT_EQ(e.at("port"), "1");
+            fromJson.push_back(e.at("text"));
         } else if (kind == "response") {
-            EXPECT_EQ(e.fields.at("hex"), "12");
-            fromJson.push_back("Response: " + e.fields.at("text"));
+            EXPECT_EQ(e.at("hex"), "12");
+            fromJson.push_back("Response: " + e.at("text"));
         }
     }
+    EXPECT_EQ(LinesOf(text.out), (std::vector<std::string>{
+                                     "checking", "Status Error (12) ",
+                                     "Error or operator initiated cancel on line  3",
+                                     "Response:  (12) "}));
     EXPECT_EQ(fromJson, LinesOf(text.out));
     ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events.back().fields.at("event"), "exit");
-    EXPECT_EQ(events.back().fields.at("status"), "1");
-    EXPECT_EQ(events.back().fields.at("ports"), R"([{"port":1,"name":"TCP","ok":false}])");
+    EXPECT_EQ(events.back().at("event"), "exit");
+    EXPECT_EQ(events.back().at("status"), "1");
+    EXPECT_EQ(events.back().at("ports"), R"([{"port":1,"name":"TCP","ok":false}])");
 
     // Commands in turn on the one open port, each reply on its own, in hex when asked.
     const CliResult polls = RunCli({"--dir", home, "--hex", "--command", "1D 49 40 27",
@@ -315,9 +281,9 @@ TEST_F(CliAutomationTest, ListPortsFindsASerialLineUnderTheDeviceRootAndTheDefin
 
     const CliResult json = RunCli({"--dir", home, "--list-ports", "--json"}, withRoot);
     bool portListed = false;
-    for (const JsonLine& e : ParseJsonLines(json.out))
-        portListed |= e.fields.count("port") && e.fields.at("port") == "1" &&
-                      e.fields.at("device") == serial && e.fields.at("state") == "ON";
+    for (const auto& e : ParseJsonLines(json.out))
+        portListed |= e.count("port") && e.at("port") == "1" && e.at("device") == serial &&
+                      e.at("state") == "ON";
     EXPECT_TRUE(portListed) << json.out;
 }
 

@@ -4,8 +4,6 @@
 // flash as written (exit 0) unless the printer's flash holds exactly the file.
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <random>
 #include <string>
@@ -13,9 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/CliRun.h"
-#include "support/SimPrinter.h"
-#include "support/TestSupport.h"
+#include "integration/CliRig.h"
 
 namespace posbench {
 namespace {
@@ -43,25 +39,18 @@ constexpr int kFaultAt = 20000;  // bytes into the download: inside the first se
 
 const char* Name(Medium m) { return m == Medium::Tcp ? "tcp" : m == Medium::Pty ? "pty" : "fifo"; }
 
-Outcome RunCell(const Cell& cell, const std::string& firmware, const std::string& root) {
-    const std::string dir = root + "/" + Name(cell.medium) + "-" + cell.fault;
-    std::filesystem::create_directories(dir + "/home");
-    const std::string flash = dir + "/flash.bin";
-    auto printer = test::StartOnMedium(
-        cell.medium,
-        {"--flash", flash, "--reset-ms", "300", "--fault",
-         cell.fault + "-after=" + std::to_string(kFaultAt)},
-        dir + (cell.medium == Medium::Pty ? "/com1" : "/usb"));
-    std::ofstream(dir + "/home/Startup.ini") << printer.startupIni;
-    const std::string file = dir + "/fw.bin";
-    std::ofstream(file, std::ios::binary) << firmware;
-    std::vector<std::string> args{"--dir", dir + "/home"};
-    if (cell.NeedsTimeout()) args.insert(args.end(), {"--timeout", "4"});
-    args.push_back(file);
+Outcome RunCell(const Cell& cell, const std::string& firmware) {
+    test::CliRig rig;
+    const std::string flash = rig.dir / "flash.bin";
+    rig.Start(cell.medium, {"--flash", flash, "--reset-ms", "300", "--fault",
+                            cell.fault + "-after=" + std::to_string(kFaultAt)});
+    std::vector<std::string> args;
+    if (cell.NeedsTimeout()) args = {"--timeout", "4"};
+    args.push_back(rig.dir.Write("fw.bin", firmware));
     test::CliRunOptions how;
     how.limit = 90s;
-    Outcome outcome{test::RunCli(args, how)};
-    printer.printer->Stop();
+    Outcome outcome{rig.Run(args, how)};
+    rig.Printer().Stop();
     outcome.imageEqual = test::ReadAll(flash).substr(0, firmware.size()) == firmware;
     return outcome;
 }
@@ -74,12 +63,11 @@ TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
     for (Medium medium : {Medium::Tcp, Medium::Pty, Medium::Fifo})
         for (const char* fault : {"drop", "kill", "silent", "stall"})
             cells.push_back({medium, fault});
-    test::ScratchDir root;
     // The cells run side by side: each mostly waits, on its printer or on a timer.
     std::vector<std::future<Outcome>> running;
     for (const Cell& cell : cells)
         running.push_back(
-            std::async(std::launch::async, RunCell, cell, firmware, root.path().string()));
+            std::async(std::launch::async, RunCell, cell, firmware));
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const Outcome o = running[i].get();
         std::printf("%-4s %-6s exit %2d after %5.1f s, image %s\n", Name(cells[i].medium),

@@ -9,16 +9,13 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "support/CliRun.h"
-#include "support/SimPrinter.h"
-#include "support/TestSupport.h"
+#include "integration/CliRig.h"
 
 namespace posbench {
 namespace {
@@ -43,25 +40,15 @@ void Expect(const CliResult& r, int status, const std::string& text) {
 
 class HostileRunTest : public ::testing::Test {
 protected:
-    void Start(Medium medium, std::vector<std::string> args = {}) {
-        started = test::StartOnMedium(medium, std::move(args),
-                                      dir / (medium == Medium::Pty ? "com1" : "usb"));
-        Ini(started.startupIni);
-    }
-    void Ini(const std::string& text) const {
-        std::filesystem::create_directories(home);
-        std::ofstream(home + "/Startup.ini") << text;
-    }
+    void Start(Medium medium, std::vector<std::string> args = {}) { rig.Start(medium, std::move(args)); }
     CliResult Run(std::vector<std::string> args, test::CliRunOptions how = {}) const {
-        args.insert(args.begin(), {"--dir", home});
         how.limit = 40s;  // before the mends several of these waited for ever
-        return test::RunCli(args, how);
+        return rig.Run(std::move(args), how);
     }
     std::string Script(const std::string& body) const { return dir.Write("s.txt", body); }
 
-    test::ScratchDir dir;
-    std::string home = dir / "home";
-    test::MediumPrinter started;
+    test::CliRig rig;
+    const test::ScratchDir& dir = rig.dir;
 };
 
 TEST_F(HostileRunTest, LinkLostDuringACommandOrAScriptEndsTheWait) {
@@ -78,13 +65,13 @@ TEST_F(HostileRunTest, LinkLostDuringACommandOrAScriptEndsTheWait) {
 // shown, yet the request failed.
 TEST_F(HostileRunTest, ARequestThatFailedGivesExitOne) {
     Start(Medium::Pty, {"--fault", "drop-after=3"});
-    Ini("[Communication]\nLPT1=ON\n[Devices]\nLPT1=" + started.printer->Path() + "\n");
+    rig.Ini("[Communication]\nLPT1=ON\n[Devices]\nLPT1=" + rig.Printer().Path() + "\n");
     EXPECT_EQ(Run({"--command", "1D 49 40 27", "--count", "17"}).status, 1);
 }
 
 TEST_F(HostileRunTest, SecondProgramOnTheUsbPairIsRefused) {
     Start(Medium::Fifo);
-    const int held = open((started.printer->Path() + "/to-printer").c_str(), O_RDWR | O_CLOEXEC);
+    const int held = open((rig.Printer().Path() + "/to-printer").c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);  // as the first program holds it
     Expect(Run({"--command", "1B 40", "--count", "0"}), 1, "in use by another program");
     close(held);

@@ -72,11 +72,6 @@ public:
         mbDataAvailable = !msBuffer.empty();
     }
     int32_t BlockCountValue() const { return mlBlockCount; }
-    std::string AllWritten() const {
-        std::string all;
-        for (const auto& w : writes) all += w;
-        return all;
-    }
 
     std::vector<std::string> writes;
     std::deque<std::string> replies;   // one reply delivered per write, in order

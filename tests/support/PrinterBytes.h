@@ -4,15 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace posbench::test {
 
-inline std::string Hex(const char* pairs) {
+inline std::string Hex(std::string_view pairs) {
     std::string out;
     unsigned v = 0;
     int digits = 0;
-    for (const char* p = pairs; *p; ++p) {
-        const char c = *p;
+    for (const char c : pairs) {
         if (c == ' ') continue;
         v = v * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
         if (++digits == 2) {

@@ -1,13 +1,15 @@
 #include "support/Pty.h"
 
-#include <cerrno>
-#include <stdexcept>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+#include "support/Wait.h"
 
 namespace posbench::test {
 
@@ -17,24 +19,32 @@ Pty::Pty() {
         throw std::runtime_error("openpty failed");
     }
     slavePath_ = name;
-    // Raw on both ends: bytes pass unchanged, no echo back to the engine.
-    termios t{};
-    if (tcgetattr(slave_, &t) == 0) {
-        cfmakeraw(&t);
-        tcsetattr(slave_, TCSANOW, &t);
-    }
+    termios t = Settings();
+    cfmakeraw(&t);
+    tcsetattr(slave_, TCSANOW, &t);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
 }
 
 Pty::~Pty() {
+    CloseMaster();
     if (slave_ >= 0) close(slave_);
+}
+
+termios Pty::Settings() const {
+    termios t{};
+    tcgetattr(slave_, &t);
+    return t;
+}
+
+void Pty::CloseMaster() {
     if (master_ >= 0) close(master_);
+    master_ = -1;
 }
 
 void Pty::Write(const std::string& bytes) const {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
@@ -46,25 +56,40 @@ void Pty::Write(const std::string& bytes) const {
     }
 }
 
+bool Pty::Send(const std::string& bytes) const {
+    Write(bytes);
+    return PumpUntil([&] { return InputQueued() >= static_cast<int>(bytes.size()); });
+}
+
+int Pty::InputQueued() const {
+    int n = 0;
+    ioctl(slave_, FIONREAD, &n);
+    return n;
+}
+
+bool Pty::ReadSome(std::string& got, std::size_t most) const {
+    char buf[4096];
+    const ssize_t n = ::read(master_, buf, most < sizeof buf ? most : sizeof buf);
+    if (n > 0) got.append(buf, static_cast<std::size_t>(n));
+    return n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR));
+}
+
 std::string Pty::Read(std::size_t count, std::chrono::milliseconds timeout) const {
-    std::string out;
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (out.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        pollfd p{master_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-        char buf[256];
-        ssize_t n = ::read(master_, buf, sizeof buf < count - out.size() ? sizeof buf
-                                                                         : count - out.size());
-        if (n > 0) {
-            out.append(buf, static_cast<std::size_t>(n));
-        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            break;  // the line is gone; nothing more will come
-        }
+    std::string got;
+    bool open = true;
+    PumpUntil([&] {
+        open = open && ReadSome(got, count - got.size());
+        return got.size() >= count || !open;  // a hung-up line sends nothing more
+    }, static_cast<int>(timeout.count()));
+    return got;
+}
+
+std::string Pty::Drain(std::chrono::milliseconds quiet) const {
+    std::string got;
+    for (pollfd p{master_, POLLIN, 0};
+         poll(&p, 1, static_cast<int>(quiet.count())) > 0 && ReadSome(got, 1 << 16);) {
     }
-    return out;
+    return got;
 }
 
 }  // namespace posbench::test

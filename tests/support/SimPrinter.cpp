@@ -8,9 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <stdexcept>
-#include <thread>
 
 extern char** environ;
 
@@ -24,32 +23,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits for the child to end, at most until the deadline. True when it was reaped.
+// Waits for the child to end, at most until the deadline (its process descriptor becomes
+// readable when it ends). True when it was reaped.
 bool ReapBy(pid_t pid, Clock::time_point deadline, int& status) {
-    // A process descriptor becomes readable when the child ends; without one (old kernels)
-    // the wait falls back to short naps.
     const int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    for (;;) {
-        int raw = 0;
-        const pid_t r = ::waitpid(pid, &raw, WNOHANG);
-        if (r == pid || (r < 0 && errno != EINTR)) {
-            if (r == pid) status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-            if (pidFd >= 0) ::close(pidFd);
-            return true;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - Clock::now()).count();
-        if (left <= 0) {
-            if (pidFd >= 0) ::close(pidFd);
-            return false;
-        }
-        if (pidFd >= 0) {
-            pollfd p{pidFd, POLLIN, 0};
-            ::poll(&p, 1, static_cast<int>(left));
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd p{pidFd, POLLIN, 0};
+    if (pidFd >= 0) ::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
+    if (pidFd >= 0) ::close(pidFd);
+    int raw = 0;
+    if (::waitpid(pid, &raw, pidFd >= 0 ? WNOHANG : 0) != pid) return false;
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return true;
 }
 
 }  // namespace

@@ -18,19 +18,18 @@ int32_t ErrorOf(const std::function<void()>& f);
 // Resets the globals of every engine module. Each module adds its reset call here.
 void ResetAllGlobals();
 
-// A status list that keeps its lines and counts selections and refreshes.
+// A status list that keeps its lines and counts refreshes.
 class RecordingStatusList : public IStatusList {
 public:
     void AddItem(const std::string& line) override { lines.push_back(line); }
     long ListCount() const override { return static_cast<long>(lines.size()); }
     void RemoveItem(long index) override { lines.erase(lines.begin() + index); }
-    void SetListIndex(long index) override { selected = index; ++selections; }
+    void SetListIndex(long index) override { selected = index; }
     void Refresh() override { ++refreshes; }
     std::string Item(long index) const override { return lines.at(static_cast<std::size_t>(index)); }
 
     std::vector<std::string> lines;
     long selected = -1;
-    int selections = 0;
     int refreshes = 0;
 };
 

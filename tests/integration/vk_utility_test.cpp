@@ -3,8 +3,6 @@
 // the reopen; the version query count is bounded; the program-side mode is for USB ports only.
 #include "app/VKUtility.h"
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "comm/CommGlobals.h"
 #include "comm/PortTable.h"
 #include "comm/StartupConfig.h"
+#include "support/PrinterLog.h"
 #include "support/SimPrinter.h"
 #include "support/TestSupport.h"
 
@@ -45,13 +44,6 @@ public:
     void SendFile(const std::string&) override {}
     void SendCommand(const std::string&, const std::string&) override {}
 };
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class VKUtilityTest : public ::testing::Test {
 protected:
@@ -89,9 +81,9 @@ TEST_F(VKUtilityTest, SwitchingTheUsbPortMovesItsDeviceToTheNewKey) {
     EXPECT_FALSE(gcolDevices.Contains("USB, N"));
     EXPECT_EQ(GetPrivateProfileString("Communication", "USB", "NONE", StartupFileName()), "PRINTER CLASS, ON");
     EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << gsCommErr;
-    const std::string log = FileText(dir / "printer.log");
-    EXPECT_NE(log.find("USB interface: printer class"), std::string::npos) << log;
-    EXPECT_NE(log.find("reset"), std::string::npos) << log;
+    const test::PrinterLog log(dir / "printer.log");
+    EXPECT_TRUE(log.HasEvent("USB interface: printer class"));
+    EXPECT_TRUE(log.HasEvent("reset"));
 
     // Asked again for the mode it is in, the utility only says so.
     view.lines.clear();
