@@ -45,10 +45,10 @@ TEST_F(SerialLine, WriteAndReadExchangeCarriesEveryByteValue) {
 }
 
 TEST_F(SerialLine, ReadStepsFollowTheBlockSize) {
-    // The one-byte read kept outstanding between exchanges takes the first byte; the steps
-    // after it ask for the block size, and for what is missing at the end.
+    // Each step takes what has arrived, up to the block size and to what is missing at the
+    // end; the read kept outstanding between exchanges takes the size asked for by then.
     struct Case { int32_t block; std::vector<size_t> steps; };
-    for (const Case& c : {Case{4, {1, 4, 4, 1}}, Case{1, {1, 9}}, Case{0, {1, 9}}}) {
+    for (const Case& c : {Case{4, {4, 4, 2}}, Case{1, {10}}, Case{0, {10}}}) {
         dev.ReadCount(10);
         dev.BlockCount(c.block);
         dev.ReadComm(STOP_R_NUM);

@@ -241,7 +241,9 @@ bool clsDCB::SetCommState(int fd) {
     tio.c_lflag = line.lflag;
     tio.c_cc[VSTART] = line.startChar;
     tio.c_cc[VSTOP] = line.stopChar;
-    tio.c_cc[VMIN] = 0;
+    // The line is non-blocking: with a minimum of 1 an empty read says EAGAIN and only a hung-up
+    // line reads 0 bytes, so a read needs no poll before it to tell the two apart.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     tio.c_ospeed = line.rate;
     tio.c_ispeed = line.rate;

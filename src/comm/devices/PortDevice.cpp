@@ -144,6 +144,7 @@ bool PortDevice::StartInput(int32_t n) {
 bool PortDevice::CollectRead(bool& bytesAppended) {
     bytesAppended = false;
     const bool wasRunning = mPort.ReadStarted();
+    if (wasRunning) mPort.ResizeRead(static_cast<size_t>(ReadSizeNow()));
     if (wasRunning && !mPort.ReadDone()) return false;
     int error = mPort.ReadErrno();
     std::string data = mPort.TakeRead();

@@ -71,8 +71,12 @@ protected:
     // The size of the next read step: the block size, or what is still missing when the block
     // size is below 2 or larger than that; at least 1.
     int32_t NextReadSize() const;
+    // The size of a read's next attempt, decided when it is made: NextReadSize unless the
+    // medium reads differently while nobody has asked for a read.
+    virtual int32_t ReadSizeNow() const { return NextReadSize(); }
     // Zero-wait collection of the read step: false while it runs; once it has ended, appends
     // its bytes to the receive buffer, counts them and tells (bytesAppended) whether any came.
+    // A running read that has nothing yet first takes the size asked for now (ReadSizeNow).
     bool CollectRead(bool& bytesAppended);
     // Opens the path and resets the contract state; false with "Invalid Handle: " + errno and
     // the reason, which for a refused access names accessGroup (the group owning such lines).

@@ -101,7 +101,7 @@ int PortIo::MakeRaw() {
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VMIN] = 1;  // non-blocking all the same; see clsDCB::SetCommState
     tio.c_cc[VTIME] = 0;
     return ioctl(fd_, TCSETS2, &tio) == 0 ? 0 : errno;
 }
@@ -195,14 +195,23 @@ bool PortIo::WriteDone() {
     return !WritePending();
 }
 
-int PortIo::StartRead(size_t n) {
-    if (fd_ < 0) return EBADF;
+void PortIo::ArmRead(size_t n) {
     readWant_ = std::clamp<size_t>(n, 1, kReadBufferSize);
     readGot_ = 0;
     readErrno_ = 0;
     readState_ = ReadState::Running;
     readStarted_ = TickCount();
     lastByteAt_ = readStarted_;
+}
+
+void PortIo::ResizeRead(size_t n) {
+    if (readState_ == ReadState::Running && readGot_ == 0)
+        readWant_ = std::clamp<size_t>(n, 1, kReadBufferSize);
+}
+
+int PortIo::StartRead(size_t n) {
+    if (fd_ < 0) return EBADF;
+    ArmRead(n);
     AdvanceRead();
     if (readState_ == ReadState::Ended && readErrno_ != 0 && readGot_ == 0) {
         int error = readErrno_;
@@ -217,25 +226,30 @@ void PortIo::EndRead(int error) {
     readState_ = ReadState::Ended;
 }
 
-void PortIo::AdvanceRead() {
-    if (readState_ != ReadState::Running) return;
-    if (fd_ < 0) return EndRead(EBADF);
-    while (readGot_ < readWant_ && Readable(fd_)) {
-        ssize_t n = ::read(fd_, readBuffer_.data() + readGot_, readWant_ - readGot_);
+int PortIo::ReadAvailable() {
+    for (;;) {
+        // A bare printer port's driver is asked first: what its read says when empty differs.
+        if (!terminal_ && !Readable(fd_)) return 0;
+        const ssize_t n = ::read(fd_, readBuffer_.data() + readGot_, readWant_ - readGot_);
         if (n > 0) {
             readGot_ += static_cast<size_t>(n);
             lastByteAt_ = TickCount();
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n == 0) {
-            // Polled readable yet nothing to read: the line has hung up (a non-blocking
-            // terminal without data says EAGAIN instead).
-            return EndRead(EIO);
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            return EndRead(errno);
-        } else {
-            break;  // nothing more for now
+            return 0;
         }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : errno;
+        // Nothing read, no error: the line has hung up, unless it is a terminal whose minimum
+        // was set to 0 behind our back (then an empty read says only that nothing is there).
+        if (terminal_ && !Readable(fd_)) return 0;
+        return EIO;
+    }
+}
+
+void PortIo::AdvanceRead() {
+    if (readState_ != ReadState::Running) return;
+    if (fd_ < 0) return EndRead(EBADF);
+    if (readGot_ < readWant_) {
+        if (int error = ReadAvailable(); error != 0) return EndRead(error);
     }
     const CommTimeouts& t = timeouts_;
     uint32_t now = TickCount();

@@ -76,6 +76,12 @@ public:
     // Starts a read of up to n bytes (1..kReadBufferSize) under the current timeouts and
     // tries it once at once. Returns 0 or errno.
     int StartRead(size_t n);
+    // Starts a read without trying it: its first attempt comes with the next ReadDone.
+    void ArmRead(size_t n);
+    // A running read that has received nothing yet takes n as its size: the count asked for
+    // may have changed since it started. Each attempt takes whatever the driver holds, up to
+    // the size, in one system call.
+    void ResizeRead(size_t n);
     // Zero-wait: moves a started read on; true once it has ended (ReadErrno tells how).
     bool ReadDone();
     bool ReadStarted() const { return readState_ != ReadState::Idle; }
@@ -102,6 +108,9 @@ private:
     // Bytes waiting in the driver's output queue (0 off a terminal or when it cannot tell).
     int OutputQueued() const;
     void EndRead(int error);
+    // One non-blocking read of what the driver holds, up to what the read still wants; 0 (also
+    // when nothing was there) or errno.
+    int ReadAvailable();
 
     int fd_ = -1;
     bool terminal_ = false;

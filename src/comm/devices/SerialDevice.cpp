@@ -137,12 +137,11 @@ bool clsRS232::ReadIsComplete() {
         }
         if (mlRcvCount >= mlReadCount) {
             mPort.StopAwaiting();
-            // Keep one byte's read outstanding so that the next answer is noticed.
-            if (!StartInput(1)) return false;
             mlStopRead = 1;
-            return true;
+            // A read stays outstanding so that the next answer is noticed.
+            return RenewRead();
         }
-        if (StartInput(NextReadSize())) mPort.AwaitRead();
+        if (RenewRead()) mPort.AwaitRead();
         return false;
     } catch (...) {
         mstrLastError = FailureLine(Prefix("ReadIsComplete"));
@@ -160,13 +159,30 @@ bool clsRS232::DataAvailable() {
             return false;
         }
         const bool failed = !mstrLastError.empty();  // a hung-up line would wake it for ever
-        bool restarted = StartInput(NextReadSize());
+        bool restarted = StartInput(ReadSizeNow());
         if (restarted && !failed) mPort.AwaitRead();
         return appended && restarted;
     } catch (...) {
         mstrLastError = FailureLine(Prefix("DataAvailable"));
         return false;
     }
+}
+
+int32_t clsRS232::ReadSizeNow() const {
+    // Bytes nobody has asked for are taken as they come, all that is there at once; an answer
+    // asked for is read up to its count, so nothing of what follows it is taken with it.
+    return mlStopRead == 1 ? static_cast<int32_t>(PortIo::kReadBufferSize) : NextReadSize();
+}
+
+bool clsRS232::RenewRead() {
+    // A read the caller is already polling is tried at that poll, sized by what is asked then.
+    // After a failure it is tried at once instead: a hung-up line then fails the start and
+    // stays quiet, rather than reporting the hang-up again with every read.
+    if (mstrLastError.empty() && mPort.IsOpen()) {
+        mPort.ArmRead(static_cast<size_t>(ReadSizeNow()));
+        return true;
+    }
+    return StartInput(ReadSizeNow());
 }
 
 bool clsRS232::ReadShutdown(int32_t) { return true; }

@@ -44,8 +44,11 @@ public:
 
 protected:
     bool EmptyImmediateReadFails() const override { return mbAdaptor; }
+    int32_t ReadSizeNow() const override;
 
 private:
+    // Starts the next read after one has been collected.
+    bool RenewRead();
     bool ModemBit(int bit);
 
     bool mbAdaptor = false;
