@@ -52,7 +52,9 @@ void InstallTimerPump(LinkRecovery* timers, std::function<void()> alsoEachPump) 
         ServeOtherPorts();
         if (also) also();
     });
-    SetTimerDue([timers] { return std::chrono::milliseconds(timers->UntilDue()); });
+    SetTimerDue([timers] {
+        return std::min(std::chrono::milliseconds(timers->UntilDue()), OtherPortsWait());
+    });
 }
 
 void RunMainLoop(LinkRecovery& timers, const std::function<bool()>& keepRunning) {

@@ -225,8 +225,10 @@ bool WaitFileTime(int16_t port, int32_t ms) {
             const uint32_t now = TickCount();
             if (TickReached(now, end)) return true;
             if (abort) return false;
-            // Asleep until the deadline, a notice (a cancel wakes the pump) or a timer due.
-            WaitEvents(std::chrono::milliseconds(static_cast<int32_t>(end - now)));
+            // Asleep until the deadline, a notice (a cancel wakes the pump), a timer due, or
+            // the answer another port's read awaits on its line: the pump serves that port at
+            // once instead of leaving its transfer stalled for the rest of this pause.
+            WaitEventsOrInput(std::chrono::milliseconds(static_cast<int32_t>(end - now)));
         }
     } catch (...) {
         Display(FailureLine("Interanl Wait File Time Ok ", ": "));

@@ -334,6 +334,8 @@ void ShowStateMachineError(int16_t port) {
 // others, never itself; and how many port steps are on the stack.
 PerPort<bool> gInService;
 int gStepsOnStack = 0;
+// How soon the ports served inside a wait need their next step (OtherPortsWait).
+milliseconds gOtherPortsWait = milliseconds::max();
 
 // Marks the port as being served for the life of the object.
 class InService {
@@ -343,7 +345,7 @@ public:
         if (port_ == 0) return;
         was_ = gInService(port_);
         gInService(port_) = true;
-        ++gStepsOnStack;
+        if (gStepsOnStack++ == 0) gOtherPortsWait = milliseconds::max();
     }
     ~InService() {
         if (port_ == 0) return;
@@ -445,12 +447,22 @@ void ServeOtherPorts() {
     const std::string outData = gsOutData, result = gsResult;
     const int32_t outCount = glOutCount;
     const ReadMode dlReadMode = glDlReadMode;
-    for (int16_t p = 1; p <= kMaxPorts; ++p)
-        if (!gInService(p) && p != DisplayPort()) ServePort(p);
+    Activity busiest = Activity::Idle;
+    milliseconds nearest = milliseconds::max();
+    for (int16_t p = 1; p <= kMaxPorts; ++p) {
+        if (gInService(p) || p == DisplayPort()) continue;
+        busiest = std::max(busiest, ServePort(p));
+        nearest = std::min(nearest, UntilDeadline(p));
+    }
+    gOtherPortsWait = busiest == Activity::Idle ? nearest : WaitFor(busiest, nearest, true);
     gsOutData = outData;
     gsResult = result;
     glOutCount = outCount;
     glDlReadMode = dlReadMode;
+}
+
+milliseconds OtherPortsWait() {
+    return gStepsOnStack > 0 ? gOtherPortsWait : milliseconds::max();
 }
 
 milliseconds StateMachineIdleWait() { return gNextWait; }
@@ -480,6 +492,7 @@ void ResetStateMachineGlobals() {
     gbEndRequested.store(false);
     gNextWait = kIdleWait;
     gNextInputWait = kIdleInputWait;
+    gOtherPortsWait = milliseconds::max();
 }
 
 bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int16_t port,

@@ -26,6 +26,11 @@ bool StateMachinePass();
 // whose step or WriteReadOk exchange is on the stack, and the port the wait belongs to
 // (DisplayPort), are left alone.
 void ServeOtherPorts();
+// How long the wait whose pump ran ServeOtherPorts may sleep before those ports need their next
+// step: zero after a step that made progress (the next follows at once, not at the wait's
+// end), a read's bound while their reads wait on input (the wait must watch it), a delay's end;
+// unbounded outside a port's step.
+std::chrono::milliseconds OtherPortsWait();
 
 // How long the loop may sleep after the pass just made: zero when a step made progress (more
 // may follow at once), 1 ms while a read or a write is being polled, otherwise a few ms (less
