@@ -6,8 +6,11 @@
 // top-sector query, 1500 ms before the reset), which both sides must honour equally, are left
 // out of both figures.
 //   posbench-bench-flash [tcp|pty|both] [RUNS]   RUNS paired runs per medium (5), medians
-//   posbench-bench-flash six                      six printers at once over TCP: six floor
-//                                                 clients, then six posbench-cli
+//   posbench-bench-flash six [RUNS]               six printers at once on pseudo-terminals:
+//                                                 six floor clients, then one posbench-cli
+//                                                 for the six ports (3 paired runs, medians)
+// Wall-clock figures move with whatever else the machine runs; CPU per block moves far less,
+// so both are printed.
 #include <fcntl.h>
 #include <sys/wait.h>
 
@@ -213,7 +216,7 @@ struct Span {
     }
 };
 
-Span MinimalFlashOn(Link& link, const std::string& image) {
+Span MinimalFlashOn(Link& link, const std::string& image, double (*cpuNow)() = CpuSeconds) {
     link.Send("\x1B\x5B\x7D");
     if (link.Ask("\x1D\x01") != 0x0F || link.Ask("\x1D\x0E") != 0x06)
         throw std::runtime_error("printer refused the download");
@@ -231,8 +234,8 @@ Span MinimalFlashOn(Link& link, const std::string& image) {
             if (link.Ask(image.substr(static_cast<std::size_t>(s) * 65536 + offset, 256)) != 0x06)
                 throw std::runtime_error("block refused");
             (++span.blocks == 1 ? span.first : span.last) = Clock::now();
-            if (span.blocks == 1) span.cpuFirst = CpuSeconds();
-            if (span.blocks == kBlocks) span.cpuLast = CpuSeconds();
+            if (span.blocks == 1) span.cpuFirst = cpuNow();
+            if (span.blocks == kBlocks) span.cpuLast = cpuNow();
         }
     }
     link.Send("\x1D\xFF");
@@ -280,6 +283,13 @@ void Compare(bool tcp, const std::string& image, int runs) {
 }
 
 // ---- Six printers at once ----
+//
+// Over pseudo-terminals: one posbench-cli drives six ports only as six serial lines (its port
+// table holds one TCP printer). Blocks per second come from the printers' own logs, the first
+// data block any printer received to the last, on both sides alike. CPU per block: the floor's
+// six threads each clock their own CPU from their first block to their last; posbench-cli is
+// another process, so its CPU (all its threads) is sampled every few milliseconds and read off
+// at the first and the last block the printers logged.
 
 constexpr int kSix = 6;
 
@@ -307,30 +317,50 @@ Span BlocksFromLog(const std::string& path, Clock::time_point started) {
     return span;
 }
 
-double Aggregate(const std::vector<Span>& spans) {
-    Clock::time_point first = spans[0].first, last = spans[0].last;
-    long blocks = 0;
+// All six together: blocks per second from the first block any printer logged to the last.
+struct SixFigures {
+    double blocksPerSecond = 0;
+    double cpuPerBlock = 0;
+};
+
+Span Together(const std::vector<Span>& spans) {
+    Span all = spans[0];
+    all.blocks = 0;
     for (const Span& s : spans) {
-        first = std::min(first, s.first);
-        last = std::max(last, s.last);
-        blocks += s.blocks;
+        all.first = std::min(all.first, s.first);
+        all.last = std::max(all.last, s.last);
+        all.blocks += s.blocks;
     }
-    return static_cast<double>(blocks) / Seconds(first, last);
+    return all;
 }
 
 struct Printers {
     test::ScratchDir dir;
     std::vector<std::unique_ptr<test::SimPrinter>> printers;
     std::vector<Clock::time_point> started;
-    explicit Printers(const std::string& tag) {
+    std::string tag;
+    explicit Printers(const std::string& tagOfSide) : tag(tagOfSide) {
         for (int i = 0; i < kSix; ++i) {
-            printers.push_back(StartPrinter(true, dir, tag + std::to_string(i)));
+            printers.push_back(StartPrinter(false, dir, tag + std::to_string(i)));
             started.push_back(Clock::now());
         }
     }
+    std::string LogOf(int i) const { return dir / (tag + std::to_string(i) + "-printer.log"); }
+    Span Blocks() const {
+        std::vector<Span> spans;
+        for (int i = 0; i < kSix; ++i) spans.push_back(BlocksFromLog(LogOf(i), started[i]));
+        return Together(spans);
+    }
 };
 
-double SixFloors(const std::string& image) {
+double ThreadCpuSeconds() {
+    rusage use{};
+    getrusage(RUSAGE_THREAD, &use);
+    return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+           static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+SixFigures SixFloors(const std::string& image) {
     std::vector<Span> spans(kSix);
     std::vector<std::string> errors(kSix);
     std::vector<std::thread> threads;
@@ -338,8 +368,8 @@ double SixFloors(const std::string& image) {
     for (int i = 0; i < kSix; ++i) {
         threads.emplace_back([&, i] {
             try {
-                Link link(OpenClientFd(true, *six.printers[i]));
-                spans[i] = MinimalFlashOn(link, image);
+                Link link(OpenClientFd(false, *six.printers[i]));
+                spans[i] = MinimalFlashOn(link, image, ThreadCpuSeconds);
             } catch (const std::exception& e) {
                 errors[i] = e.what();
             }
@@ -348,11 +378,12 @@ double SixFloors(const std::string& image) {
     for (auto& t : threads) t.join();
     for (const auto& e : errors)
         if (!e.empty()) throw std::runtime_error("floor client: " + e);
-    // Measured as the engine's runs are: by the printers' own logs.
-    for (int i = 0; i < kSix; ++i)
-        spans[i] = BlocksFromLog(six.dir / ("floor" + std::to_string(i) + "-printer.log"),
-                                 six.started[i]);
-    return Aggregate(spans);
+    double cpu = 0;
+    for (const Span& s : spans) cpu += s.cpuLast - s.cpuFirst;
+    // Timed as the engine's runs are: by the printers' own logs.
+    const Span all = six.Blocks();
+    return {static_cast<double>(all.blocks) / Seconds(all.first, all.last),
+            cpu / static_cast<double>(all.blocks)};
 }
 
 std::string CliPath() {
@@ -361,58 +392,112 @@ std::string CliPath() {
     return (self.parent_path().parent_path() / "tools/cli/posbench-cli").string();
 }
 
-double SixClis(const std::string& image) {
-    Printers six("engine");
-    const std::string cli = CliPath();
-    std::vector<pid_t> pids;
-    for (int i = 0; i < kSix; ++i) {
-        const std::string home = six.dir / ("home" + std::to_string(i));
-        std::filesystem::create_directory(home);
-        std::ofstream(home + "/Startup.ini")
-            << "[Communication]\nTCP=127.0.0.1:" << six.printers[i]->Port() << ", ON\n";
-        std::ofstream(home + "/fw.bin", std::ios::binary) << image;
-        std::ofstream(home + "/flash.txt") << "[FLA] fw.bin\r\n";
-        const std::string script = home + "/flash.txt";
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, STDOUT_FILENO);
-            ::dup2(null, STDERR_FILENO);
-            ::execl(cli.c_str(), cli.c_str(), "--dir", home.c_str(), "--timeout", "120",
-                    script.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        pids.push_back(pid);
+// CPU seconds a process has run, all its threads, from the scheduler's nanosecond counts.
+double ProcessCpuSeconds(pid_t pid) {
+    double seconds = 0;
+    std::error_code ec;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+        std::ifstream stat(task.path() / "schedstat");
+        double ns = 0;
+        if (stat >> ns) seconds += ns / 1e9;
     }
-    // Done when every printer has been sent its reset; the link recovery that follows (seconds
-    // of settle time) is not waited out.
-    auto logOf = [&](int i) { return six.dir / ("engine" + std::to_string(i) + "-printer.log"); };
-    const auto limit = Clock::now() + std::chrono::seconds(120);
-    for (int i = 0; i < kSix; ++i) {
-        for (;;) {
-            std::ifstream log(logOf(i));
-            const std::string text((std::istreambuf_iterator<char>(log)), {});
-            if (text.find(" 1D FF") != std::string::npos) break;
-            if (Clock::now() > limit) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    for (pid_t pid : pids) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
-    std::vector<Span> spans;
-    for (int i = 0; i < kSix; ++i)
-        spans.push_back(BlocksFromLog(logOf(i), six.started[i]));
-    return Aggregate(spans);
+    return seconds;
 }
 
-void CompareSix(const std::string& image) {
-    const double floor = SixFloors(image);
-    const double engine = SixClis(image);
-    std::printf("six printers at once over TCP loopback: six minimal clients %.0f blocks/s, six "
-                "posbench-cli %.0f blocks/s, ratio %.2f\n",
-                floor, engine, engine / floor);
+struct CpuSample {
+    Clock::time_point at;
+    double cpu;
+};
+
+// The sampled CPU at a moment, between the samples around it.
+double CpuAt(const std::vector<CpuSample>& samples, Clock::time_point at) {
+    if (samples.empty()) return 0;
+    if (at <= samples.front().at) return samples.front().cpu;
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        if (samples[i].at < at) continue;
+        const CpuSample& a = samples[i - 1];
+        const CpuSample& b = samples[i];
+        const double span = Seconds(a.at, b.at);
+        return span <= 0 ? b.cpu : a.cpu + (b.cpu - a.cpu) * Seconds(a.at, at) / span;
+    }
+    return samples.back().cpu;
+}
+
+SixFigures OneCliForSix(const std::string& image) {
+    Printers six("engine");
+    const std::string home = six.dir / "home";
+    std::filesystem::create_directory(home);
+    {
+        std::ofstream ini(home + "/Startup.ini");
+        ini << "[Communication]\n";
+        for (int i = 1; i <= kSix; ++i) ini << "COM" << i << "=115200,DTR,ON\n";
+        ini << "[Devices]\n";
+        for (int i = 1; i <= kSix; ++i) ini << "COM" << i << "=" << six.printers[i - 1]->Path() << "\n";
+    }
+    std::ofstream(home + "/fw.bin", std::ios::binary) << image;
+    const std::string cli = CliPath();
+    const std::string firmware = home + "/fw.bin";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::execl(cli.c_str(), cli.c_str(), "--dir", home.c_str(), "--port", "all", "--timeout",
+                "120", firmware.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Done when every printer has been sent its reset; the link recovery that follows (seconds
+    // of settle time) is not waited out. Meanwhile the program's CPU is sampled.
+    std::vector<CpuSample> samples;
+    const auto limit = Clock::now() + std::chrono::seconds(120);
+    auto nextLook = Clock::now();
+    for (int done = 0; done < kSix && Clock::now() < limit;) {
+        samples.push_back({Clock::now(), ProcessCpuSeconds(pid)});
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (Clock::now() < nextLook) continue;
+        nextLook = Clock::now() + std::chrono::milliseconds(100);
+        done = 0;
+        for (int i = 0; i < kSix; ++i) {
+            std::ifstream log(six.LogOf(i));
+            const std::string text((std::istreambuf_iterator<char>(log)), {});
+            if (text.find(" 1D FF") != std::string::npos) ++done;
+        }
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    const Span all = six.Blocks();
+    return {static_cast<double>(all.blocks) / Seconds(all.first, all.last),
+            (CpuAt(samples, all.last) - CpuAt(samples, all.first)) /
+                static_cast<double>(all.blocks)};
+}
+
+// Paired runs, six floor clients then one posbench-cli for six ports, so that both see the same
+// load on the machine.
+void CompareSix(const std::string& image, int runs) {
+    std::vector<double> floorRates, engineRates, ratios, floorCpu, engineCpu;
+    for (int run = 1; run <= runs; ++run) {
+        const SixFigures floor = SixFloors(image);
+        const SixFigures engine = OneCliForSix(image);
+        floorRates.push_back(floor.blocksPerSecond);
+        engineRates.push_back(engine.blocksPerSecond);
+        ratios.push_back(engine.blocksPerSecond / floor.blocksPerSecond);
+        floorCpu.push_back(floor.cpuPerBlock);
+        engineCpu.push_back(engine.cpuPerBlock);
+        std::printf("  six pseudo-terminals run %d: six minimal clients %.0f blocks/s (CPU %.1f us "
+                    "per block), one posbench-cli %.0f blocks/s (CPU %.1f us per block), ratio "
+                    "%.2f\n",
+                    run, floor.blocksPerSecond, floor.cpuPerBlock * 1e6, engine.blocksPerSecond,
+                    engine.cpuPerBlock * 1e6, ratios.back());
+        std::fflush(stdout);
+    }
+    std::printf("six printers at once over pseudo-terminals, median of %d: six minimal clients "
+                "%.0f blocks/s, one posbench-cli for six ports %.0f blocks/s, ratio %.2f (median "
+                "of the paired ratios %.2f); CPU per block: minimal clients %.1f us, posbench-cli "
+                "%.1f us, ratio %.2f\n",
+                runs, Median(floorRates), Median(engineRates),
+                Median(engineRates) / Median(floorRates), Median(ratios), Median(floorCpu) * 1e6,
+                Median(engineCpu) * 1e6, Median(engineCpu) / Median(floorCpu));
 }
 
 }  // namespace
@@ -424,7 +509,7 @@ int main(int argc, char** argv) {
     try {
         if (which == "tcp" || which == "both") Compare(true, image, runs);
         if (which == "pty" || which == "both") Compare(false, image, runs);
-        if (which == "six") CompareSix(image);
+        if (which == "six") CompareSix(image, argc > 2 ? runs : 3);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "posbench-bench-flash: %s\n", e.what());
         return 1;
