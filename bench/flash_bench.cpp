@@ -255,18 +255,29 @@ double Median(std::vector<double> v) {
     return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-// Paired runs, floor then engine, so that both see the same load on the machine.
+// The figures of paired runs, each pair the floor then the engine, so that both see the same
+// load on the machine: a speed figure, CPU per block, and the pair's ratio as the goal reads it.
+struct Pairs {
+    std::vector<double> floors, engines, ratios, floorCpu, engineCpu;
+    void Add(double floor, double floorCpuPerBlock, double engine, double engineCpuPerBlock,
+             double ratio) {
+        floors.push_back(floor);
+        floorCpu.push_back(floorCpuPerBlock);
+        engines.push_back(engine);
+        engineCpu.push_back(engineCpuPerBlock);
+        ratios.push_back(ratio);
+    }
+};
+
 void Compare(bool tcp, const std::string& image, int runs) {
     const char* medium = tcp ? "TCP loopback" : "pseudo-terminal";
-    std::vector<double> floors, engines, ratios, floorCpu, engineCpu;
+    Pairs pairs;
+    auto& [floors, engines, ratios, floorCpu, engineCpu] = pairs;
     for (int run = 1; run <= runs; ++run) {
         const PerBlock floor = MinimalFlash(tcp, image);
         const PerBlock engine = EngineFlash(tcp, image);
-        floors.push_back(floor.seconds);
-        engines.push_back(engine.seconds);
-        ratios.push_back(engine.seconds / floor.seconds);
-        floorCpu.push_back(floor.cpu);
-        engineCpu.push_back(engine.cpu);
+        pairs.Add(floor.seconds, floor.cpu, engine.seconds, engine.cpu,
+                  engine.seconds / floor.seconds);
         std::printf("  %s run %d: minimal client %.1f us/block (CPU %.1f us), posbench %.1f "
                     "us/block (CPU %.1f us), ratio %.2f\n",
                     medium, run, floor.seconds * 1e6, floor.cpu * 1e6, engine.seconds * 1e6,
@@ -472,18 +483,15 @@ SixFigures OneCliForSix(const std::string& image) {
                 static_cast<double>(all.blocks)};
 }
 
-// Paired runs, six floor clients then one posbench-cli for six ports, so that both see the same
-// load on the machine.
+// Paired runs: six floor clients, then one posbench-cli for six ports.
 void CompareSix(const std::string& image, int runs) {
-    std::vector<double> floorRates, engineRates, ratios, floorCpu, engineCpu;
+    Pairs pairs;
+    auto& [floorRates, engineRates, ratios, floorCpu, engineCpu] = pairs;
     for (int run = 1; run <= runs; ++run) {
         const SixFigures floor = SixFloors(image);
         const SixFigures engine = OneCliForSix(image);
-        floorRates.push_back(floor.blocksPerSecond);
-        engineRates.push_back(engine.blocksPerSecond);
-        ratios.push_back(engine.blocksPerSecond / floor.blocksPerSecond);
-        floorCpu.push_back(floor.cpuPerBlock);
-        engineCpu.push_back(engine.cpuPerBlock);
+        pairs.Add(floor.blocksPerSecond, floor.cpuPerBlock, engine.blocksPerSecond,
+                  engine.cpuPerBlock, engine.blocksPerSecond / floor.blocksPerSecond);
         std::printf("  six pseudo-terminals run %d: six minimal clients %.0f blocks/s (CPU %.1f us "
                     "per block), one posbench-cli %.0f blocks/s (CPU %.1f us per block), ratio "
                     "%.2f\n",
