@@ -159,7 +159,7 @@ bool clsRS232::DataAvailable() {
             return false;
         }
         const bool failed = !mstrLastError.empty();  // a hung-up line would wake it for ever
-        bool restarted = StartInput(ReadSizeNow());
+        bool restarted = RenewRead();
         if (restarted && !failed) mPort.AwaitRead();
         return appended && restarted;
     } catch (...) {
@@ -175,14 +175,15 @@ int32_t clsRS232::ReadSizeNow() const {
 }
 
 bool clsRS232::RenewRead() {
-    // A read the caller is already polling is tried at that poll, sized by what is asked then.
-    // After a failure it is tried at once instead: a hung-up line then fails the start and
-    // stays quiet, rather than reporting the hang-up again with every read.
+    // Tried at the caller's next poll, sized by what is asked by then: bytes that come before
+    // the next request are taken as unasked, those after it up to its count. After a failure
+    // it is tried at once instead: a hung-up line then fails the start and stays quiet, rather
+    // than reporting the hang-up again with every read.
     if (mstrLastError.empty() && mPort.IsOpen()) {
         mPort.ArmRead(static_cast<size_t>(ReadSizeNow()));
         return true;
     }
-    return StartInput(ReadSizeNow());
+    return StartInput(NextReadSize());
 }
 
 bool clsRS232::ReadShutdown(int32_t) { return true; }
