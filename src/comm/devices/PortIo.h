@@ -1,6 +1,6 @@
 #pragma once
 // One serial or parallel line opened non-blocking, with at most one write and one read in
-// flight. Nothing here ever waits: each check is a zero-wait poll that moves the transfer on
+// flight. Nothing here ever waits: each check is a zero-wait step that moves the transfer on
 // and says whether it has finished, so the user-interface thread can poll between events.
 #include <array>
 #include <cstddef>
