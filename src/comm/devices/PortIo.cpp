@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,6 +28,13 @@ bool Readable(int fd) {
 bool Writable(int fd) {
     pollfd p{fd, POLLOUT, 0};
     return poll(&p, 1, 0) > 0 && (p.revents & (POLLOUT | POLLHUP | POLLERR)) != 0;
+}
+
+// The slave side of a pseudo-terminal (Unix 98, majors 136 to 143): it keeps no output queue
+// of its own, so TIOCOUTQ always answers 0 and asking after every write would only cost a call.
+bool PseudoTerminal(const struct stat& st) {
+    const unsigned int m = major(st.st_rdev);
+    return m >= 136 && m <= 143;
 }
 
 uint32_t Total(uint32_t multiplier, size_t count, uint32_t constant) {
@@ -69,6 +77,7 @@ int PortIo::Open(const std::string& path, bool requireTerminal) {
     }
     fd_ = fd;
     terminal_ = terminal;
+    queued_ = terminal && !PseudoTerminal(st);
     writeTail_.clear();
     writeErrno_ = 0;
     readState_ = ReadState::Idle;
@@ -86,6 +95,7 @@ int PortIo::Close() {
     saved_.reset();
     exclusive_ = false;
     terminal_ = false;
+    queued_ = false;
     int fd = fd_;
     fd_ = -1;
     return ::close(fd) == 0 ? 0 : errno;  // closing also releases the lock
@@ -122,7 +132,7 @@ int PortIo::FlushUnfinishedOutput() {
 
 int PortIo::OutputQueued() const {
     int queued = 0;
-    if (!terminal_ || ioctl(fd_, TIOCOUTQ, &queued) != 0) return 0;
+    if (!queued_ || ioctl(fd_, TIOCOUTQ, &queued) != 0) return 0;
     return queued;
 }
 
@@ -144,7 +154,7 @@ int PortIo::StartWrite(const std::string& bytes) {
     if (fd_ < 0) return EBADF;
     if (!WritePending()) writeErrno_ = 0;
     writeTail_ += bytes;
-    writeDraining_ = terminal_;
+    writeDraining_ = queued_;
     uint32_t total = Total(timeouts_.WriteTotalTimeoutMultiplier, writeTail_.size(),
                            timeouts_.WriteTotalTimeoutConstant);
     writeHasDeadline_ = total != 0;

@@ -114,6 +114,7 @@ private:
 
     int fd_ = -1;
     bool terminal_ = false;
+    bool queued_ = false;  // a line whose driver holds written bytes until they are sent
     bool exclusive_ = false;
     std::unique_ptr<termios2> saved_;
     CommTimeouts timeouts_;
