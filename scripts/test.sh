@@ -21,10 +21,10 @@ ctest --test-dir "$build" --output-on-failure -j "$jobs"
 tsan=${POSBENCH_TSAN_BUILD:-build/tsan}
 cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPOSBENCH_TSAN=ON
 cmake --build "$tsan" -j "$jobs" --target test_base_events_test test_base_input_wait_test \
-  test_comm_tcp_device_test test_comm_usb_device_test
+  test_comm_link_device_test
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
   ctest --test-dir "$tsan" --output-on-failure -j "$jobs" \
-  -R '^(Events|InputWait|TcpDeviceTest|UsbDeviceTest)\.'
+  -R '^(Events|InputWait|LinkDevice)\.'
 
 # The Debian package: built, unpacked and checked, lintian without errors.
 scripts/check-package.sh

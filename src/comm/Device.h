@@ -56,6 +56,10 @@ public:
     // once and clears it, as does a fresh open.
     bool LinkLost() const { return !mstrLinkLost.empty(); }
     std::string TakeLinkLost() { return std::exchange(mstrLinkLost, {}); }
+    // The last write ended before the printer took all of its bytes (its time-out, or a failure
+    // after WriteComm had returned): the reason, given once after WriteIsComplete has said the
+    // write is over, and empty when it ended well.
+    std::string TakeWriteFailure() { return std::exchange(mstrWriteFailure, {}); }
     // True when the read just completed ended on an answer the device made up instead of
     // receiving it (the USB idle answer): no download block counts as acknowledged by it.
     virtual bool AnswerMadeUp() const { return false; }
@@ -85,6 +89,7 @@ protected:
     std::string mstrLastError;
     std::string mstrLastReason;
     std::string mstrLinkLost;
+    std::string mstrWriteFailure;
     int32_t mlReadCount = 0;    // wait count: bytes the current read waits for
     int32_t mlBlockCount = 0;   // block size: most bytes one read step may ask for
     int32_t mlRcvCount = 0;     // bytes delivered since the read began

@@ -181,7 +181,12 @@ Activity WriteStep(int16_t port) {
     }
     Device& dev = DeviceOf(port);
     if (!dev.WriteIsComplete()) return Activity::Polling;
-    if (!dev.WriteComm(gsSendData(port))) LinkFailed(port, dev.LastError());
+    // The write before this one ended without reaching the printer (its time-out): the bytes
+    // queued behind it would be out of order, so the port's work ends as after a failed write.
+    if (const std::string failed = dev.TakeWriteFailure(); !failed.empty())
+        LinkFailed(port, failed);
+    else if (!dev.WriteComm(gsSendData(port)))
+        LinkFailed(port, dev.LastError());
     WriteServed(port);
     return Activity::Progress;
 }
@@ -518,6 +523,10 @@ bool WriteReadOk(const std::string& data, int32_t expected, bool hexDisplay, int
                 return false;
             }
             if (timedOut()) return false;
+        }
+        if (const std::string failed = DeviceOf(port).TakeWriteFailure(); !failed.empty()) {
+            Display(failed);
+            return false;
         }
         if (!DeviceOf(port).WriteComm(data)) {
             Display(DeviceOf(port).LastError());

@@ -111,9 +111,11 @@ bool PortDevice::WriteIsComplete() {
     try {
         if (!mPort.WritePending()) return true;
         if (!mPort.WriteDone()) return false;
-        if (int error = mPort.WriteErrno(); error != 0)
+        if (int error = mPort.WriteErrno(); error != 0) {
             mstrLastError = WithCode(error == ETIMEDOUT ? "Write Timeout Error: " : "Write Error: ",
                                      error);
+            mstrWriteFailure = mstrLastError;
+        }
         return true;
     } catch (...) {
         mstrLastError = FailureLine(Prefix("WriteIsComplete"));

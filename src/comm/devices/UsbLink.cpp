@@ -1,10 +1,12 @@
 #include "comm/devices/UsbLink.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -22,44 +24,16 @@
 namespace posbench {
 namespace {
 
-// How long a write may wait for the printer to take its bytes.
-constexpr int kWriteTimeoutMs = 5000;
-
-// All the bytes, on a non-blocking descriptor, within kWriteTimeoutMs: a printer that has died
-// or stopped reading must not hold the program in write() for ever.
-bool WriteAll(int fd, const std::string& bytes, int& code) {
-    size_t done = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n >= 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            code = errno;
-            return false;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLOUT, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) == 0) {
-            code = ETIMEDOUT;
-            return false;
-        }
-    }
-    return true;
-}
-
 bool SetNonBlocking(int fd) {
     const int flags = fcntl(fd, F_GETFL);
     return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
+bool WouldBlock(int code) { return code == EAGAIN || code == EWOULDBLOCK; }
+
 // Byte streams on descriptors: a usblp printer (one descriptor for both pipes) or the pair
 // named in [Devices] (FIFOs of the simulated printer and of tests).
-class FdLink : public UsbLink {
+class FdLink : public ByteLink {
 public:
     FdLink(int writeFd, int readFd) : writeFd_(writeFd), readFd_(readFd) {
         struct stat st {};
@@ -67,42 +41,52 @@ public:
     }
     ~FdLink() override { Close(); }
 
-    bool Write(const std::string& bytes, int& code) override { return WriteAll(writeFd_, bytes, code); }
+    // A driver that called itself readable and then had nothing is not watched again until it
+    // delivers: the engine would wake over and over for nothing.
+    int ReadFd() const override { return emptyWhenReady_ ? -1 : readFd_; }
 
-    long Read(char* area, size_t n, int timeoutMs, const StopSignal& stop, int& code) override {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    long Read(char* area, size_t n, int& code) override {
+        // Only a descriptor that polls readable is read: a FIFO whose printer has not opened
+        // its end yet reads as ended, yet polls as not ready, which is the truth.
+        pollfd p{readFd_, POLLIN, 0};
+        const int ready = poll(&p, 1, 0);
+        if (ready == 0 || (ready < 0 && errno == EINTR)) return 0;
+        if (ready < 0 || (p.revents & POLLNVAL)) {
+            code = ready < 0 ? errno : EBADF;
+            return -1;
+        }
         for (;;) {
-            switch (WaitReadable(readFd_, stop, timeoutMs)) {
-                case WaitResult::Stopped:
-                case WaitResult::TimedOut:
-                    return 0;
-                case WaitResult::Failed:
-                    code = errno;
-                    return -1;
-                case WaitResult::Ready:
-                    break;
+            const ssize_t got = read(readFd_, area, n);
+            if (got > 0) {
+                emptyWhenReady_ = false;
+                return got;
             }
-            ssize_t got = read(readFd_, area, n);
-            if (got > 0) return got;
             if (got < 0 && errno == EINTR) continue;
-            if (got < 0 && errno != EAGAIN) {
+            if (got < 0 && !WouldBlock(errno)) {
                 code = errno;
                 return -1;
             }
             if (got == 0 && readIsPipe_) {
-                // The printer's end of the pipe has closed: it is gone, not silent.
-                code = EPIPE;
+                code = 0;  // the printer's end of the pipe has closed: it is gone, not silent
                 return -1;
             }
-            // Nothing after all: a driver would have waited its time-out before returning
-            // empty, and a reader looping on instant empty reads would spin.
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd p{stop.fd(), POLLIN, 0};
-            if (left.count() > 0) poll(&p, 1, static_cast<int>(left.count()));
+            emptyWhenReady_ = true;
             return 0;
         }
     }
+
+    long Write(const char* bytes, size_t n, int& code) override {
+        for (;;) {
+            const ssize_t done = write(writeFd_, bytes, n);
+            if (done >= 0) return done;
+            if (errno == EINTR) continue;
+            if (WouldBlock(errno)) return 0;
+            code = errno;
+            return -1;
+        }
+    }
+
+    int WriteFd() const override { return writeFd_; }
 
     std::string Close() override {
         std::string error;
@@ -118,14 +102,18 @@ private:
     int writeFd_;
     int readFd_;
     bool readIsPipe_ = false;
+    bool emptyWhenReady_ = false;
 };
 
 // A native printer through libusb: the bulk OUT and bulk IN endpoints of its vendor-specific
-// interface.
-class LibusbLink : public UsbLink {
+// interface. libusb can only wait in a transfer, so a thread of the link's own takes the bulk
+// IN transfers and passes their bytes into a pipe, whose read end is what the engine polls;
+// the printer's bytes wait there as they would in a socket. A write waits at most one short
+// slice in its transfer and reports what the printer took.
+class LibusbLink : public ByteLink {
 public:
-    static constexpr unsigned kWriteTimeoutMs = 5000;
-    // Reads are cut into short transfers so that a stop is noticed between them.
+    static constexpr unsigned kWriteSliceMs = 20;
+    // Transfers are cut into slices so that the thread notices Close between them.
     static constexpr int kReadSliceMs = 100;
 
     LibusbLink(libusb_context* context, libusb_device_handle* handle, int interfaceNumber,
@@ -133,44 +121,56 @@ public:
         : context_(context), handle_(handle), interface_(interfaceNumber), out_(out), in_(in) {}
     ~LibusbLink() override { Close(); }
 
-    bool Write(const std::string& bytes, int& code) override {
-        size_t done = 0;
-        std::vector<unsigned char> data(bytes.begin(), bytes.end());
-        while (done < data.size()) {
-            int sent = 0;
-            int rc = libusb_bulk_transfer(handle_, out_, data.data() + done,
-                                          static_cast<int>(data.size() - done), &sent, kWriteTimeoutMs);
-            done += static_cast<size_t>(std::max(sent, 0));
-            if (rc != 0) {
-                code = rc;
-                return false;
-            }
+    // Starts the thread; false with the error number in code.
+    bool Start(int& code) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+            code = errno;
+            return false;
+        }
+        pipeRead_ = fds[0];
+        pipeWrite_ = fds[1];
+        try {
+            thread_ = std::thread(&LibusbLink::Feed, this);
+        } catch (const std::system_error& e) {
+            close(pipeWrite_);
+            code = e.code().value();
+            return false;
         }
         return true;
     }
 
-    long Read(char* area, size_t n, int timeoutMs, const StopSignal& stop, int& code) override {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        // A bulk IN transfer must take whole packets; what the caller did not ask for waits
-        // here for the next read.
-        while (pending_.empty() && !stop.requested() && std::chrono::steady_clock::now() < deadline) {
-            unsigned char packet[1024];
-            int got = 0;
-            int rc = libusb_bulk_transfer(handle_, in_, packet, sizeof packet, &got, kReadSliceMs);
-            if (got > 0) pending_.insert(pending_.end(), packet, packet + got);
-            if (rc != 0 && rc != LIBUSB_ERROR_TIMEOUT) {
-                if (!pending_.empty()) break;
-                code = rc;
-                return -1;
-            }
+    int ReadFd() const override { return pipeRead_; }
+
+    long Read(char* area, size_t n, int& code) override {
+        for (;;) {
+            const ssize_t got = read(pipeRead_, area, n);
+            if (got > 0) return got;
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && WouldBlock(errno)) return 0;
+            // The thread has ended: the transfer's failure, or 0 for a printer gone.
+            code = got == 0 ? failure_.load() : errno;
+            return -1;
         }
-        const size_t take = std::min(n, pending_.size());
-        std::copy_n(pending_.begin(), take, area);
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(take));
-        return static_cast<long>(take);
     }
 
+    long Write(const char* bytes, size_t n, int& code) override {
+        int sent = 0;
+        auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes));
+        const int rc = libusb_bulk_transfer(handle_, out_, data, static_cast<int>(n), &sent,
+                                            kWriteSliceMs);
+        if (rc == 0 || rc == LIBUSB_ERROR_TIMEOUT) return std::max(sent, 0);
+        code = rc;
+        return -1;
+    }
+
+    int WriteFd() const override { return -1; }
+
     std::string Close() override {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (pipeRead_ >= 0) close(pipeRead_);
+        pipeRead_ = -1;
         if (handle_) {
             libusb_release_interface(handle_, interface_);
             libusb_close(handle_);
@@ -182,12 +182,48 @@ public:
     }
 
 private:
+    void Feed() {
+        unsigned char packet[1024];
+        while (!stop_) {
+            int got = 0;
+            const int rc = libusb_bulk_transfer(handle_, in_, packet, sizeof packet, &got, kReadSliceMs);
+            if (got > 0 && !Pass(packet, static_cast<size_t>(got))) break;
+            if (rc != 0 && rc != LIBUSB_ERROR_TIMEOUT) {
+                failure_ = rc;
+                break;
+            }
+        }
+        // The engine reads the end of the pipe as the end of the printer's stream.
+        close(pipeWrite_);
+    }
+
+    // All of the bytes into the pipe, waiting for room while the engine has not read it.
+    bool Pass(const unsigned char* bytes, size_t n) {
+        while (n > 0 && !stop_) {
+            const ssize_t done = write(pipeWrite_, bytes, n);
+            if (done > 0) {
+                bytes += done;
+                n -= static_cast<size_t>(done);
+            } else if (done < 0 && WouldBlock(errno)) {
+                pollfd p{pipeWrite_, POLLOUT, 0};
+                poll(&p, 1, kReadSliceMs);
+            } else if (done < 0 && errno != EINTR) {
+                return false;
+            }
+        }
+        return !stop_;
+    }
+
     libusb_context* context_;
     libusb_device_handle* handle_;
     int interface_;
     unsigned char out_;
     unsigned char in_;
-    std::vector<char> pending_;
+    int pipeRead_ = -1;
+    int pipeWrite_ = -1;  // the thread's once started
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> failure_{0};
 };
 
 // One program at a time on a printer: a second one would take the first one's answers and
@@ -199,7 +235,7 @@ bool ClaimExclusive(int fd, const std::string& path, std::string& error, std::st
     return false;
 }
 
-std::unique_ptr<UsbLink> OpenPair(const std::string& pair, std::string& error,
+std::unique_ptr<ByteLink> OpenPair(const std::string& pair, std::string& error,
                                   std::string& reason) {
     const long comma = InStr(pair, ",");
     const std::string writePath = Trim(comma > 0 ? Left(pair, comma - 1) : pair);
@@ -229,7 +265,7 @@ std::unique_ptr<UsbLink> OpenPair(const std::string& pair, std::string& error,
     return std::make_unique<FdLink>(writeFd, readFd);
 }
 
-std::unique_ptr<UsbLink> OpenPrinterClass(std::string& error, std::string& reason) {
+std::unique_ptr<ByteLink> OpenPrinterClass(std::string& error, std::string& reason) {
     std::vector<std::string> printers;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/sys/class/usbmisc", ec)) {
@@ -311,7 +347,7 @@ bool FindVendorInterface(libusb_device* device, NativeInterface& found) {
     return ok;
 }
 
-std::unique_ptr<UsbLink> OpenNative(std::string& error, std::string& reason) {
+std::unique_ptr<ByteLink> OpenNative(std::string& error, std::string& reason) {
     int vendor = -1;
     int product = -1;
     const std::string id = Trim(DevicePath("USBID"));
@@ -365,12 +401,18 @@ std::unique_ptr<UsbLink> OpenNative(std::string& error, std::string& reason) {
         libusb_exit(context);
         return nullptr;
     }
-    return std::make_unique<LibusbLink>(context, handle, intf.number, intf.out, intf.in);
+    auto link = std::make_unique<LibusbLink>(context, handle, intf.number, intf.out, intf.in);
+    int code = 0;
+    if (!link->Start(code)) {
+        error = "Invalid Read Handle Error: " + CStr(code);
+        return nullptr;
+    }
+    return link;
 }
 
 }  // namespace
 
-std::unique_ptr<UsbLink> OpenUsbLink(bool printerClass, std::string& error, std::string& reason) {
+std::unique_ptr<ByteLink> OpenUsbLink(bool printerClass, std::string& error, std::string& reason) {
     const std::string pair = Trim(DevicePath("USB"));
     if (!pair.empty()) return OpenPair(pair, error, reason);
     return printerClass ? OpenPrinterClass(error, reason) : OpenNative(error, reason);
