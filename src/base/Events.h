@@ -1,8 +1,8 @@
 #pragma once
-// The one event pump. Device reader threads never touch engine state: they post notices here,
-// and DoEvents runs them on the user-interface thread, then gives the window system its turn.
-// Lines without a reader thread (serial, parallel) instead arm a watch on their descriptor, so
-// that the engine loop's wait also ends when their bytes arrive.
+// The one event pump. Threads never touch engine state: they post notices here, and DoEvents
+// runs them on the user-interface thread, then gives the window system its turn. Printer links
+// are read on that thread: a read that waits arms a watch on its descriptor, so that the engine
+// loop's wait also ends when the printer's bytes arrive.
 #include <chrono>
 #include <functional>
 #include <vector>

@@ -218,13 +218,16 @@ bool LinkDevice::ReadShutdown(int32_t lType) {
     try {
         mstrLastError.clear();
         StopRead(lType);
-        if (!ReadStopped() && lType == STOP_R_FORCE && mLink) {
-            mWriteTail += kReadReleaseCommand;
+        // Not queued behind a write the printer is not taking: it would not answer either, and
+        // the close that follows would wait out the write's time-out for it.
+        if (!ReadStopped() && lType == STOP_R_FORCE && mLink && mWriteTail.empty()) {
             int code = 0;
-            if (PushWrite(code))
+            const long taken = mLink->Write(kReadReleaseCommand.data(), kReadReleaseCommand.size(), code);
+            if (taken > 0) {
+                mWriteTail = kReadReleaseCommand.substr(static_cast<size_t>(taken));
+                mWriteDeadline = TickCount() + mlWriteTimeoutMs;
                 TraceSent(kReadReleaseCommand);
-            else
-                mWriteTail.clear();
+            }
         }
         // The read ends at its next step, once the printer has said something; events flow
         // meanwhile, as they would while a reader thread finished.

@@ -20,6 +20,18 @@ namespace posbench {
 namespace {
 
 constexpr int kConnectPollMs = 10;
+// What the system may hold of the tool's bytes on their way to the printer (it doubles it). A
+// printer takes a few kilobytes at a time; on loopback the system would otherwise take a whole
+// firmware file at once, report it sent, and leave a printer that stopped reading unnoticed
+// until the time-out of a write that never waits.
+constexpr int kSendBufferBytes = 64 << 10;
+
+// A fresh non-blocking stream socket of family with the bounded send buffer; -1 with errno.
+int StreamSocket(int family) {
+    const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSendBufferBytes, sizeof kSendBufferBytes);
+    return fd;
+}
 
 // "host", "host:port" or "SERVER:port": the port after the last colon, else the default.
 // False when the port is not a number from 1 to 65535.
@@ -167,7 +179,7 @@ std::unique_ptr<ByteLink> OpenTcpClient(const std::string& target, uint32_t time
     int code = ETIMEDOUT;
     for (const TcpAddress& address : addresses) {
         if (TickReached(TickCount(), deadline)) break;
-        const int fd = socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        const int fd = StreamSocket(address.family);
         if (fd < 0) {
             error = StartupError(errno);
             return nullptr;
@@ -189,7 +201,8 @@ std::unique_ptr<ByteLink> OpenTcpServer(const std::string& name, std::string& er
         error = "TCP Connect Error: " + CStr(EINVAL);
         return nullptr;
     }
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    // Accepted connections inherit the listening socket's send buffer.
+    const int fd = StreamSocket(AF_INET);
     if (fd < 0) {
         error = StartupError(errno);
         return nullptr;

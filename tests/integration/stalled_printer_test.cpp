@@ -1,0 +1,80 @@
+// A printer that stops reading in the middle of a 1 MiB logo download, on each medium, while a
+// second printer on another medium takes the same download: the stalled port's write ends with
+// its time-out, and the engine serves the other port meanwhile instead of waiting in a write.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/CliRun.h"
+#include "support/SimPrinter.h"
+#include "support/TestSupport.h"
+
+namespace posbench {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Medium;
+
+const char* Name(Medium m) { return m == Medium::Tcp ? "tcp" : m == Medium::Pty ? "pty" : "fifo"; }
+
+// The Startup.ini lines of one printer: [Communication] and [Devices].
+struct IniLines {
+    std::string communication, devices;
+};
+
+IniLines LinesFor(Medium m, const test::SimPrinter& p) {
+    if (m == Medium::Tcp) return {"TCP=127.0.0.1:" + std::to_string(p.Port()) + ", ON\n", ""};
+    if (m == Medium::Pty) return {"COM1=115200,DTR,ON\n", "COM1=" + p.Path() + "\n"};
+    return {"USB=NATIVE, ON\n", "USB=" + p.Path() + "/to-printer," + p.Path() + "/from-printer\n"};
+}
+
+std::unique_ptr<test::SimPrinter> Start(Medium m, std::vector<std::string> args, const std::string& where) {
+    const char* option = m == Medium::Tcp ? "--listen" : m == Medium::Pty ? "--pty" : "--fifo";
+    args.insert(args.begin(), {option, m == Medium::Tcp ? "127.0.0.1:0" : where});
+    return std::make_unique<test::SimPrinter>(args);
+}
+
+test::CliResult RunStalled(Medium stalled, const std::string& logo, const std::string& root) {
+    const Medium healthy = stalled == Medium::Tcp ? Medium::Pty : Medium::Tcp;
+    const std::string dir = root + "/" + Name(stalled);
+    std::filesystem::create_directories(dir + "/home");
+    auto bad = Start(stalled, {"--fault", "stall-after=20000"}, dir + "/stalled");
+    auto good = Start(healthy, {}, dir + "/healthy");
+    const IniLines a = LinesFor(stalled, *bad), b = LinesFor(healthy, *good);
+    std::ofstream(dir + "/home/Startup.ini")
+        << "[Communication]\n" << a.communication << b.communication << "[Devices]\n"
+        << a.devices << b.devices;
+    std::ofstream(dir + "/logo.lgo", std::ios::binary) << logo;
+    test::CliRunOptions how;
+    how.limit = 90s;
+    return test::RunCli({"--dir", dir + "/home", "--port", "all", "--timeout", "60",
+                         dir + "/logo.lgo"}, how);
+}
+
+TEST(StalledPrinter, WriteEndsOnItsTimeoutWhileTheOtherPortIsServed) {
+    const std::string logo(1 << 20, 'L');
+    test::ScratchDir root;
+    const std::vector<Medium> media{Medium::Tcp, Medium::Pty, Medium::Fifo};
+    std::vector<std::future<test::CliResult>> runs;
+    for (Medium m : media)
+        runs.push_back(std::async(std::launch::async, RunStalled, m, logo, root.path().string()));
+    for (std::size_t i = 0; i < media.size(); ++i) {
+        const test::CliResult run = runs[i].get();
+        SCOPED_TRACE(std::string(Name(media[i])) + "\n" + run.out + run.err);
+        const auto timedOut = run.out.find("Write Timeout Error: 110");
+        const auto otherDone = run.out.find("download is complete");
+        ASSERT_NE(timedOut, std::string::npos);
+        // Done while the stalled port's write was still waiting on its printer.
+        EXPECT_LT(otherDone, timedOut);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_LT(run.took, 50s) << "ended by the write's time-out, not by --timeout";
+    }
+}
+
+}  // namespace
+}  // namespace posbench
