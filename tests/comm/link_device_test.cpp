@@ -254,7 +254,8 @@ TEST_P(LinkDeviceTest, WriteToAPrinterThatStopsReadingEndsOnItsTimeout) {
     EXPECT_FALSE(r.dev->WriteIsComplete());
     EXPECT_EQ(r.dev->TakeWriteFailure(), "");
     ASSERT_TRUE(PumpUntil([&] { return r.dev->WriteIsComplete(); }));
-    EXPECT_EQ(r.dev->LastError(), "Write Timeout Error: " + std::to_string(ETIMEDOUT));
+    EXPECT_EQ(r.dev->LastError(), (GetParam() == Link::Tcp ? "Write Timeout Error: " : "Invalid Write ") +
+                                      std::to_string(ETIMEDOUT));
     EXPECT_EQ(r.dev->TakeWriteFailure(), r.dev->LastError());
     EXPECT_EQ(r.dev->TakeWriteFailure(), "");
     EXPECT_TRUE(r.dev->CloseComm());

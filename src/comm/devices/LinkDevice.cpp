@@ -111,7 +111,7 @@ bool LinkDevice::WriteIsComplete() {
         if (!PushWrite(code))
             EndWrite(mTexts.writeFailed + CStr(code));
         else if (!mWriteTail.empty() && TickReached(TickCount(), mWriteDeadline))
-            EndWrite("Write Timeout Error: " + CStr(ETIMEDOUT));
+            EndWrite(mTexts.writeTimedOut + CStr(ETIMEDOUT));
         return mWriteTail.empty();
     } catch (...) {
         mstrLastError = FailureLine(mTexts.writeIsComplete);

@@ -33,6 +33,7 @@ struct LinkDeviceTexts {
     const char* writeComm;
     const char* writeIsComplete;
     const char* writeFailed;      // followed by the error number
+    const char* writeTimedOut;    // followed by ETIMEDOUT
     int notOpen;                  // the error number of a write while closed
     const char* shutdownTimeout;  // ReadShutdown's read did not stop in time
 };

@@ -17,7 +17,8 @@ const LinkDeviceTexts kTcpTexts{
     "clsTCP, ReadTh Read Error: ",  "clsTCP, GetReadData Error: ",
     "clsTCP, ReadShutdown Error: ", "clsTCP, WriteComm Error: ",
     "clsTCP, WriteIsComplete Error: ", "TCP Write Socket Error",
-    ENOTCONN,                       "TCP ShutDown Error"};
+    "Write Timeout Error: ",        ENOTCONN,
+    "TCP ShutDown Error"};
 
 }  // namespace
 

@@ -13,7 +13,9 @@ const LinkDeviceTexts kUsbTexts{
     "clsUSB Read Event Error: ",   "clsUSB, GetReadData Error: ",
     "clsUSB ReadShutdown Error: ", "clsUSB WriteComm Error: ",
     "clsUSB WriteIsComplete Error: ", "Invalid Write ",
-    EBADF,                         "USB ShutDown Error"};
+    // A USB write has always ended on its time-out as on any other failure.
+    "Invalid Write ",              EBADF,
+    "USB ShutDown Error"};
 
 }  // namespace
 
