@@ -110,7 +110,7 @@ bool RemoveByKey(const char* text, const std::string& key) {
     });
 }
 
-// USB and TCP stop their background reader before the medium is closed. Neither failure keeps
+// USB and TCP end their running read before the medium is closed. Neither failure keeps
 // the port from being closed; the last reason stays in gsCommErr.
 bool ShutdownAndClose(const char* text, const std::string& key, int32_t reason) {
     return Guarded(text, [&] {

@@ -247,6 +247,15 @@ bool LinkDevice::ReadShutdown(int32_t lType) {
     }
 }
 
+bool LinkDevice::PollDev() {
+    try {
+        return ReadComm(mTexts.pollReason);
+    } catch (...) {
+        mstrLastError = FailureLine(mTexts.pollDev);
+        return false;
+    }
+}
+
 void LinkDevice::ReaderLinkLost(const std::string& why) {
     mstrLinkLost = why;
     mstrLastError = why;

@@ -35,6 +35,8 @@ struct LinkDeviceTexts {
     const char* writeFailed;      // followed by the error number
     const char* writeTimedOut;    // followed by ETIMEDOUT
     int notOpen;                  // the error number of a write while closed
+    const char* pollDev;
+    int32_t pollReason;           // the stop reason of PollDev's one-step read
     const char* shutdownTimeout;  // ReadShutdown's read did not stop in time
 };
 
@@ -54,6 +56,7 @@ public:
     // Stops the running read; under a forced stop the printer is asked to answer first, so
     // that a read waiting on it ends.
     bool ReadShutdown(int32_t lType) override;
+    bool PollDev() override;
     bool AnswerMadeUp() const override { return mbAnswerMadeUp; }
     void AnswerMadeUp(bool value) { mbAnswerMadeUp = value; }
 

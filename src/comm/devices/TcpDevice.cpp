@@ -18,6 +18,8 @@ const LinkDeviceTexts kTcpTexts{
     "clsTCP, ReadShutdown Error: ", "clsTCP, WriteComm Error: ",
     "clsTCP, WriteIsComplete Error: ", "TCP Write Socket Error",
     "Write Timeout Error: ",        ENOTCONN,
+    // Stop reason 0, which the reader treats as any it does not know: one step.
+    "TCP PollDev Error: ",          0,
     "TCP ShutDown Error"};
 
 }  // namespace
@@ -63,16 +65,6 @@ bool clsTCP::OpenCommS(const std::string& CommDeviceName) {
     }
     Attach(std::move(link));
     return true;
-}
-
-bool clsTCP::PollDev() {
-    try {
-        mbPoll = true;
-        return ReadComm(0);
-    } catch (...) {
-        mstrLastError = FailureLine("TCP PollDev Error: ");
-        return false;
-    }
 }
 
 void clsTCP::WaitTimeTCP(int16_t iTime) {

@@ -18,8 +18,6 @@ public:
     bool OpenCommS(const std::string& CommDeviceName);
     bool OpenCommC(const std::string& CommDeviceName);
     bool WaitWriteComplete() { return WriteIsComplete(); }
-    // Stop reason 0, which the reader treats as any it does not know: one step.
-    bool PollDev() override;
     bool ServerMode() const { return mbServerMode; }
     void WaitTimeTCP(int16_t iTime);
 
@@ -28,7 +26,6 @@ public:
 
 private:
     bool mbServerMode = false;
-    bool mbPoll = false;
     uint32_t mlConnectTimeoutMs = kTcpConnectTimeoutMs;
 };
 

@@ -15,6 +15,7 @@ const LinkDeviceTexts kUsbTexts{
     "clsUSB WriteIsComplete Error: ", "Invalid Write ",
     // A USB write has always ended on its time-out as on any other failure.
     "Invalid Write ",              EBADF,
+    "clsUSB PollDev Error: ",      STOP_R,
     "USB ShutDown Error"};
 
 }  // namespace
@@ -50,16 +51,6 @@ bool clsUSB::OpenComm(const std::string& sInterface) {
         return true;
     } catch (...) {
         mstrLastError = FailureLine("clsUSB OpenComm Error: ");
-        return false;
-    }
-}
-
-bool clsUSB::PollDev() {
-    try {
-        mbPoll = true;
-        return ReadComm(STOP_R);
-    } catch (...) {
-        mstrLastError = FailureLine("clsUSB PollDev Error: ");
         return false;
     }
 }

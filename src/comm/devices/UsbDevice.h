@@ -14,7 +14,6 @@ public:
     clsUSB();
 
     bool OpenComm(const std::string& sInterface) override;
-    bool PollDev() override;
 
     // Selects the printer class for exactly "USB, P", the native pipes for anything else.
     void InitUSB(const std::string& sType);
@@ -25,7 +24,6 @@ public:
 
 private:
     bool mbPrinterClass = false;
-    bool mbPoll = false;
 };
 
 }  // namespace posbench
