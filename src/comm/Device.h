@@ -78,6 +78,33 @@ public:
 protected:
     Device() = default;
 
+    // The read state of a freshly opened device: no read running, stop reason 1, wait count and
+    // block size 1, nothing received, the link not lost, no write failure to report.
+    void ResetOpenState() {
+        mstrLinkLost.clear();
+        mstrWriteFailure.clear();
+        mbReadStopped = true;
+        mlStopRead = STOP_R;
+        mlReadCount = 1;
+        mlBlockCount = 1;
+        mlRcvCount = 0;
+        msBuffer.clear();
+        mbDataAvailable = false;
+    }
+
+    // GetReadData's fetch: the buffer, emptied; after a completed read the wait count and the
+    // block size start afresh at restart and the received count at 0.
+    std::string TakeReadData(int32_t restart) {
+        std::string data = std::exchange(msBuffer, {});
+        mbDataAvailable = false;
+        if (mlRcvCount >= mlReadCount) {
+            mlReadCount = restart;
+            mlBlockCount = restart;
+            mlRcvCount = 0;
+        }
+        return data;
+    }
+
     // Every medium calls these where bytes leave for the printer or arrive from it.
     void TraceSent(const std::string& bytes) const {
         TracePortBytes(mTracePort, mTraceKey, TraceDirection::Sent, bytes);

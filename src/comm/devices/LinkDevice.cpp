@@ -32,16 +32,8 @@ LinkDevice::~LinkDevice() {
 }
 
 void LinkDevice::ResetReadState() {
-    mstrLinkLost.clear();
-    mstrWriteFailure.clear();
+    ResetOpenState();
     mWriteTail.clear();
-    mlStopRead = STOP_R;
-    mlReadCount = 1;
-    mlBlockCount = 1;
-    mlRcvCount = 0;
-    msBuffer.clear();
-    mbDataAvailable = false;
-    mbReadStopped = true;
     mbAnswerMadeUp = false;
 }
 
@@ -199,15 +191,7 @@ void LinkDevice::ReadTh_oRead(int32_t NumRcvd, const std::string& data) {
 
 std::string LinkDevice::GetReadData() {
     try {
-        std::string data = std::move(msBuffer);
-        msBuffer.clear();
-        mbDataAvailable = false;
-        if (mlRcvCount >= mlReadCount) {
-            mlReadCount = 0;
-            mlBlockCount = 0;
-            mlRcvCount = 0;
-        }
-        return data;
+        return TakeReadData(0);
     } catch (...) {
         mstrLastError = FailureLine(mTexts.getReadData);
         return {};

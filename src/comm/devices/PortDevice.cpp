@@ -60,14 +60,7 @@ bool PortDevice::OpenPath(const std::string& path, bool requireTerminal,
     }
     mPath = path;
     mstrLastError.clear();
-    mstrLinkLost.clear();
-    mbReadStopped = true;
-    mlStopRead = 1;
-    mlReadCount = 1;
-    mlBlockCount = 1;
-    mlRcvCount = 0;
-    msBuffer.clear();
-    mbDataAvailable = false;
+    ResetOpenState();
     mWatchPending = false;
     return true;
 }
@@ -173,15 +166,7 @@ bool PortDevice::BlockIsComplete() { return mbDataAvailable; }
 
 std::string PortDevice::GetReadData() {
     try {
-        std::string data = std::move(msBuffer);
-        msBuffer.clear();
-        mbDataAvailable = false;
-        if (mlRcvCount >= mlReadCount) {
-            mlRcvCount = 0;
-            mlReadCount = 1;
-            mlBlockCount = 1;
-        }
-        return data;
+        return TakeReadData(1);
     } catch (...) {
         mstrLastError = FailureLine(Prefix("GetReadData"));
         return {};
