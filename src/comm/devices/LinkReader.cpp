@@ -108,9 +108,9 @@ void LinkReader::StepDone(long count, int errorCode, std::string data) {
     if (count < 0) {
         // The link failed or the printer's side closed: it is gone, not silent.
         mstrLastRdError = LostText(errorCode);
-        mLink->DropConnection();
         LinkDevice& device = *mDevice;
-        Finish();
+        Finish();  // the watch goes before the descriptor it is on
+        mLink->DropConnection();
         device.ReaderLinkLost(mstrLastRdError);
         return;
     }
@@ -125,6 +125,7 @@ void LinkReader::StepDone(long count, int errorCode, std::string data) {
     }
     mlRcv += received;
     bool stopped = false;
+    bool reconnects = false;
     switch (reason) {
         case STOP_R:
             mlWait = mlBlock = mlRcv = 0;
@@ -141,7 +142,7 @@ void LinkReader::StepDone(long count, int errorCode, std::string data) {
             mlWait = mlBlock = mlRcv = 0;
             stopped = true;
             // A TCP server: the printer connects anew for its next answer.
-            if (reason == STOP_R_NUM) mLink->DropConnection();
+            reconnects = reason == STOP_R_NUM;
             break;
         default:
             stopped = true;
@@ -154,6 +155,7 @@ void LinkReader::StepDone(long count, int errorCode, std::string data) {
         Finish();
     else
         Await();
+    if (reconnects) mLink->DropConnection();
     device.ReadTh_oRead(received, data);
 }
 
