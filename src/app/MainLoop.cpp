@@ -38,7 +38,7 @@ bool RunStartup(const std::function<void()>& createMainWindow) {
 
 bool PortHasWork(int16_t port) {
     return PortIsActive(port) || gbIBankDl(port) || gbSendPending(port) || gbReadAfterWrite(port) ||
-           gbReadPending(port) || gbDelay(port) || gbConfigPending(port);
+           gbReadPending(port) || gbDelay(port) || gbConfigPending(port) || !WriteDrained(port);
 }
 
 void InstallTimerPump(LinkRecovery* timers, std::function<void()> alsoEachPump) {

@@ -20,8 +20,8 @@ void ClearStartGlobals();
 // of them were.
 bool RunStartup(const std::function<void()>& createMainWindow);
 
-// True while the port has work outstanding: a script, a download, a write, a read, a delay or
-// a configuration continuation.
+// True while the port has work outstanding: a script, a download, a write (also one the device
+// is still sending), a read, a delay or a configuration continuation.
 bool PortHasWork(int16_t port);
 
 // Lets every event pump (the main loop's waits, and the waits inside downloads and port

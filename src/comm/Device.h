@@ -60,6 +60,7 @@ public:
     // after WriteComm had returned): the reason, given once after WriteIsComplete has said the
     // write is over, and empty when it ended well.
     std::string TakeWriteFailure() { return std::exchange(mstrWriteFailure, {}); }
+    bool WriteFailed() const { return !mstrWriteFailure.empty(); }
     // True when the read just completed ended on an answer the device made up instead of
     // receiving it (the USB idle answer): no download block counts as acknowledged by it.
     virtual bool AnswerMadeUp() const { return false; }

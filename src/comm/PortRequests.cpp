@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "comm/PortTable.h"
+
 namespace posbench {
 
 PerPort<std::string> gsSendData;
@@ -23,6 +25,12 @@ PerPort<bool> gbPortFailed;
 
 bool PortIsActive(long port) {
     return gbScriptRunning(port) || gbFileDl(port) || gbFlashDl(port) || gbBootDl(port);
+}
+
+bool WriteDrained(long port) {
+    if (port < 1 || port > gcolDevices.Count()) return true;
+    Device& device = gcolDevices.Item(port);
+    return device.WriteIsComplete() && !device.WriteFailed();
 }
 
 void ResetPortRequests() {

@@ -50,6 +50,10 @@ extern PerPort<bool> gbPortFailed;
 // are not counted, as the send dispatcher relies on. Port outside 1..6: "Subscript out of range".
 bool PortIsActive(long port);
 
+// False while the port's device still sends its last write, and after that write failed until
+// the failure has been taken (TakeWriteFailure). A port without a device has nothing to send.
+bool WriteDrained(long port);
+
 void ResetPortRequests();
 
 // A read that follows a write, or that starts alone.

@@ -191,6 +191,18 @@ Activity WriteStep(int16_t port) {
     return Activity::Progress;
 }
 
+// A port with nothing left to do whose last write the printer has not yet taken in full. No
+// later write runs into that write's failure, so it is looked for here: without it, a script
+// whose last line the printer never takes would end as if it had been printed.
+Activity DrainWriteStep(int16_t port) {
+    if (WriteDrained(port)) return Activity::Idle;
+    if (const std::string failed = DeviceOf(port).TakeWriteFailure(); !failed.empty()) {
+        LinkFailed(port, failed);
+        return Activity::Progress;
+    }
+    return Activity::Polling;
+}
+
 Activity StartReadStep(int16_t port) {
     Device& dev = DeviceOf(port);
     dev.ReadCount(glExpectCount(port));
@@ -293,7 +305,8 @@ Activity PortStep(int16_t port, Step& step) {
         LinkFailed(port, DeviceOf(port).TakeLinkLost());
         return Activity::Progress;
     }
-    return ScriptStep(port, step);
+    const Activity scripted = ScriptStep(port, step);
+    return scripted == Activity::Idle ? DrainWriteStep(port) : scripted;
 }
 
 // The silence check after every step: a read that has stopped receiving (after its first byte)

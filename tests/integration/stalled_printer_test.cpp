@@ -40,7 +40,9 @@ std::unique_ptr<test::SimPrinter> Start(Medium m, std::vector<std::string> args,
     return std::make_unique<test::SimPrinter>(args);
 }
 
-test::CliResult RunStalled(Medium stalled, const std::string& logo, const std::string& root) {
+// Sends file (its name and bytes) on every port: the stalled printer's and a healthy one's.
+test::CliResult RunStalled(Medium stalled, const std::string& name, const std::string& bytes,
+                           const std::string& root) {
     const Medium healthy = stalled == Medium::Tcp ? Medium::Pty : Medium::Tcp;
     const std::string dir = root + "/" + Name(stalled);
     std::filesystem::create_directories(dir + "/home");
@@ -50,11 +52,11 @@ test::CliResult RunStalled(Medium stalled, const std::string& logo, const std::s
     std::ofstream(dir + "/home/Startup.ini")
         << "[Communication]\n" << a.communication << b.communication << "[Devices]\n"
         << a.devices << b.devices;
-    std::ofstream(dir + "/logo.lgo", std::ios::binary) << logo;
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
     test::CliRunOptions how;
     how.limit = 90s;
     return test::RunCli({"--dir", dir + "/home", "--port", "all", "--timeout", "60",
-                         dir + "/logo.lgo"}, how);
+                         dir + "/" + name}, how);
 }
 
 TEST(StalledPrinter, WriteEndsOnItsTimeoutWhileTheOtherPortIsServed) {
@@ -63,7 +65,8 @@ TEST(StalledPrinter, WriteEndsOnItsTimeoutWhileTheOtherPortIsServed) {
     const std::vector<Medium> media{Medium::Tcp, Medium::Pty, Medium::Fifo};
     std::vector<std::future<test::CliResult>> runs;
     for (Medium m : media)
-        runs.push_back(std::async(std::launch::async, RunStalled, m, logo, root.path().string()));
+        runs.push_back(std::async(std::launch::async, RunStalled, m, "logo.lgo", logo,
+                                  root.path().string()));
     for (std::size_t i = 0; i < media.size(); ++i) {
         const test::CliResult run = runs[i].get();
         SCOPED_TRACE(std::string(Name(media[i])) + "\n" + run.out + run.err);
@@ -77,6 +80,19 @@ TEST(StalledPrinter, WriteEndsOnItsTimeoutWhileTheOtherPortIsServed) {
         EXPECT_EQ(run.status, 1);
         EXPECT_LT(run.took, 50s) << "ended by the write's time-out, not by --timeout";
     }
+}
+
+// The script's last line is the write the printer stops taking: no later write runs into its
+// failure, so the port's end has to wait for it rather than report a clean run. (On loopback
+// TCP the kernel's buffers would take the whole line; the FIFO pair holds 64 KiB.)
+TEST(StalledPrinter, ALastWriteThePrinterNeverTakesFailsTheRun) {
+    test::ScratchDir root;
+    const test::CliResult run = RunStalled(Medium::Fifo, "last.txt",
+                                           "[TEXT]\n" + std::string(1000000, 'x') + "\n",
+                                           root.path().string());
+    SCOPED_TRACE(run.out + run.err);
+    EXPECT_NE(run.out.find("Invalid Write 110"), std::string::npos);
+    EXPECT_EQ(run.status, 1);
 }
 
 }  // namespace
