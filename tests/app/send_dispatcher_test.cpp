@@ -160,24 +160,6 @@ TEST_F(DispatcherTest, HistoryGrowsOnlyForChosenCommandsAndOnlyOnce) {
     EXPECT_EQ(window.HistoryCount(3), 0);
 }
 
-TEST_F(DispatcherTest, DoubleClickOpensAnOffPortAndClosesAnOnOne) {
-    test::ManualClock clock(1000, 50);  // the open's one-second pause passes at once
-    Ports({"COM1, 115200, DTR, ON", "TCP, 127.0.0.1, OFF"});
-    gsTCPAddress = "127.0.0.1";
-    view.SetPortListIndex(1);
-    window.lstPorts_DblClick();
-    EXPECT_TRUE(devices[1]->isOpen);
-    EXPECT_EQ(devices[1]->openedWith, "127.0.0.1");
-    EXPECT_EQ(view.ports, (Lines{"COM1, 115200, DTR, ON", "TCP, 127.0.0.1, ON"}));
-    EXPECT_EQ(view.index, 1);
-    window.lstPorts_DblClick();
-    EXPECT_FALSE(devices[1]->isOpen);
-    EXPECT_EQ(view.ports[1], "TCP, 127.0.0.1, OFF");
-    view.SetPortListIndex(-1);
-    window.lstPorts_DblClick();
-    EXPECT_EQ(status.lines, (Lines{"Port: 0.  Unknown Device Type"}));
-}
-
 TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
     window.btnSendCmd_Click();
     Ports({"COM1, 115200, DTR, OFF", "TCP, 127.0.0.1, ON"});
@@ -200,14 +182,16 @@ TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
     EXPECT_EQ(view.input, "");
 }
 
+// Opening and closing by double-click is MainWindowTest's (portListSwitchesAPortOffAndOn).
 TEST_F(DispatcherTest, PortListFollowsTheTableAndFindsTheFirstTcpPort) {
+    window.lstPorts_DblClick();  // nothing selected
     int16_t index = 4;
     window.GetSetIndex(true, index);
     Ports({"COM1, 115200, DTR, ON", "LPT1, ON"});
     window.GetSetIndex(true, index);
     window.GetSetIndex(false, index);
     EXPECT_EQ(index, 4);
-    EXPECT_EQ(status.lines, (Lines{"No active Ports", "No defined TCP Port"}));
+    EXPECT_EQ(status.lines, (Lines{"Port: 0.  Unknown Device Type", "No active Ports", "No defined TCP Port"}));
     gsPortTable.push_back("tcp, SERVER, OFF");
     giNumPorts = 3;
     view.SetPortListIndex(1);
