@@ -47,14 +47,5 @@ TEST(PathCase, RelativeNamesStartAtTheCurrentDirectory) {
     EXPECT_EQ(parent, "Sub/New.ini");
 }
 
-TEST(PathCase, ParentResolutionForFilesNotYetCreated) {
-    ScratchDir dir;
-    dir.Write("Conf/Existing.ini", "x");
-    const std::string root = dir.path().string();
-    EXPECT_EQ(ResolveParentNoCase(root + "/CONF/New.ini"), root + "/Conf/New.ini");
-    EXPECT_EQ(ResolveParentNoCase(root + "/conf/EXISTING.ini"), root + "/Conf/Existing.ini");
-    EXPECT_EQ(ResolveParentNoCase(root + "/nodir/New.ini"), root + "/nodir/New.ini");
-}
-
 }  // namespace
 }  // namespace posbench

@@ -63,8 +63,9 @@ private:
 };
 
 void MainWindowTest::sampleCatalogueLoads() {
-    const char* models[] = {"Q310", "Q320", "Q330", "W340", "Q350", "Q360"};
-    for (int i = 0; i < 6; ++i) QCOMPARE(Button(QString("btnMain%1").arg(i))->text(), QString(models[i]));
+    QStringList models;
+    for (int i = 0; i < 6; ++i) models << Button(QString("btnMain%1").arg(i))->text();
+    QCOMPARE(models, (QStringList{"Q310", "Q320", "Q330", "W340", "Q350", "Q360"}));
     // Q310 is open on its command table; its four sub-functions are shown with their pictures.
     for (int s = 0; s < 4; ++s) QVERIFY(!Button(QString("btnSub%1").arg(s))->icon().isNull());
     QVERIFY(Button("btnSub3")->isVisible() && !Button("btnSub4")->isVisible());
@@ -76,20 +77,17 @@ void MainWindowTest::sampleCatalogueLoads() {
     QVERIFY2(Status().isEmpty(), qPrintable(Status()));
 }
 
+// The panel and pattern each sub-function type chooses are CatalogueTest's; here the buttons
+// reach them and the file list follows.
 void MainWindowTest::subFunctionsShowTheirPanelAndPattern() {
     // Q330's sub-functions follow the eight of Q310 and Q320: commands, scripts, firmware, logos.
     Click("btnMain2");
     QVERIFY(Button("btnSub9")->isVisible() && !Button("btnSub0")->isVisible());
-    QCOMPARE(Find<QGroupBox>("fraCommands")->title(), QString("Q330 Configuration Commands"));
     QCOMPARE(Find<QListWidget>("lstCmds")->count(), 14);
-
     Click("btnSub9");
     auto* script = Find<QGroupBox>("fraScript");
     QVERIFY(script->isVisible() && !Find<QGroupBox>("fraCommands")->isVisible());
     QCOMPARE(script->title(), QString("Q330 Scripts"));
-    const QStringList scripts = Items(Find<QListWidget>("filSelect"));
-    QVERIFY2(scripts.contains("Identify.txt") && scripts.contains("Status.txt"), qPrintable(scripts.join(",")));
-    for (const QString& name : scripts) QVERIFY2(name.endsWith(".txt", Qt::CaseInsensitive), qPrintable(name));
 
     // Choosing a file fills the name box with its full path; the logos panel lists only *.lgo.
     auto* files = Find<QListWidget>("filSelect");
@@ -97,12 +95,8 @@ void MainWindowTest::subFunctionsShowTheirPanelAndPattern() {
     QCOMPARE(Find<QLineEdit>("txtFile")->text(),
              QString::fromStdString((bench_.home() / "Scripts" / "Status.txt").string()));
     Click("btnSub11");
-    QCOMPARE(script->title(), QString("Q330 Logos"));
     QVERIFY(Find<QLineEdit>("txtFile")->text().isEmpty());
     QCOMPARE(Items(Find<QListWidget>("filSelect")), QStringList{"posbench.lgo"});
-    Click("btnSub10");
-    QCOMPARE(script->title(), QString("Q330 Flash Firmware"));
-    QVERIFY(Items(Find<QListWidget>("filSelect")).isEmpty());  // readme.txt is not a *.bin
     QVERIFY2(Status().isEmpty(), qPrintable(Status()));
 }
 
@@ -203,6 +197,11 @@ void MainWindowTest::secondCopyEndsAtOnce() {
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(first.state() == QProcess::Running);
+    // Another directory has a lock of its own; a lock that cannot be made is broken, not held.
+    posbench::test::ScratchDir other;
+    QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(other.path().string())).Acquired());
+    posbench::SingleInstance broken((home.path() / "missing/lock").string());
+    QVERIFY(!broken.Acquired() && !broken.Error().empty());
 
     first.kill();
     QVERIFY(first.waitForFinished(10000));

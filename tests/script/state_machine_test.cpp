@@ -48,24 +48,6 @@ TEST_F(MachineTest, WriteWaitsForTheDeviceAndIsDroppedUnderStop) {
     EXPECT_FALSE(gbSendPending(1));
 }
 
-TEST_F(MachineTest, FailedWriteAsksForReconnectionAndAFailedReadStopsThePort) {
-    dev->failWrites = true;
-    QueueExchange("A", 2);
-    StateMachinePass();
-    EXPECT_EQ(status.lines, (Lines{"Fake write failed", "Attempting to reconnect"}));
-    EXPECT_EQ(host.timeouts, (std::vector<std::pair<int16_t, long>>{{1, 300}}));
-    Passes(3);  // the read is neither started nor waited for
-    EXPECT_TRUE(gbStop(1) && dev->readModes.empty() && !gbReadPending(1));
-
-    dev->failWrites = false;
-    dev->failReads = true;
-    gbStop(1) = false;
-    QueueExchange("A", 2);
-    Passes(3);
-    EXPECT_EQ(status.lines.back(), "Fake read failed");
-    EXPECT_TRUE(gbStop(1) && !gbReadPending(1));
-}
-
 TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
     ManualClock clock(10000);
     PortState& st = gPortState(1);
