@@ -34,8 +34,7 @@ TEST_F(ScriptTest, TextAndMessageSectionsKeepBlanksAndHeaderLinesOfTheirOwn) {
                         "[DL_] ignored", "[GFX]", "anything"}));
     EXPECT_EQ(dev->writes, (Lines{"\n", "  ab\n", "\n", "\n"}));
     // An empty status line shows as two blanks; nothing is said about the ignored sections.
-    EXPECT_EQ(status.lines, (Lines{"Unknown Section [0A]", "  ",
-                                                      "  shown as is", "  "}));
+    EXPECT_EQ(status.lines, (Lines{"Unknown Section [0A]", "  ", "  shown as is", "  "}));
 }
 
 TEST_F(ScriptTest, CommentsAndBlankLinesInDataSections) {
@@ -44,12 +43,11 @@ TEST_F(ScriptTest, CommentsAndBlankLinesInDataSections) {
 }
 
 TEST_F(ScriptTest, BeepAndResetActOnEveryLineIncludingTheHeaderAlone) {
-    // A reset is written before the next line queues its bytes, and also as the last line.
+    // A reset is written before the next line queues its bytes (a last [RES] and the link
+    // recovery it arms are ScriptIntegration.ResetIsSentAndArmsLinkRecovery's).
     Run(Write("s.txt", {"[BEE]", "", "[RES]", "[HEX] 41", "[RES]"}));
     EXPECT_EQ(gBeeps, 2);
     EXPECT_EQ(dev->writes, (Lines{"\x1D\xFF"s, "A", "\x1D\xFF"s}));
-    ASSERT_EQ(host.timeouts.size(), 2u);
-    EXPECT_EQ(host.timeouts[0], (std::pair<int16_t, long>{1, 800}));
 }
 
 TEST_F(ScriptTest, ChainingDeeperThanFiveLevelsIsRefusedAndEveryLevelClosed) {
@@ -68,8 +66,7 @@ TEST_F(ScriptTest, ChainingDeeperThanFiveLevelsIsRefusedAndEveryLevelClosed) {
 TEST_F(ScriptTest, OpenFailureEndsThePortAsCancelled) {
     Run(dir / "missing.txt");
     ASSERT_EQ(status.lines.size(), 2u);
-    EXPECT_EQ(status.lines[0].rfind("Can't find ", 0), 0u);
-    EXPECT_EQ(status.lines[1], "Error or operator initiated cancel on line  0");
+    EXPECT_EQ(status.lines[0].substr(0, 11) + status.lines[1], "Can't find Error or operator initiated cancel on line  0");
 }
 
 TEST_F(ScriptTest, DelayHoldsTheScriptAndABadDelayStopsIt) {
@@ -98,9 +95,8 @@ TEST_F(ScriptTest, RejectedWaitLinesDoNothingAndACountOfZeroAwaitsNoReply) {
 
 TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
     Run(Write("s.txt", {"[FLA] fw.bin", "[HEX] 41"}));
-    EXPECT_EQ(status.lines, (Lines{
-                                "Flash download is not registered in this program",
-                                "Error or operator initiated cancel on line  1"}));
+    EXPECT_EQ(status.lines, (Lines{"Flash download is not registered in this program",
+                                   "Error or operator initiated cancel on line  1"}));
     status.lines.clear();
     Run(Write("t.txt", {"[TIF] SHOW x.tif", "[HEX] 41"}));
     EXPECT_EQ(status.lines.front(), "TIFF processing is not registered in this program");

@@ -79,10 +79,7 @@ TEST_F(MachineTest, DelayEndsAtStopAndBadDelaysAreRefused) {
     StateMachinePass();
     EXPECT_FALSE(gbDelay(1));
 
-    EXPECT_FALSE(ProcessDelay(1, "abc"));
-    EXPECT_FALSE(ProcessDelay(1, ""));
-    EXPECT_FALSE(ProcessDelay(1, "99999999999"));
-    EXPECT_FALSE(gbDelay(1));
+    EXPECT_FALSE(ProcessDelay(1, "abc") || ProcessDelay(1, "") || ProcessDelay(1, "99999999999") || gbDelay(1));
 }
 
 TEST_F(MachineTest, IdleMachineSleepsAndBusyOneDoesNot) {
@@ -98,9 +95,7 @@ TEST_F(MachineTest, RunTimeErrorIsShownOnceAndTheFailedRequestDropped) {
     gsSendData(2) = "A";
     gbSendPending(2) = true;  // port 2 has no device
     Passes(3);
-    EXPECT_EQ(status.lines,
-              (Lines{"Error: Invalid procedure call or argument",
-                                        "State Machine Error.  Is Port  2 Active?"}));
+    EXPECT_EQ(status.lines, (Lines{"Error: Invalid procedure call or argument", "State Machine Error.  Is Port  2 Active?"}));
     EXPECT_FALSE(gbSendPending(2));
 }
 
@@ -108,9 +103,8 @@ TEST_F(MachineTest, WriteReadOkWritesReadsAndHonoursCancel) {
     dev->replies = {"ok!"};
     EXPECT_TRUE(WriteReadOk("Q", 3, false, 1));
     EXPECT_EQ(gPortState(1).Response, "ok!");
+    EXPECT_TRUE(WriteReadOk("P", 0, false, 1));  // writes only
     EXPECT_EQ(dev->readModes, (std::vector<int32_t>{2}));
-    EXPECT_TRUE(WriteReadOk("P", 0, false, 1));
-    EXPECT_EQ(dev->readModes.size(), 1u);
     EXPECT_EQ(dev->writes, (Lines{"Q", "P"}));
 
     // The operator's cancel arrives while the exchange pumps events.
@@ -157,16 +151,14 @@ TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
 TEST_F(MachineTest, ResetIsQueuedEvenWithoutAHostToRecoverTheLink) {
     SetEngineHost(nullptr);
     SendReset(1);
-    EXPECT_EQ(gsSendData(1), "\x1D\xFF"s);
-    EXPECT_TRUE(gbSendPending(1));
+    EXPECT_EQ(gsSendData(1) + (gbSendPending(1) ? "|pending" : ""), "\x1D\xFF|pending"s);
 }
 
 TEST_F(MachineTest, LoopEndsWhenAskedAndInitClearsRequests) {
     gbScriptRunning(3) = true;
     gbDelay(3) = true;
     StateMachineInit();
-    EXPECT_FALSE(gbScriptRunning(3));
-    EXPECT_FALSE(gbDelay(3));
+    EXPECT_FALSE(gbScriptRunning(3) || gbDelay(3));
     int passes = 0;
     RunStateMachine([&] { return ++passes <= 3; });
     EXPECT_EQ(passes, 4);
