@@ -82,15 +82,6 @@ TEST_F(MachineTest, DelayEndsAtStopAndBadDelaysAreRefused) {
     EXPECT_FALSE(ProcessDelay(1, "abc") || ProcessDelay(1, "") || ProcessDelay(1, "99999999999") || gbDelay(1));
 }
 
-TEST_F(MachineTest, IdleMachineSleepsAndBusyOneDoesNot) {
-    EXPECT_FALSE(StateMachinePass());
-    EXPECT_EQ(StateMachineIdleWait(), milliseconds{5});
-    gsSendData(1) = "A";
-    gbSendPending(1) = true;
-    EXPECT_TRUE(StateMachinePass());
-    EXPECT_EQ(StateMachineIdleWait(), milliseconds{0});
-}
-
 TEST_F(MachineTest, RunTimeErrorIsShownOnceAndTheFailedRequestDropped) {
     gsSendData(2) = "A";
     gbSendPending(2) = true;  // port 2 has no device
