@@ -55,7 +55,7 @@ TEST(ProgramDir, OptionThenPosbenchHomeThenXdgThenHome) {
 }
 
 // Seeding a fresh directory and keeping the user's own Startup.ini is
-// CliTest.SampleReceiptRunsFromAFreshlySeededDirectory's.
+// Shipped/SampleTest.RunsCleanlyAndPrintsOnlyWhatItSays'.
 TEST(ProgramDir, ADirectoryThatCannotBeMadeIsRefusedWithAReason) {
     ScratchDir target;
     std::string error;

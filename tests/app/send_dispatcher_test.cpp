@@ -117,7 +117,7 @@ TEST_F(DispatcherTest, CommandWithCountReadsAndWithoutItOnlyWrites) {
     view.commandPanel = true;
     gbStop(1) = true;
     gbStatusCheck(1) = true;  // left by a status request that was cancelled
-    ASSERT_TRUE(SendCommand("1D 49 40 27", "12"));  // the reply read is CliTest's
+    ASSERT_TRUE(SendCommand("1D 49 40 27", "12"));  // the reply read is MainWindowTest's
     EXPECT_TRUE(gbSendPending(1) && gbReadAfterWrite(1) && !gbStop(1));
     EXPECT_FALSE(gbStatusCheck(1));  // the command's reply is not taken for a status
 

@@ -34,7 +34,7 @@ TEST(CompletePath, RelativeNamesJoinTheScriptsDirectory) {
 }
 
 // A script name without a folder is FlashSteps.MissingFileAndNameWithoutDirectory's, a blank
-// file name BootFileBankTest's.
+// file name DownloadTest.ABootFileUnder256BytesOrNoFileNameIsRefused's.
 TEST(SplitNames, PathFileNameAndNativeForm) {
     std::string name = "logo.bmp";
     EXPECT_FALSE(GetCompletePath(name, ""));

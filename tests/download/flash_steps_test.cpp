@@ -62,7 +62,7 @@ protected:
     bool ok = false;
 };
 
-// Rounding up (1 MiB + 100 bytes in 17 sectors) is FlashDownloadTest's; here the edges.
+// Rounding up (1 MiB + 100 bytes in 17 sectors) is DownloadTest's; here the edges.
 TEST_F(FlashSteps, SectorCountRoundsUpAndTinyOrHugeFilesAreRefused) {
     const std::pair<std::size_t, int> cases[] = {{100, 1}, {65536, 1}, {65537, 2}};
     for (const auto& [size, sectors] : cases) {
@@ -96,7 +96,7 @@ TEST_F(FlashSteps, MissingFileAndNameWithoutDirectory) {
     EXPECT_EQ(status.lines.size(), 1u);
 }
 
-// 0F and 1F taken and 3F refused ("Invalid top sector #: 63") are FlashDownloadTest's.
+// 0F and 1F taken and 3F refused ("Invalid top sector #: 63") are DownloadTest's.
 TEST_F(FlashSteps, TopSector07IsTakenToo) {
     ASSERT_TRUE(Begin(std::string(200, 'x')));
     ASSERT_EQ(Step(), "\x1D\x01");
@@ -152,8 +152,8 @@ TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
     EXPECT_EQ(FreeFile(), 1);
 }
 
-// A refused block and a cancel mid-flash are FlashDownloadTest's (ANakedBlockEndsTheDownload,
-// CancelInTheMiddleAbortsCleanly).
+// A refused block and a cancel mid-flash are DownloadTest's (ANakedFlashBlockEndsTheDownload,
+// CancelInTheMiddleOfAFlashAbortsCleanly).
 TEST_F(FlashSteps, RefusedEraseAndSectorSelectEndTheDownload) {
     const char* lines[] = {"Port 1 Flash Erase Failed", "Port 1 Unknown Response to Erase Flash Command"};
     for (int refused = 0; refused < 2; ++refused) {

@@ -93,10 +93,8 @@ TEST_F(TiffFiles, HeaderTagListMicrAndCommands) {
     EXPECT_EQ(views.tags[4].substr(0, 16), "MICR Data       ");
     EXPECT_EQ(views.tags[4].substr(views.tags[4].size() - 29), micr.substr(0, 29));
 
-    ASSERT_TRUE(Run("MICR VIEW x.tif"));
+    ASSERT_TRUE(Run("micr view x.tif"));  // MICR SHOW in its window is MainWindowTest's
     EXPECT_EQ(status.lines.back(), micr.substr(0, 29));
-    ASSERT_TRUE(Run("micr show x.tif"));
-    EXPECT_EQ(views.shown.back(), "micr " + micr.substr(0, 29));
 
     // A SHORT compression of 4 reads as 4, which is not an image this program converts.
     EXPECT_FALSE(Run("IMAGE SHOW x.tif"));

@@ -93,6 +93,8 @@ TEST_F(ScriptTest, RejectedWaitLinesDoNothingAndACountOfZeroAwaitsNoReply) {
     EXPECT_FALSE(Shown("Error or operator initiated cancel on line  5"));
 }
 
+// A registered download stepped by the machine, its prefix and default path are
+// DownloadTest.LogoAndBitmapFollowTheirPrefixes'.
 TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
     Run(Write("s.txt", {"[FLA] fw.bin", "[HEX] 41"}));
     EXPECT_EQ(status.lines, (Lines{"Flash download is not registered in this program",
@@ -101,22 +103,6 @@ TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
     Run(Write("t.txt", {"[TIF] SHOW x.tif", "[HEX] 41"}));
     EXPECT_EQ(status.lines.front(), "TIFF processing is not registered in this program");
     EXPECT_TRUE(dev->writes.empty());
-}
-
-TEST_F(ScriptTest, RegisteredDownloadIsSteppedByTheMachineUntilItHasNoMoreData) {
-    std::vector<std::string> calls;
-    int blocks = 2;
-    RegisterFileDownload([&](int16_t, bool& abort, const std::string& prefix,
-                             const std::string& name) {
-        calls.push_back(prefix + "|" + name + "|" + (abort ? "abort" : ""));
-        gsOutData = blocks-- > 0 ? "blk" : "";
-        return true;
-    });
-    Run(Write("s.txt", {"[LOG] 0A logo.lgo", "[BMP] 0B pic.bmp", "[HEX] 41"}));
-    EXPECT_EQ(calls, (Lines{"\x1D\x23\x0A|logo.lgo|", "||", "||", "\x1D\x23\x0B\x1B|pic.bmp|", "||"}));
-    // The bitmap's first step had nothing left to give: its empty block is written as it is.
-    EXPECT_EQ(dev->writes, (Lines{"blk", "blk", "", "A"}));
-    EXPECT_EQ(gDlDefaultPath(1).file, dir / "s.txt");
 }
 
 TEST_F(ScriptTest, LinesOfALaterScriptBelongToTheSectionLastUsed) {

@@ -1,6 +1,6 @@
 // The transfer state machine's steps, its timeouts and errors, the synchronous exchange, delays
 // and cancel, against a scripted device. Completed reads, blocks and download steps through the
-// machine are the script and end-to-end tests' (ScriptTest, ScriptIntegration, FlashDownloadTest).
+// machine are the script and end-to-end tests' (ScriptTest, ScriptIntegration, DownloadTest).
 #include "script/StateMachine.h"
 
 #include <chrono>
