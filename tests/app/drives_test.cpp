@@ -54,6 +54,8 @@ TEST(Drives, FolderAndFileListings) {
     EXPECT_EQ(ListFiles(dir.path().string(), "*.txt"), (std::vector<std::string>{"a.txt", "b.TXT"}));
     EXPECT_EQ(ListFiles(dir.path().string(), "*.*").size(), 4u);
     EXPECT_TRUE(ListFiles(dir / "missing", "*.*").empty() && ListFolder(dir / "missing").children.empty());
+    // A chosen file joins its folder with one separator (the usual case is MainWindowTest's).
+    EXPECT_EQ(JoinFileSelection("/", "a.txt") + "|" + JoinFileSelection("/home/t", "/a.txt"), "/a.txt|/home/t/a.txt");
 }
 
 }  // namespace

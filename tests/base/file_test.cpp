@@ -54,10 +54,12 @@ TEST(SplitNames, PathFileNameAndNativeForm) {
 TEST(OpenFile, RefusalsLeaveAnUnopenedHandle) {
     ScratchDir dir;
     const std::string missing = dir / "missing.txt";
-    EXPECT_FALSE(OpenFile(missing, open_mode::TextRead));  // "Not a regular file" is HostileRunTest's
+    EXPECT_FALSE(OpenFile(missing, open_mode::TextRead));
     EXPECT_EQ(gsFileErr, "Can't find " + missing);
     EXPECT_FALSE(IsFileOpen(giFileNum) || std::filesystem::exists(missing));  // reading never creates
     EXPECT_EQ(gsFileName, "");
+    EXPECT_FALSE(OpenFile(dir.path().string(), open_mode::BinaryRead));
+    EXPECT_EQ(gsFileErr, "Not a regular file: " + dir.path().string());
     EXPECT_FALSE(OpenFile(dir.Write("a.txt", "x"), 5));
     EXPECT_EQ(gsFileErr, "Invalid Open Request");
     EXPECT_FALSE(OpenFile(dir / "no-dir/new.txt", open_mode::BinaryWrite));

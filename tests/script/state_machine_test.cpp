@@ -48,6 +48,16 @@ TEST_F(MachineTest, WriteWaitsForTheDeviceAndIsDroppedUnderStop) {
     EXPECT_FALSE(gbSendPending(1));
 }
 
+// A failed write asks for the link to be recovered (its message is HostileRunTest's) and lets
+// the read queued behind it go instead of starting it.
+TEST_F(MachineTest, FailedWriteLetsTheQueuedReadGo) {
+    dev->failWrites = true;
+    QueueExchange("A", 2);
+    Passes(3);
+    EXPECT_EQ(host.timeouts, (std::vector<std::pair<int16_t, long>>{{1, 300}}));
+    EXPECT_TRUE(gbStop(1) && dev->readModes.empty() && !gbReadPending(1));
+}
+
 TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
     ManualClock clock(10000);
     PortState& st = gPortState(1);
