@@ -71,30 +71,8 @@ protected:
     LinkRecovery timers;
 };
 
-TEST_F(RecoveryTest, TcpLinkIsClosedAndReopenedAfterItsSettleTime) {
-    gsTCPAddress = "127.0.0.1";
-    FlakyDevice& tcp = Port("TCP, 127.0.0.1, ON", "TCP");
-    timers.InitializeTimeout(1, 800);
-    RunFor(800);  // the deadline itself: ATimerFiresOnItsDeadlineAndTheWaitsEndForIt
-    EXPECT_FALSE(tcp.isOpen);
-    EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, OFF");
-    EXPECT_TRUE(timers.InProgress(1) && timers.LinkClosed(1));
-
-    RunFor(10900);
-    EXPECT_EQ(tcp.opens, 0);
-    RunFor(1000);
-    EXPECT_EQ(tcp.opens, 1);
-    EXPECT_TRUE(tcp.isOpen);
-    EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, ON");
-    EXPECT_EQ(status.lines, (Lines{"TCP open"}));
-    EXPECT_FALSE(timers.InProgress(1) || timers.LinkClosed(1));
-
-    // A later failure starts a fresh cycle with its retries counted from zero.
-    timers.InitializeTimeout(1, 300);
-    EXPECT_TRUE(timers.InProgress(1));
-    EXPECT_EQ(timers.Retries(1), 0);
-}
-
+// A TCP link that comes back after its 11 s settle ("TCP open") is
+// CliTest.FirmwareDownloadShowsProgressAndTheLinkComesBackAfterTheReset's.
 TEST_F(RecoveryTest, PrinterThatNeverComesBackIsTriedSixTimesThenGivenUp) {
     FlakyDevice& tcp = Port("TCP, 127.0.0.1, ON", "TCP");
     tcp.refuse = true;

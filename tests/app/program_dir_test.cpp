@@ -54,31 +54,16 @@ TEST(ProgramDir, OptionThenPosbenchHomeThenXdgThenHome) {
     EXPECT_FALSE(error.empty());
 }
 
-TEST(ProgramDir, SeedingCopiesOnlyWhatIsMissing) {
-    ScratchDir samples, target;
-    samples.Write("Startup.ini", "[Communication]\nTCP=1.2.3.4, ON\n");
-    samples.Write("SUPrinters.ini", "x");
-    std::filesystem::create_directories(samples.path() / "Scripts");
-    samples.Write("Scripts/Receipt.txt", "[HEX] 1B 40\n");
-    target.Write("Startup.ini", "mine");
-
+// Seeding a fresh directory and keeping the user's own Startup.ini is
+// Shipped/SampleTest.RunsCleanlyAndPrintsOnlyWhatItSays'.
+TEST(ProgramDir, ADirectoryThatCannotBeMadeIsRefusedWithAReason) {
+    ScratchDir target;
     std::string error;
-    const std::string dir = target / "a/b";
-    std::filesystem::create_directories(dir);
-    std::filesystem::copy_file(target / "Startup.ini", dir + "/Startup.ini");
-    ASSERT_TRUE(SetUpProgramDir(dir + "/", samples.path().string(), error)) << error;
-    EXPECT_EQ(gsProgramDir, dir);
-    EXPECT_EQ(target.Read("a/b/Startup.ini"), "mine");
-    EXPECT_EQ(target.Read("a/b/Scripts/Receipt.txt"), "[HEX] 1B 40\n");
-
-    // A fresh directory is created with every sample in it.
-    ASSERT_TRUE(PrepareProgramDir(target / "new/dir", samples.path().string(), error));
-    EXPECT_EQ(target.Read("new/dir/Startup.ini"), "[Communication]\nTCP=1.2.3.4, ON\n");
-
-    // A directory that cannot be made is refused with a reason.
     target.Write("file", "");
     EXPECT_FALSE(PrepareProgramDir(target / "file/sub", "", error));
     EXPECT_NE(error.find("Cannot create"), std::string::npos);
+    ASSERT_TRUE(SetUpProgramDir(target / "dir/", "", error)) << error;
+    EXPECT_EQ(gsProgramDir, target / "dir");
 }
 
 TEST(ProgramDir, SamplesFoundBesideTheProgramBeforeTheSourceTree) {

@@ -62,15 +62,13 @@ TEST(InputWait, AWatchedDescriptorEndsTheWaitOnceAndOnlyTheInputAwareOne) {
     WatchInput(other.in());
     EXPECT_GE(Timed([] { WaitEvents(60ms); }), 50ms);
     EXPECT_LT(Timed([] { WaitEventsOrInput(5000ms); }), 2000ms);
-}
 
-TEST(InputWait, AClosedDescriptorLeavesTheSet) {
+    // A closed descriptor is reported invalid once, then gone: later waits sleep their full bound.
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
     WatchInput(fds[0]);
     close(fds[0]);
     close(fds[1]);
-    // Reported invalid once, then gone: later waits sleep their full bound.
     WaitEventsOrInput(1000ms);
     EXPECT_FALSE(InputWatched(fds[0]));
     EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
@@ -97,10 +95,8 @@ TEST(InputWait, NoticesAndWakesStillEndTheInputAwareWait) {
     DiscardNotices();
     EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
     UnwatchInput(quiet.in());
-}
 
-// A window system's loop mirrors the watch set and waits on the pump's descriptor instead.
-TEST(InputWait, AnOutsideLoopSeesEveryChangeAndThePumpDescriptor) {
+    // A window system's loop mirrors the watch set and waits on the pump's descriptor instead.
     Pipe a, b;
     std::vector<std::vector<int>> seen;
     SetInputWatchObserver([&seen] { seen.push_back(WatchedInputs()); });

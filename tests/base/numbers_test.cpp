@@ -33,28 +33,18 @@ TEST(Val, LeadingNumberInDecimalHexOrOctal) {
 }
 
 TEST(Formatting, StrCStrAndHex) {
-    EXPECT_EQ(Str(int64_t{2}), " 2");
-    EXPECT_EQ(Str(int16_t{-2}), "-2");
-    EXPECT_EQ(Str(0.5), " .5");
-    EXPECT_EQ(Str(-0.5), "-.5");
-    EXPECT_EQ(Str(2.0), " 2");
-    EXPECT_EQ(CStr(1e20), "1E+20");
-    EXPECT_EQ(CStr(1.5e-7), "1.5E-07");
-    EXPECT_EQ(CStr(int64_t{-9000000000}), "-9000000000");
-    EXPECT_EQ(Hex(0), "0");
-    EXPECT_EQ(Hex(-32768), "FFFF8000");
-    EXPECT_EQ(Hex2(10), "0A");
+    EXPECT_EQ((std::vector<std::string>{Str(int64_t{2}), Str(int16_t{-2}), Str(0.5), Str(-0.5), Str(2.0), CStr(1e20),
+                                        CStr(1.5e-7), CStr(int64_t{-9000000000}), Hex(0), Hex(-32768), Hex2(10)}),
+              (std::vector<std::string>{" 2", "-2", " .5", "-.5", " 2", "1E+20", "1.5E-07", "-9000000000", "0",
+                                        "FFFF8000", "0A"}));
 }
 
 TEST(WholeNumbers, HalvesGoToEven) {
     const std::pair<double, int> cases[] = {{2.5, 2},     {3.5, 4},     {-2.5, -2},         {-3.5, -4},
                                             {2.4999, 2},  {2.5001, 3},  {32767.4, 32767},  {-32768.5, -32768}};
     for (const auto& [value, whole] : cases) EXPECT_EQ(CInt(value), whole) << value;
-    EXPECT_EQ(CLng(1000000.5), 1000000);
-    EXPECT_EQ(CLng(-2147483648.0), std::numeric_limits<int32_t>::min());
-    EXPECT_EQ(CByte(254.5), 254);
-    EXPECT_EQ(CByte(-0.5), 0);
-    EXPECT_EQ(ToInteger(-32768), -32768);
+    EXPECT_EQ((std::vector<int64_t>{CLng(1000000.5), CLng(-2147483648.0), CByte(254.5), CByte(-0.5), ToInteger(-32768)}),
+              (std::vector<int64_t>{1000000, std::numeric_limits<int32_t>::min(), 254, 0, -32768}));
 }
 
 TEST(WholeNumbers, OutOfRangeIsOverflow) {

@@ -39,12 +39,9 @@ TEST(GetParameter, BlanksQuotesAndCommas) {
 
 // StripComment(asText, line) gives the line, and (for a quoted data line) gsResult.
 TEST(TrimAndComment, LeadingBlanksAndComments) {
-    std::string line = "   1B 40";
-    EXPECT_TRUE(TrimLeadingSpaces(line));
-    EXPECT_EQ(line, "1B 40");
-    line = "   ";
-    EXPECT_TRUE(TrimLeadingSpaces(line));
-    EXPECT_EQ(line, "   ");
+    std::string line = "   1B 40", blank = "   ";
+    EXPECT_TRUE(TrimLeadingSpaces(line) && TrimLeadingSpaces(blank));
+    EXPECT_EQ(line + "|" + blank, "1B 40|   ");
     const struct {
         bool asText;
         std::string line, after;
@@ -65,15 +62,12 @@ TEST(TrimAndComment, LeadingBlanksAndComments) {
     EXPECT_EQ(gsResult, "\"it's\"");
 }
 
-TEST(HexLines, TokensOfOneOrTwoCharacters) {
+TEST(HexLines, TokensOfOneOrTwoCharactersAndBadTokensWithoutPartialBytes) {
     EXPECT_TRUE(ProcessData("1b 4"));
     EXPECT_EQ(gsResult, Bytes({0x1B, 0x04}));
     EXPECT_TRUE(ProcessData(" 1B  40   "));
     EXPECT_EQ(gsResult, Bytes({0x1B, 0x40}));
     EXPECT_EQ(HexCharToByte("1X2"), 0x12);  // a token is read from its first and last character
-}
-
-TEST(HexLines, BadTokensFailWithoutPartialBytes) {
     for (const auto& [line, message] : {std::pair{"1B4", "Invalid Hex Input"}, {"1B 1G", "Invalid hex character"}}) {
         EXPECT_FALSE(ProcessData(line));
         EXPECT_EQ(gsTextErr, message);
@@ -103,13 +97,12 @@ TEST(TextLines, BracketedHexAndLineFeed) {
 }
 
 TEST(TextLines, BadGroups) {
-    EXPECT_FALSE(ProcessMixedLine("A[NP]B"));
-    EXPECT_EQ(gsTextErr, "Invalid hex character");
-    EXPECT_FALSE(ProcessMixedLine("Total[1B 21"));
-    EXPECT_EQ(gsTextErr, "Invalid Process Mixed line Data");
-    EXPECT_EQ(gsResult, "");
-    EXPECT_FALSE(ProcessMixedLine("[1B][123]"));
-    EXPECT_EQ(gsTextErr, "Invalid Hex Input");
+    for (const auto& [line, message] : {std::pair{"A[NP]B", "Invalid hex character"},
+                                        {"Total[1B 21", "Invalid Process Mixed line Data"},
+                                        {"[1B][123]", "Invalid Hex Input"}}) {
+        EXPECT_FALSE(ProcessMixedLine(line));
+        EXPECT_EQ(gsTextErr + "|" + gsResult, std::string(message) + "|") << line;
+    }
 }
 
 TEST(TextLines, EveryByteButAGroupPassesUnchanged) {

@@ -12,6 +12,8 @@
 namespace posbench {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 class FakeTableView : public ICommandTableView {
 public:
     void ClearCommands() override { commands.clear(); }
@@ -21,11 +23,7 @@ public:
     std::string Description() const override { return description; }
     std::string Command() const override { return command; }
     std::string Input() const override { return input; }
-    void SetFields(const std::string& d, const std::string& c, const std::string& i) override {
-        description = d;
-        command = c;
-        input = i;
-    }
+    void SetFields(const std::string& d, const std::string& c, const std::string& i) override { description = d, command = c, input = i; }
     void AddStatus(const std::string& line) override { status.push_back(line); }
 
     std::vector<std::string> commands, status;
@@ -43,8 +41,11 @@ protected:
         file = dir.Write("Q310Con.ini", text);
         maint.DisplayList(file);
     }
-    std::string Key(const std::string& key) const {
-        return GetPrivateProfileString("Configure", key, "NONE", file);
+    // The keys as the file holds them.
+    std::vector<std::string> Keys(std::initializer_list<const char*> keys) const {
+        std::vector<std::string> values;
+        for (const char* key : keys) values.push_back(GetPrivateProfileString("Configure", key, "NONE", file));
+        return values;
     }
     void Fields(const std::string& d, const std::string& c, const std::string& i) { view.SetFields(d, c, i); }
 
@@ -62,30 +63,25 @@ TEST_F(CommandTableTest, EditsAreWrittenAndReadBack) {
     Fields("Feed", "1B 64 05", "0");
     maint.AppendKey();
     EXPECT_EQ(view.status.back(), "Key successfully appended");
-    EXPECT_EQ(Key("NumConfig"), "4");
-    EXPECT_EQ(Key("CA4"), "Feed, 1B 64 05, 0");
+    EXPECT_EQ(Keys({"NumConfig", "CA4"}), (Lines{"4", "Feed, 1B 64 05, 0"}));
 
     view.SelectCommand(0);
     Fields("Version", "1D 49 40 A3", "6");
     maint.InsertKey();
     EXPECT_EQ(view.status.back(), "Key successfully Inserted");
-    EXPECT_EQ(Key("NumConfig"), "5");
-    EXPECT_EQ(Key("CA1"), "Version, 1D 49 40 A3, 6");
-    EXPECT_EQ(Key("CA2"), "Init, 1B 40, 0");
-    EXPECT_EQ(Key("CA5"), "Feed, 1B 64 05, 0");
+    EXPECT_EQ(Keys({"NumConfig", "CA1", "CA2", "CA5"}),
+              (Lines{"5", "Version, 1D 49 40 A3, 6", "Init, 1B 40, 0", "Feed, 1B 64 05, 0"}));
 
     view.SelectCommand(2);
     Fields("Paper status", "10 04 04", "1");
     maint.ReplaceKey();
-    EXPECT_EQ(Key("CA3"), "Paper status, 10 04 04, 1");
+    EXPECT_EQ(Keys({"CA3"}), Lines{"Paper status, 10 04 04, 1"});
 
     view.SelectCommand(1);
     maint.DeleteKey();
     EXPECT_EQ(view.status.back(), "Key successfully removed");
-    EXPECT_EQ(Key("NumConfig"), "4");
-    EXPECT_EQ(view.commands, (std::vector<std::string>{"Version", "Paper status", "Cut", "Feed"}));
-    EXPECT_EQ(Key("CA5"), "NONE");
-    EXPECT_EQ(Key("CA4"), "Feed, 1B 64 05, 0");
+    EXPECT_EQ(view.commands, (Lines{"Version", "Paper status", "Cut", "Feed"}));
+    EXPECT_EQ(Keys({"NumConfig", "CA4", "CA5"}), (Lines{"4", "Feed, 1B 64 05, 0", "NONE"}));
 }
 
 TEST_F(CommandTableTest, UnsafeEditsAreRefusedAndTheFileStaysAsItWas) {

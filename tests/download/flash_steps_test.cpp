@@ -62,9 +62,9 @@ protected:
     bool ok = false;
 };
 
+// Rounding up (1 MiB + 100 bytes in 17 sectors) is DownloadTest's; here the edges.
 TEST_F(FlashSteps, SectorCountRoundsUpAndTinyOrHugeFilesAreRefused) {
-    const std::pair<std::size_t, int> cases[] = {
-        {100, 1}, {65536, 1}, {65537, 2}, {131072, 2}, {163840, 3}};
+    const std::pair<std::size_t, int> cases[] = {{100, 1}, {65536, 1}, {65537, 2}};
     for (const auto& [size, sectors] : cases) {
         SCOPED_TRACE(size);
         EXPECT_TRUE(Begin(std::string(size, 'x')));
@@ -96,24 +96,14 @@ TEST_F(FlashSteps, MissingFileAndNameWithoutDirectory) {
     EXPECT_EQ(status.lines.size(), 1u);
 }
 
-TEST_F(FlashSteps, OnlyTopSectors07_0FAnd1FAreAccepted) {
-    for (int16_t top : {int16_t{0x07}, int16_t{0x0F}, int16_t{0x1F}, int16_t{0x3F}, int16_t{0}}) {
-        SCOPED_TRACE(top);
-        ASSERT_TRUE(Begin(std::string(200, 'x')));
-        ASSERT_EQ(Step(), "\x1D\x01");
-        EXPECT_EQ(glOutCount, 1);
-        EXPECT_EQ(glDlReadMode, ReadMode::Count);
-        Answer(top);
-        const std::string next = Step();
-        if (top == 0x07 || top == 0x0F || top == 0x1F) {
-            EXPECT_EQ(next, "\x1D\x0E");
-            EXPECT_EQ(status.lines.back(), "Port 1 Erasing Flash ");
-        } else {
-            EXPECT_EQ(next, "");
-            ExpectFailed("Port 1 Invalid top sector #: " + std::to_string(top), 3);
-            EXPECT_EQ(status.lines[status.lines.size() - 2], "Port 1 Download Aborted: ");
-        }
-    }
+// 0F and 1F taken and 3F refused ("Invalid top sector #: 63") are DownloadTest's.
+TEST_F(FlashSteps, TopSector07IsTakenToo) {
+    ASSERT_TRUE(Begin(std::string(200, 'x')));
+    ASSERT_EQ(Step(), "\x1D\x01");
+    EXPECT_EQ(glDlReadMode, ReadMode::Count);
+    Answer(0x07);
+    EXPECT_EQ(Step(), "\x1D\x0E");
+    EXPECT_EQ(status.lines.back(), "Port 1 Erasing Flash ");
 }
 
 TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
@@ -162,11 +152,11 @@ TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
     EXPECT_EQ(FreeFile(), 1);
 }
 
-TEST_F(FlashSteps, RefusedAnswersAndAbortEndTheDownload) {
-    // The erase, the sector select and the first block in turn are answered with a NAK.
-    const char* lines[] = {"Port 1 Flash Erase Failed", "Port 1 Unknown Response to Erase Flash Command",
-                           "Port 1 Download sector response status error"};
-    for (int refused = 0; refused < 3; ++refused) {
+// A refused block and a cancel mid-flash are DownloadTest's (ANakedFlashBlockEndsTheDownload,
+// CancelInTheMiddleOfAFlashAbortsCleanly).
+TEST_F(FlashSteps, RefusedEraseAndSectorSelectEndTheDownload) {
+    const char* lines[] = {"Port 1 Flash Erase Failed", "Port 1 Unknown Response to Erase Flash Command"};
+    for (int refused = 0; refused < 2; ++refused) {
         SCOPED_TRACE(lines[refused]);
         ASSERT_TRUE(Begin(Pattern(1000)));
         Step();
@@ -178,11 +168,6 @@ TEST_F(FlashSteps, RefusedAnswersAndAbortEndTheDownload) {
         EXPECT_EQ(Step(), "");
         ExpectFailed(lines[refused], 3);
     }
-
-    // The stop flag sends a running download to its abort step: nothing more is sent.
-    ASSERT_TRUE(Begin(Pattern(1000)));
-    EXPECT_EQ(Step(true), "");
-    ExpectFailed("Reseting Port 1 Printer");
 }
 
 }  // namespace

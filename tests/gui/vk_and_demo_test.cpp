@@ -1,12 +1,12 @@
 // The VK printer utility (opened by Test) and the receipt demo panel on the offscreen platform,
 // against the simulated printer as a serial printer on a pseudo-terminal: version queries, a USB
 // mode switch over a COM port, Exit back to the main window, and demo buttons that print.
+#include "support/CliRun.h"  // before Qt: it names a member `signals`
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QtTest>
-#include <fstream>
-#include <sstream>
 
 #include "app/LinkRecovery.h"
 #include "gui/FrmVK.h"
@@ -14,17 +14,7 @@
 #include "GuiTest.h"
 
 using posbench::test::Lines;
-
-namespace {
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
+using posbench::test::ReadAll;
 
 class VKAndDemoTest : public QObject {
     Q_OBJECT
@@ -69,8 +59,8 @@ void VKAndDemoTest::testOpensTheUtilityThatQueriesAndSwitchesTheUsbMode() {
     QVERIFY(vk->findChild<QRadioButton*>("optNative")->isChecked());
     Click(vk, "cmdSetUSB");
     QTRY_VERIFY_WITH_TIMEOUT(Lines(vk, "lstStatus").contains("Native Mode USB is Active"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(FileText(bench_.dir / "printer.log").find("USB interface after restart: native") != std::string::npos, 5000);
-    const std::string log = FileText(bench_.dir / "printer.log");
+    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(bench_.dir / "printer.log").find("USB interface after restart: native") != std::string::npos, 5000);
+    const std::string log = ReadAll(bench_.dir / "printer.log");
     QVERIFY(log.find("USB interface: native") < log.find("# reset"));
     QCOMPARE(posbench::giNumPorts, int16_t{1});
     QVERIFY(posbench::gsPortTable(1).rfind("COM1, 115200, DTR, ", 0) == 0);
@@ -106,7 +96,7 @@ void VKAndDemoTest::demoButtonsSendTheirScripts() {
 
     Click(panel, "btnFcns0");  // Sample receipt: Scripts\Receipt.txt on port 1
     QTRY_VERIFY2_WITH_TIMEOUT(Lines(main_, "lstStatus").contains("Receipt done"), qPrintable(Lines(main_, "lstStatus")), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(FileText(bench_.dir / "paper.txt").find("Thank you for your visit!") != std::string::npos, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(bench_.dir / "paper.txt").find("Thank you for your visit!") != std::string::npos, 5000);
 
     // A second demo replaces every heading and button of the first; a button whose script is
     // missing says so and sends nothing.

@@ -88,16 +88,13 @@ TEST_F(TiffFiles, HeaderTagListMicrAndCommands) {
     const std::string micr = "T123456789T 0123456789O 1234\x03";  // 30 bytes with the terminator
     dir.Write("x.tif", Tiff({{256, 4, 1, 1728}, {259, 3, 1, 4u << 16}, {kTagMicr, 2, 30, kAtPayload}}, micr));
     ASSERT_TRUE(Run("TAG SHOW x.tif")) << gsTiffErr;
-    ASSERT_EQ(views.tags.size(), 5u);
+    ASSERT_EQ(views.tags.size(), 5u);  // the Width line and the rest: CliTest's --tags
     EXPECT_EQ(views.tags[0], " Tag                   Type     Count   Value/Offset");
-    EXPECT_EQ(views.tags[2], "Width           0100   0004   0000 0001  0000 06C0  1728");
     EXPECT_EQ(views.tags[4].substr(0, 16), "MICR Data       ");
     EXPECT_EQ(views.tags[4].substr(views.tags[4].size() - 29), micr.substr(0, 29));
 
-    ASSERT_TRUE(Run("MICR VIEW x.tif"));
+    ASSERT_TRUE(Run("micr view x.tif"));  // MICR SHOW in its window is MainWindowTest's
     EXPECT_EQ(status.lines.back(), micr.substr(0, 29));
-    ASSERT_TRUE(Run("micr show x.tif"));
-    EXPECT_EQ(views.shown.back(), "micr " + micr.substr(0, 29));
 
     // A SHORT compression of 4 reads as 4, which is not an image this program converts.
     EXPECT_FALSE(Run("IMAGE SHOW x.tif"));
@@ -148,11 +145,8 @@ TEST_F(TiffFiles, HostileFilesEndWithAClearTextAndNoStaleImage) {
         dir.Write("temp1.bmp", "stale");
         dir.Write("h.tif", bytes);
         status.lines.clear();
-        const bool ok = Run(why.find("count") != std::string::npos ||
-                                    why.find("outside") != std::string::npos
-                                ? "MICR VIEW h.tif"
-                                : "IMAGE SHOW h.tif");
-        EXPECT_FALSE(ok);
+        const bool micr = why.find("count") != std::string::npos || why.find("outside") != std::string::npos;
+        EXPECT_FALSE(Run(micr ? "MICR VIEW h.tif" : "IMAGE SHOW h.tif"));
         std::string all = gsTiffErr;
         for (const auto& l : status.lines) all += l;  // long texts wrap over status lines
         EXPECT_NE(all.find(why), std::string::npos) << all;

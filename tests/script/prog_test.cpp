@@ -47,15 +47,18 @@ TEST_F(ProgTest, OperandForms) {
     EXPECT_EQ(gsProgErr, "modProg, ConvToNumOrString Error: 6 Overflow");
 }
 
-TEST_F(ProgTest, VariablesNeedClearAreCaseSensitiveAndPerPort) {
+TEST_F(ProgTest, VariablesNeedClearAreCaseSensitiveAndPerPortAndUnknownStatementsAreNamed) {
     EXPECT_FALSE(Prog("SET X =5"));
     EXPECT_EQ(gsProgErr, "modProg, SaveMyVal Error: 9 Subscript out of range");
-    Progs({"clear", "SET X =5", "SET x \"s\"", "SET X =6"});
+    Progs({"clear", "SET X =5", "SET x \"s\"", "SET X =6", "SET A =\"", "SET B"});  // half statements: empty values
     EXPECT_EQ(Var("X").Num, 6);
-    EXPECT_EQ(Var("x").Str, "\"s\"");
-    EXPECT_EQ(gProgVars(1).entries.size(), 2u);
+    EXPECT_EQ(Var("x").Str + "|" + Var("A").Str, "\"s\"|");
+    EXPECT_TRUE(Var("B").IsString);
+    EXPECT_EQ(gProgVars(1).entries.size(), 4u);
     EXPECT_EQ(ConvToNumOrString(2, "X").Num, 0);
     EXPECT_EQ(gsProgErr, "Invalid Variable X");
+    EXPECT_FALSE(Prog("JUMP X"));
+    EXPECT_EQ(gsProgErr, "unknown PROG Command");
 }
 
 TEST_F(ProgTest, ArithmeticOnWholeNumbersWithDivisionHalvesToEven) {
@@ -88,21 +91,15 @@ TEST_F(ProgTest, OverflowAndDivisionByZeroAreErrorLinesAndStoreNothing) {
 }
 
 TEST_F(ProgTest, MaskAndsNumbersOrCutsTheResponse) {
-    Progs({"CLEAR", "MASK =12 =10 D", "SET H =\"&HF0\"", "SET L =\"60\"", "MASK H L S"});
-    EXPECT_EQ(Var("D").Num, 8);
-    EXPECT_EQ(Var("D").Str, "8");
-    EXPECT_EQ(Var("S").Str, "48");
-    EXPECT_TRUE(Var("S").IsString);
-
     gPortState(1).Response = "ABCDEFGH ";
     // The mask is the raw operand text: "*" third keeps the last (length - 4) characters, a
     // trailing "*" the first (length - 4).
-    Progs({"MASK STAT =\"*XY\" T", "MASK =abc* RESP F", "MASK RESP =5 W", "MASK RESP =* N"});
-    EXPECT_EQ(Var("T").Str, "GH");
-    EXPECT_TRUE(Var("T").IsString);
-    EXPECT_EQ(Var("F").Str, "A");
-    EXPECT_EQ(Var("W").Str, "ABCDEFGH");
-    EXPECT_EQ(Var("N").Str, "");
+    Progs({"CLEAR", "MASK =12 =10 D", "SET H =\"&HF0\"", "SET L =\"60\"", "MASK H L S", "MASK STAT =\"*XY\" T",
+           "MASK =abc* RESP F", "MASK RESP =5 W", "MASK RESP =* N"});
+    EXPECT_EQ(Var("D").Num, 8);
+    EXPECT_EQ((Lines{Var("D").Str, Var("S").Str, Var("T").Str, Var("F").Str, Var("W").Str, Var("N").Str}),
+              (Lines{"8", "48", "GH", "A", "ABCDEFGH", ""}));
+    EXPECT_TRUE(Var("S").IsString && Var("T").IsString);
 }
 
 TEST_F(ProgTest, ShowAndPrintJoinStringsAndTheLastThreeDigitsOfNumbers) {
@@ -115,24 +112,14 @@ TEST_F(ProgTest, ShowAndPrintJoinStringsAndTheLastThreeDigitsOfNumbers) {
 }
 
 TEST_F(ProgTest, ComparisonsAreStringWiseWhenTheLeftValueIsAString) {
-    const Value ten{false, 10, ""};
-    const Value nine{false, 9, ""};
-    EXPECT_TRUE(CondTrue(1, ten, ">=", nine));
-    EXPECT_FALSE(CondTrue(1, ten, "=<", nine));
-    EXPECT_TRUE(CondTrue(1, Value{true, 0, "10"}, "<", Value{true, 0, "9"}));
-    EXPECT_FALSE(CondTrue(1, Value{true, 0, "ab"}, "=", Value{true, 0, "AB"}));
+    const Value ten{false, 10, ""}, nine{false, 9, ""};
+    EXPECT_TRUE(CondTrue(1, ten, ">=", nine) && CondTrue(1, Value{true, 0, "10"}, "<", Value{true, 0, "9"}));
+    EXPECT_FALSE(CondTrue(1, ten, "=<", nine) || CondTrue(1, Value{true, 0, "ab"}, "=", Value{true, 0, "AB"}));
 
     Progs({"CLEAR", "SET S =\"AB\"", "IF S = =\"AC\""});
     EXPECT_TRUE(gPortState(1).Skipping);
     Progs({"ELSE", "ELSE", "ENDF"});  // a second ELSE changes nothing
     EXPECT_FALSE(gPortState(1).Skipping);
-}
-
-TEST_F(ProgTest, WhileRereadsItsLineOnEveryPass) {
-    RunProg({"CLEAR", "SET X =0", "WHILE X < =3", "ADD X =1 X", "SHOW X", "ENDW", "SHOW =999"});
-    EXPECT_EQ(status.lines, (Lines{"1", "2", "3", "999"}));
-    EXPECT_EQ(gPortState(1).LoopDepth, 0);
-    EXPECT_EQ(gPortState(1).LineNum, 8);
 }
 
 TEST_F(ProgTest, SkippedBlocksSkipTheWhileAndIfBlocksNestedInside) {
@@ -164,10 +151,11 @@ TEST_F(ProgTest, LoopsAfterAChainedFileGoBackToTheirOwnLine) {
     EXPECT_EQ(status.lines, (Lines{"a", "b", "c", "1", "2", "x", "x"}));
 }
 
+// Each WHILE rereads its line on every pass.
 TEST_F(ProgTest, NestedWhilesAndIfElseRunTheRightBranches) {
     RunProg({"CLEAR", "SET I =0", "WHILE I < =2", "SET J =0", "WHILE J < =2", "IF I = J",
-             "SHOW =\"same\"", "ELSE", "SHOW I J", "ENDF", "ADD J =1 J", "ENDW", "ADD I =1 I", "ENDW"});
-    EXPECT_EQ(status.lines, (Lines{"same", "01", "10", "same"}));
+             "SHOW =\"same\"", "ELSE", "SHOW I J", "ENDF", "ADD J =1 J", "ENDW", "ADD I =1 I", "ENDW", "SHOW =999"});
+    EXPECT_EQ(status.lines, (Lines{"same", "01", "10", "same", "999"}));
     EXPECT_EQ(gPortState(1).LoopDepth, 0);
 }
 
@@ -183,14 +171,6 @@ TEST_F(ProgTest, WhileNestingLimitAndEndwWithoutWhile) {
     EXPECT_TRUE(Prog("ENDW"));
     EXPECT_EQ(gPortState(1).SkipWhileCount, 0);
     EXPECT_TRUE(gPortState(1).Skipping);
-}
-
-TEST_F(ProgTest, UnknownStatementsAreNamedAndHalfStatementsStoreEmptyValues) {
-    EXPECT_FALSE(Prog("JUMP X"));
-    EXPECT_EQ(gsProgErr, "unknown PROG Command");
-    Progs({"CLEAR", "SET A =\"", "SET B"});
-    EXPECT_EQ(Var("A").Str, "");
-    EXPECT_TRUE(Var("B").IsString);
 }
 
 }  // namespace

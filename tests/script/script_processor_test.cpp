@@ -34,8 +34,7 @@ TEST_F(ScriptTest, TextAndMessageSectionsKeepBlanksAndHeaderLinesOfTheirOwn) {
                         "[DL_] ignored", "[GFX]", "anything"}));
     EXPECT_EQ(dev->writes, (Lines{"\n", "  ab\n", "\n", "\n"}));
     // An empty status line shows as two blanks; nothing is said about the ignored sections.
-    EXPECT_EQ(status.lines, (Lines{"Unknown Section [0A]", "  ",
-                                                      "  shown as is", "  "}));
+    EXPECT_EQ(status.lines, (Lines{"Unknown Section [0A]", "  ", "  shown as is", "  "}));
 }
 
 TEST_F(ScriptTest, CommentsAndBlankLinesInDataSections) {
@@ -44,12 +43,11 @@ TEST_F(ScriptTest, CommentsAndBlankLinesInDataSections) {
 }
 
 TEST_F(ScriptTest, BeepAndResetActOnEveryLineIncludingTheHeaderAlone) {
-    // A reset is written before the next line queues its bytes, and also as the last line.
+    // A reset is written before the next line queues its bytes (a last [RES] and the link
+    // recovery it arms are ScriptIntegration.ResetIsSentAndArmsLinkRecovery's).
     Run(Write("s.txt", {"[BEE]", "", "[RES]", "[HEX] 41", "[RES]"}));
     EXPECT_EQ(gBeeps, 2);
     EXPECT_EQ(dev->writes, (Lines{"\x1D\xFF"s, "A", "\x1D\xFF"s}));
-    ASSERT_EQ(host.timeouts.size(), 2u);
-    EXPECT_EQ(host.timeouts[0], (std::pair<int16_t, long>{1, 800}));
 }
 
 TEST_F(ScriptTest, ChainingDeeperThanFiveLevelsIsRefusedAndEveryLevelClosed) {
@@ -68,8 +66,7 @@ TEST_F(ScriptTest, ChainingDeeperThanFiveLevelsIsRefusedAndEveryLevelClosed) {
 TEST_F(ScriptTest, OpenFailureEndsThePortAsCancelled) {
     Run(dir / "missing.txt");
     ASSERT_EQ(status.lines.size(), 2u);
-    EXPECT_EQ(status.lines[0].rfind("Can't find ", 0), 0u);
-    EXPECT_EQ(status.lines[1], "Error or operator initiated cancel on line  0");
+    EXPECT_EQ(status.lines[0].substr(0, 11) + status.lines[1], "Can't find Error or operator initiated cancel on line  0");
 }
 
 TEST_F(ScriptTest, DelayHoldsTheScriptAndABadDelayStopsIt) {
@@ -96,31 +93,16 @@ TEST_F(ScriptTest, RejectedWaitLinesDoNothingAndACountOfZeroAwaitsNoReply) {
     EXPECT_FALSE(Shown("Error or operator initiated cancel on line  5"));
 }
 
+// A registered download stepped by the machine, its prefix and default path are
+// DownloadTest.LogoAndBitmapFollowTheirPrefixes'.
 TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
     Run(Write("s.txt", {"[FLA] fw.bin", "[HEX] 41"}));
-    EXPECT_EQ(status.lines, (Lines{
-                                "Flash download is not registered in this program",
-                                "Error or operator initiated cancel on line  1"}));
+    EXPECT_EQ(status.lines, (Lines{"Flash download is not registered in this program",
+                                   "Error or operator initiated cancel on line  1"}));
     status.lines.clear();
     Run(Write("t.txt", {"[TIF] SHOW x.tif", "[HEX] 41"}));
     EXPECT_EQ(status.lines.front(), "TIFF processing is not registered in this program");
     EXPECT_TRUE(dev->writes.empty());
-}
-
-TEST_F(ScriptTest, RegisteredDownloadIsSteppedByTheMachineUntilItHasNoMoreData) {
-    std::vector<std::string> calls;
-    int blocks = 2;
-    RegisterFileDownload([&](int16_t, bool& abort, const std::string& prefix,
-                             const std::string& name) {
-        calls.push_back(prefix + "|" + name + "|" + (abort ? "abort" : ""));
-        gsOutData = blocks-- > 0 ? "blk" : "";
-        return true;
-    });
-    Run(Write("s.txt", {"[LOG] 0A logo.lgo", "[BMP] 0B pic.bmp", "[HEX] 41"}));
-    EXPECT_EQ(calls, (Lines{"\x1D\x23\x0A|logo.lgo|", "||", "||", "\x1D\x23\x0B\x1B|pic.bmp|", "||"}));
-    // The bitmap's first step had nothing left to give: its empty block is written as it is.
-    EXPECT_EQ(dev->writes, (Lines{"blk", "blk", "", "A"}));
-    EXPECT_EQ(gDlDefaultPath(1).file, dir / "s.txt");
 }
 
 TEST_F(ScriptTest, LinesOfALaterScriptBelongToTheSectionLastUsed) {
