@@ -1,5 +1,6 @@
 #include "gui/ConfigScreenshot.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -29,8 +30,7 @@ void SaveWhenDone(FrmStartup& startup, const QString& file, int waited) {
     }
     const bool ok = window && window->Logic().LastOutcome() == true && window->grab().save(file, "PNG");
     if (!ok) std::fprintf(stderr, "posbench: no configuration report to picture in %s\n", file.toLocal8Bit().constData());
-    std::fflush(nullptr);
-    std::_Exit(ok ? 0 : 1);
+    QCoreApplication::exit(ok ? 0 : 1);
 }
 }  // namespace
 

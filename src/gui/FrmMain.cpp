@@ -1,6 +1,7 @@
 #include "gui/FrmMain.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -24,6 +25,7 @@
 #include <cstdlib>
 
 #include "app/DownloadGuard.h"
+#include "app/Engine.h"
 #include "app/PortListText.h"
 #include "base/Display.h"
 #include "base/Ini.h"
@@ -57,10 +59,7 @@ constexpr int kSubIconSize = 40;
 }  // namespace
 
 FrmMain::FrmMain(LinkRecovery& recovery)
-    : logic_(*this, recovery), catalogue_(*this), recovery_(recovery), unload_([] {
-          std::fflush(nullptr);
-          std::_Exit(0);
-      }) {
+    : logic_(*this, recovery), catalogue_(*this), recovery_(recovery), unload_([] { QCoreApplication::quit(); }) {
     setObjectName("frmMain");
     setWindowTitle("posbench");
 
@@ -109,15 +108,7 @@ FrmMain::FrmMain(LinkRecovery& recovery)
 
 FrmMain::~FrmMain() {
     // The engine must not reach a window that is gone.
-    SetStatusList(nullptr);
-    SetResponseBox(nullptr);
-    SetPortList(nullptr);
-    SetEngineHost(nullptr);
-    SetProgress(nullptr);
-    SetConfigOpener(nullptr);
-    SetDemoLoader(nullptr);
-    SetVKDisplay(nullptr);
-    gbVKDisplay = false;
+    DetachViews();
 }
 
 QWidget* FrmMain::BuildMenuPanel() {
@@ -285,12 +276,8 @@ QWidget* FrmMain::BuildOutput() {
 }
 
 void FrmMain::RegisterViews() {
-    SetStatusList(lstStatus_);
-    SetResponseBox(this);
-    SetPortList(&logic_);
-    SetEngineHost(&logic_);
-    SetProgress(this);
     imaging_ = std::make_unique<QtImagingViews>(image1_, [this] { return logic_.SelectedPort(); });
+    AttachViews({lstStatus_, this, this, &logic_, &logic_, imaging_.get()});
     logic_.SetIniHandler([this](const std::string& file) { catalogue_.CommonINI(file); });
     SetDemoLoader([this](const std::string& file) { demo_->Logic().Load(file); });
     SetConfigOpener([this](const std::string& definitionFile, const std::string& dataFile) {

@@ -73,8 +73,8 @@ public:
     // "Table Maintenance": the command table editor, then the command list read again.
     void btnTableMaint_Click();
 
-    // What closing the window does (Form_Unload). By default the process ends at once with
-    // status 0, ports left as they are; tests replace it.
+    // What closing the window does. By default the event loop ends with status 0, and the
+    // program's end closes the ports (Engine::Shutdown); tests replace it.
     void SetUnloadAction(std::function<void()> action) { unload_ = std::move(action); }
 
     // IMainWindowView

@@ -4,9 +4,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/MainLoop.h"
-#include "download/Downloads.h"
-#include "imaging/Imaging.h"
 #include "gui/FrmMain.h"
 
 namespace posbench::gui {
@@ -50,9 +47,7 @@ void FrmStartup::ScheduleRecovery() {
 }
 
 void FrmStartup::StartUp() {
-    RegisterDownloads();
-    RegisterImaging();
-    startupOk_ = RunStartup([this] {
+    startupOk_ = engine_.Start([this] {
         main_ = std::make_unique<FrmMain>(recovery_);
         main_->show();
     });

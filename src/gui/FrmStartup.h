@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/Engine.h"
 #include "app/LinkRecovery.h"
 #include "gui/StateMachineDriver.h"
 
@@ -23,11 +24,14 @@ public:
     FrmMain* MainForm() const { return main_.get(); }
     LinkRecovery& Recovery() { return recovery_; }
     bool StartupSucceeded() const { return startupOk_; }
+    // The engine's orderly end (Engine::Shutdown) once the event loop is over.
+    int Shutdown(int exitStatus) { return engine_.Shutdown(exitStatus); }
 
 private:
     void StartUp();
     void ScheduleRecovery();
 
+    Engine engine_;  // first: the windows and timers below go before it shuts down
     LinkRecovery recovery_;
     StateMachineDriver driver_;
     QTimer tmrStateMachine_;

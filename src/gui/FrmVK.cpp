@@ -1,6 +1,7 @@
 #include "gui/FrmVK.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,10 +26,7 @@
 namespace posbench::gui {
 
 FrmVK::FrmVK(IVKHost& host, QWidget* parent)
-    : QWidget(parent), logic_(*this, host), exit_([] {
-          std::fflush(nullptr);
-          std::_Exit(0);
-      }) {
+    : QWidget(parent), logic_(*this, host), exit_([] { QCoreApplication::quit(); }) {
     setObjectName("frmVK");
     setWindowTitle("VK Print Utility");
 

@@ -33,8 +33,7 @@ void ScheduleImageScreenshot(FrmStartup& startup, const QString& file) {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->objectName() == "frmImage" && w->isVisible()) ok = w->grab().save(file, "PNG");
         if (!ok) std::fprintf(stderr, "posbench: no image window to save as %s\n", file.toLocal8Bit().constData());
-        std::fflush(nullptr);
-        std::_Exit(ok ? 0 : 1);
+        QCoreApplication::exit(ok ? 0 : 1);
     });
 }
 

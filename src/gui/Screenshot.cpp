@@ -1,6 +1,7 @@
 #include "gui/Screenshot.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QTimer>
@@ -64,8 +65,7 @@ bool ScheduleScreenshot(FrmStartup& startup, const QString& file, const QString&
     QTimer::singleShot(3500, &startup, [file, shown] {
         const bool ok = *shown && (*shown)->grab().save(file, "PNG");
         if (!ok) std::fprintf(stderr, "posbench: could not write %s\n", file.toLocal8Bit().constData());
-        std::fflush(nullptr);
-        std::_Exit(ok ? 0 : 1);
+        QCoreApplication::exit(ok ? 0 : 1);
     });
     return true;
 }

@@ -1,6 +1,6 @@
 // posbench: the desktop bench. One copy per program directory; the start-up window builds the
 // ports and the main window, and the Qt event loop then drives the engine until the main window
-// is closed, which ends the process at once.
+// is closed, which ends the event loop; the engine then closes every port.
 #include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
@@ -9,8 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/MainLoop.h"
-#include "app/ProgramDir.h"
+#include "app/Engine.h"
 #include "app/SingleInstance.h"
 #include "app/VKUtility.h"
 #include "base/Views.h"
@@ -22,10 +21,6 @@
 #include "gui/QtMessageBox.h"
 #include "gui/Screenshot.h"
 #include "posbench/Version.h"
-
-#ifndef POSBENCH_SAMPLES_DIR
-#define POSBENCH_SAMPLES_DIR ""
-#endif
 
 namespace {
 
@@ -80,9 +75,7 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    const std::string samples = posbench::FindSamplesDir(posbench::SampleCandidates(
-        posbench::ExecutablePath(argc > 0 ? argv[0] : nullptr), POSBENCH_SAMPLES_DIR));
-    if (!posbench::SetUpProgramDir(dirOption, samples, error)) {
+    if (!posbench::SetUpProgramDirFor(dirOption, argc > 0 ? argv[0] : nullptr, error)) {
         std::fprintf(stderr, "posbench: %s\n", error.c_str());
         return 1;
     }
@@ -99,7 +92,6 @@ int main(int argc, char** argv) {
     // A directory where no lock file can be made (read-only media) still gets a working bench.
     if (!instance.Acquired())
         std::fprintf(stderr, "posbench: no single-instance lock: %s\n", instance.Error().c_str());
-    posbench::ClearStartGlobals();
     if (!file.empty()) {
         std::error_code ec;
         const auto absolute = std::filesystem::absolute(file, ec);
@@ -108,7 +100,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("posbench");
-    QApplication::setQuitOnLastWindowClosed(false);  // the main window's unload ends the process
+    QApplication::setQuitOnLastWindowClosed(false);  // the main window's unload ends the loop
     posbench::gui::QtMessageBox messages;
     posbench::SetMessageBox(&messages);
 
@@ -125,7 +117,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "posbench: --screenshot-of takes main, setup, vk, demo or config\n");
         return 2;
     }
-    const int status = QApplication::exec();
+    const int status = startup.Shutdown(QApplication::exec());
     posbench::SetMessageBox(nullptr);
     return status;
 }

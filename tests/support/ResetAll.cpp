@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "app/Catalogue.h"
+#include "app/Engine.h"
 #include "app/MainWindow.h"
 #include "base/Display.h"
 #include "base/Events.h"
@@ -25,14 +26,8 @@ void ResetAllGlobals() {
     DiscardNotices();
     SetWindowPump(nullptr);
     SetClockHook(nullptr);
-    SetStatusList(nullptr);
-    SetVKDisplay(nullptr);
+    DetachViews();
     SetMessageBox(nullptr);
-    SetPortList(nullptr);
-    SetResponseBox(nullptr);
-    SetEngineHost(nullptr);
-    SetProgress(nullptr);
-    gbVKDisplay = false;
     ResetCommGlobals();
     ResetPortRequests();
     ResetPortTableGlobals();

@@ -31,7 +31,7 @@ std::atomic<int> gSignal{0};
 // Ctrl-C, SIGTERM and SIGHUP (a closing terminal, `timeout`, a service manager) arrive on a
 // thread of their own (blocked everywhere else), so the engine only ever sees them as a notice
 // on its own thread: the first is the Cancel button, whose abort paths end a download cleanly,
-// the second ends at once.
+// the second ends at once, whatever the engine is doing: that is what it is for.
 void WatchInterrupts(sigset_t set) {
     for (;;) {
         int signal = 0;
@@ -90,8 +90,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     std::thread(WatchInterrupts, set).detach();
 
-    const int status = RunOnPorts(options, gCancelPosted, gSignal);
-    std::fflush(stdout);
-    // Device reader threads may still block in their reads: end without unwinding them.
-    _exit(status);
+    // The engine's shutdown has stopped every reader thread and closed every port: the
+    // program ends as any other, its destructors (and the coverage counters) run.
+    return RunOnPorts(options, gCancelPosted, gSignal);
 }
