@@ -17,8 +17,9 @@ jobs=$(nproc)
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-# posbench-cli ends with _exit (its reader threads may still block), which skips the counters'
-# write-out; a wrapper linked into the coverage build writes them first.
+# The programs end through main, but posbench-cli's second Ctrl-C and an engine shutdown past
+# its bound end with _exit, which skips the counters' write-out (the hostile-run tests take
+# those paths); a wrapper linked into the coverage build writes them first.
 mkdir -p "$build"
 cat >"$build/gcov-exit.c" <<'C'
 extern void __gcov_dump(void);

@@ -33,7 +33,8 @@ namespace {
 // timeout) or a driver that does not answer cannot be interrupted from here: rather than hang
 // the program's end on a printer, the process ends without them after the bound, flushing its
 // output first; the system releases the devices of a process that is gone.
-void CloseWithin(std::chrono::milliseconds bound, int exitStatus, const std::function<void()>& close) {
+void CloseWithin(std::chrono::milliseconds bound, int exitStatus,
+                 const std::function<void()>& close) {
     std::mutex mutex;
     std::condition_variable closed;
     bool done = false;

@@ -62,8 +62,9 @@ public:
 
     // The orderly end, once: the event pump's hooks removed, every port closed (which stops
     // its reader thread) and released, the port trace ended, undelivered notices dropped, the
-    // producers and views forgotten. Returns exitStatus, so that a program ends with `return engine.Shutdown(s)`.
-    // Should closing outlast the bound the process ends there with exitStatus.
+    // producers and views forgotten. Returns exitStatus, so that a program can end with
+    // `return engine.Shutdown(status)`. Should closing outlast the bound, the process ends
+    // there with exitStatus.
     int Shutdown(int exitStatus);
 
 private:

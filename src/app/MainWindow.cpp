@@ -25,7 +25,9 @@ void ResetMainWindowGlobals() { gbCmdChosen = false; }
 
 bool SentToPort(const std::string& fileName) {
     const std::string type = UCase(Right(fileName, 3));
-    for (const char* known : kSentFileTypes)
+    for (const char* known : kScriptFileTypes)
+        if (type == known) return true;
+    for (const char* known : kDownloadFileTypes)
         if (type == known) return true;
     return false;
 }

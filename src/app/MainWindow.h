@@ -23,11 +23,11 @@ extern bool gbCmdChosen;
 
 void ResetMainWindowGlobals();
 
-// The file types Send passes to a port, by the file name's last three letters: scripts (TXT,
-// AXI) and downloads (BIN, PBT, LGO, BMP, IB1, IB2). Send takes any other file without a word
-// (INI goes to the desktop program's catalogue and configuration handler).
-inline constexpr const char* kSentFileTypes[] = {"TXT", "AXI", "BIN", "PBT",
-                                                "LGO", "BMP", "IB1", "IB2"};
+// The file types Send passes to a port, by the file name's last three letters: scripts and
+// downloads. Send takes any other file without a word (INI goes to the desktop program's
+// catalogue and configuration handler).
+inline constexpr const char* kScriptFileTypes[] = {"TXT", "AXI"};
+inline constexpr const char* kDownloadFileTypes[] = {"BIN", "PBT", "LGO", "BMP", "IB1", "IB2"};
 bool SentToPort(const std::string& fileName);
 
 class MainWindow : public IPortList, public IEngineHost {

@@ -64,6 +64,116 @@ bool AddPorts(const std::string& value, std::vector<std::string>& ports, std::st
     }
 }
 
+// The options that take a value: value into options; false with error set.
+bool TakeValue(const std::string& arg, const std::string& value, CliOptions& options,
+               std::string& error) {
+    if (arg == "--dir" || arg == "--trace") {
+        (arg == "--dir" ? options.dir : options.traceFile) = value;
+        if (value.empty())
+            error = arg + (arg == "--dir" ? " needs a directory" : " needs a file name");
+    } else if (arg == "--port") {
+        AddPorts(value, options.ports, error);
+    } else if (arg == "--command") {
+        options.commandMode = true;
+        options.commands.push_back({value, 0});
+        if (value.empty()) error = "--command needs a data line such as \"1B 40\"";
+    } else if (arg == "--count") {
+        long count = 0;
+        if (!ParseNumber(value, 0, 2147483647L, count))
+            error = "--count takes a number of reply bytes (0 or more)";
+        else if (options.commands.empty())
+            error = "--count goes after the --command whose reply it counts";
+        else
+            options.commands.back().count = static_cast<int32_t>(count);
+    } else if (arg == "--timeout") {
+        long seconds = 0;
+        if (ParseNumber(value, 1, 86400, seconds))
+            options.timeoutSeconds = static_cast<int32_t>(seconds);
+        else
+            error = "--timeout takes a number of seconds from 1 to 86400";
+    } else {  // --image, --tags, --micr
+        options.tiffOption = arg;
+        options.tiffFile = value;
+    }
+    return error.empty();
+}
+
+// The argument at args[i] into options (an option's value too, moving i past it) or into files.
+// 1 when taken, 0 at "--" (every argument after it is a FILE, added), -1 with error set.
+int TakeArgument(const std::vector<std::string>& args, std::size_t& i, CliOptions& options,
+                 std::vector<std::string>& files, std::string& error) {
+    const std::string& arg = args[i];
+    const bool takesValue = arg == "--dir" || arg == "--port" || arg == "--command" ||
+                            arg == "--count" || arg == "--timeout" || arg == "--trace" ||
+                            IsTiffOption(arg);
+    if (takesValue) {
+        if (i + 1 >= args.size()) {
+            error = arg + " needs a value";
+            return -1;
+        }
+        return TakeValue(arg, args[++i], options, error) ? 1 : -1;
+    }
+    bool* flag = arg == "--help" || arg == "-h" ? &options.help
+                 : arg == "--version"           ? &options.version
+                 : arg == "--list-ports"        ? &options.listPorts
+                 : arg == "--json"              ? &options.json
+                 : arg == "--hex"               ? &options.hex
+                                                : nullptr;
+    if (flag) {
+        *flag = true;
+        return 1;
+    }
+    if (arg == "--") {
+        files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+        return 0;
+    }
+    if (const int taken = ParseConfigOption(args, i, options.config, error); taken != 0)
+        return taken;
+    if (arg.size() > 1 && arg[0] == '-') {
+        error = "unknown option " + arg;
+        return -1;
+    }
+    files.push_back(arg);
+    return 1;
+}
+
+// A configuration report: one port, nothing else to do.
+bool CheckConfigRun(const CliOptions& options, const std::vector<std::string>& files,
+                    std::string& error) {
+    if (!files.empty() || options.commandMode || !options.tiffOption.empty() || options.listPorts)
+        error = "a configuration report takes no FILE, --command, --list-ports or image option";
+    // The report is one printer's: several ports at once would interleave their lines.
+    else if (options.ports.size() > 1 ||
+             (options.ports.size() == 1 && options.ports.front() == "ALL"))
+        error = "--get-config reads the configuration of one port; give one --port";
+    return error.empty();
+}
+
+// What the options ask for, as one thing to do: false with error set when they ask for
+// several or none; the FILE taken into options.
+bool CheckCombination(CliOptions& options, const std::vector<std::string>& files,
+                      std::string& error) {
+    if (!CheckConfigOptions(options.config, error)) return false;
+    if (options.config.Active()) return CheckConfigRun(options, files, error);
+    if (!options.tiffOption.empty()) {
+        if (options.commandMode || !files.empty())
+            error = options.tiffOption + " takes no FILE or --command";
+        return error.empty();
+    }
+    if (std::find(options.ports.begin(), options.ports.end(), "ALL") != options.ports.end() &&
+        options.ports.size() > 1)
+        error = "--port all names every port; give it alone";
+    else if (options.listPorts && (!files.empty() || options.commandMode))
+        error = "--list-ports takes no FILE or --command";
+    else if (options.commandMode && !files.empty())
+        error = "give either a FILE or --command, not both";
+    else if (!options.listPorts && !options.commandMode && files.size() != 1)
+        error = files.empty() ? "no FILE to send" : "only one FILE can be sent";
+    else if (!options.listPorts && !options.commandMode)
+        options.file = files.front();
+    return error.empty();
+}
+
 }  // namespace
 
 bool ParseOptions(const std::vector<std::string>& rawArgs, CliOptions& options,
@@ -71,121 +181,18 @@ bool ParseOptions(const std::vector<std::string>& rawArgs, CliOptions& options,
     const std::vector<std::string> args = SplitAssignments(rawArgs);
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "--dir" || arg == "--port" || arg == "--command" ||
-                                arg == "--count" || arg == "--timeout" || arg == "--trace" ||
-                                IsTiffOption(arg);
-        if (takesValue && i + 1 >= args.size()) {
-            error = arg + " needs a value";
-            return false;
-        }
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--list-ports") {
-            options.listPorts = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--hex") {
-            options.hex = true;
-        } else if (arg == "--dir" || arg == "--trace") {
-            std::string& value = arg == "--dir" ? options.dir : options.traceFile;
-            value = args[++i];
-            if (value.empty()) {
-                error = arg + (arg == "--dir" ? " needs a directory" : " needs a file name");
-                return false;
-            }
-        } else if (arg == "--port") {
-            if (!AddPorts(args[++i], options.ports, error)) return false;
-        } else if (arg == "--command") {
-            options.commandMode = true;
-            options.commands.push_back({args[++i], 0});
-            if (options.commands.back().data.empty()) {
-                error = "--command needs a data line such as \"1B 40\"";
-                return false;
-            }
-        } else if (arg == "--count") {
-            long count = 0;
-            if (!ParseNumber(args[++i], 0, 2147483647L, count)) {
-                error = "--count takes a number of reply bytes (0 or more)";
-                return false;
-            }
-            if (options.commands.empty()) {
-                error = "--count goes after the --command whose reply it counts";
-                return false;
-            }
-            options.commands.back().count = static_cast<int32_t>(count);
-        } else if (arg == "--timeout") {
-            long seconds = 0;
-            if (!ParseNumber(args[++i], 1, 86400, seconds)) {
-                error = "--timeout takes a number of seconds from 1 to 86400";
-                return false;
-            }
-            options.timeoutSeconds = static_cast<int32_t>(seconds);
-        } else if (IsTiffOption(arg)) {
-            options.tiffOption = arg;
-            options.tiffFile = args[++i];
-        } else if (arg == "--") {
-            files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        } else if (const int taken = ParseConfigOption(args, i, options.config, error); taken != 0) {
-            if (taken < 0) return false;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else {
-            files.push_back(arg);
-        }
+        const int taken = TakeArgument(args, i, options, files, error);
+        if (taken < 0) return false;
+        if (taken == 0) break;
     }
     if (options.help || options.version) return true;
-    if (!CheckConfigOptions(options.config, error)) return false;
-    if (options.config.Active()) {
-        if (!files.empty() || options.commandMode || !options.tiffOption.empty() ||
-            options.listPorts) {
-            error = "a configuration report takes no FILE, --command, --list-ports or image option";
-            return false;
-        }
-        // The report is one printer's: several ports at once would interleave their lines.
-        if (options.ports.size() > 1 || (options.ports.size() == 1 && options.ports.front() == "ALL")) {
-            error = "--get-config reads the configuration of one port; give one --port";
-            return false;
-        }
-        return true;
-    }
-    if (!options.tiffOption.empty()) {
-        if (options.commandMode || !files.empty()) error = options.tiffOption + " takes no FILE or --command";
-        return error.empty();
-    }
-    if (std::find(options.ports.begin(), options.ports.end(), "ALL") != options.ports.end() &&
-        options.ports.size() > 1) {
-        error = "--port all names every port; give it alone";
-        return false;
-    }
-    if (options.listPorts) {
-        if (!files.empty() || options.commandMode) {
-            error = "--list-ports takes no FILE or --command";
-            return false;
-        }
-        return true;
-    }
-    if (options.commandMode) {
-        if (!files.empty()) {
-            error = "give either a FILE or --command, not both";
-            return false;
-        }
-        return true;
-    }
-    if (files.size() != 1) {
-        error = files.empty() ? "no FILE to send" : "only one FILE can be sent";
-        return false;
-    }
-    options.file = files.front();
-    return true;
+    return CheckCombination(options, files, error);
 }
 
-std::string UsageText() {
-    return R"(Usage: posbench-cli [OPTIONS] FILE
+namespace {
+
+// --help: what the program does and its options, then how it runs and ends.
+constexpr const char* kUsageOptions = R"(Usage: posbench-cli [OPTIONS] FILE
   or:  posbench-cli [OPTIONS] --command "DATA" [--count N] [--command "DATA" [--count N]]...
   or:  posbench-cli --list-ports [--json] [--dir DIR]
   or:  posbench-cli --image FILE.tif | --tags FILE.tif | --micr FILE.tif
@@ -228,7 +235,9 @@ every status line as it is added (lines of at most 55 characters), then the resp
   --version       the program's version
   --help          this text
 
-Options take their value as --opt VALUE or --opt=VALUE. The data of every --command and
+)";
+
+constexpr const char* kUsageNotes = R"(Options take their value as --opt VALUE or --opt=VALUE. The data of every --command and
 FILE are checked before any port is opened.
 
 The ports come from Startup.ini in the program directory, for example:
@@ -253,7 +262,12 @@ not sent, or a port's work failed: a request that failed, a lost link, a script 
 error, a download that did not complete, a configuration report that did not complete, a port
 that would not open (or was not ready) or a link that could not be re-established; 2 wrong
 usage; 130 a second Ctrl-C. The end by --timeout counts as a cancel (1).
-)" + ConfigUsageText();
+)";
+
+}  // namespace
+
+std::string UsageText() {
+    return std::string(kUsageOptions) + kUsageNotes + ConfigUsageText();
 }
 
 }  // namespace posbench::cli

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/MainWindow.h"
 #include "base/StringOps.h"
 #include "base/Text.h"
 
@@ -37,9 +38,13 @@ bool CheckBeforeOpening(const CliOptions& options, std::string& error) {
 }
 
 std::string NotSentText(const std::string& fileName) {
-    return fileName +
-           ": nothing sent: only TXT and AXI (scripts) and BIN, PBT, LGO, BMP, IB1, IB2 "
-           "(downloads) are sent";
+    std::string scripts, downloads;
+    for (const char* type : kScriptFileTypes)
+        scripts += (scripts.empty() ? "" : " and ") + std::string(type);
+    for (const char* type : kDownloadFileTypes)
+        downloads += (downloads.empty() ? "" : ", ") + std::string(type);
+    return fileName + ": nothing sent: only " + scripts + " (scripts) and " + downloads +
+           " (downloads) are sent";
 }
 
 }  // namespace posbench::cli
