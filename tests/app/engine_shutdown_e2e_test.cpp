@@ -50,7 +50,7 @@ TEST_P(EngineShutdownTest, ClosesEveryPortAndEndsItsReaderThreadWhileAReadWaits)
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, EngineShutdownTest, testing::Values(Medium::Tcp, Medium::Fifo),
-                         [](const auto& info) { return info.param == Medium::Tcp ? "Tcp" : "Fifo"; });
+                         [](const auto& p) { return p.param == Medium::Tcp ? "Tcp" : "Fifo"; });
 
 // A driver that never answers a close.
 class HangingDevice : public FakeDevice {
