@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/Engine.h"
@@ -39,23 +40,28 @@ void Usage() {
               "  --help            this text");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct Arguments {
     std::string dirOption;
     std::string screenshot;
     std::string imageScreenshot;
     std::string screenshotOf = "main";
     std::string file;
+};
+
+// The command line read into args; a status when the program ends here (--help, --version,
+// wrong usage), nothing when it goes on.
+std::optional<int> ParseArguments(int argc, char** argv, Arguments& args) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
-            dirOption = argv[++i];
-        } else if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
-            screenshot = argv[++i];
-        } else if (std::strcmp(argv[i], "--screenshot-image") == 0 && i + 1 < argc) {
-            imageScreenshot = argv[++i];
-        } else if (std::strcmp(argv[i], "--screenshot-of") == 0 && i + 1 < argc) {
-            screenshotOf = argv[++i];
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--dir") == 0 && hasValue) {
+            args.dirOption = argv[++i];
+        } else if (std::strcmp(argv[i], "--screenshot") == 0 && hasValue) {
+            args.screenshot = argv[++i];
+        } else if (std::strcmp(argv[i], "--screenshot-image") == 0 && hasValue) {
+            args.imageScreenshot = argv[++i];
+        } else if (std::strcmp(argv[i], "--screenshot-of") == 0 && hasValue) {
+            args.screenshotOf = argv[++i];
         } else if (std::strcmp(argv[i], "--version") == 0) {
             std::puts("posbench " POSBENCH_VERSION);
             return 0;
@@ -66,16 +72,54 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "posbench: unknown option %s\n", argv[i]);
             Usage();
             return 2;
-        } else if (file.empty()) {
-            file = argv[i];
+        } else if (args.file.empty()) {
+            args.file = argv[i];
         } else {
-            std::fprintf(stderr, "posbench: one FILE only (%s and %s given)\n", file.c_str(), argv[i]);
+            std::fprintf(stderr, "posbench: one FILE only (%s and %s given)\n", args.file.c_str(),
+                         argv[i]);
             return 2;
         }
     }
+    return std::nullopt;
+}
+
+// The windows and the Qt event loop, until the main window is closed; then the engine's end.
+int RunBench(int argc, char** argv, const Arguments& args) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("posbench");
+    QApplication::setQuitOnLastWindowClosed(false);  // the main window's unload ends the loop
+    posbench::gui::QtMessageBox messages;
+    posbench::SetMessageBox(&messages);
+
+    posbench::gui::FrmStartup startup;
+    startup.show();
+    posbench::gui::InstanceRaiser raiser(posbench::gsProgramDir, [&startup] {
+        if (posbench::gui::FrmMain* main = startup.MainForm()) main->Raise();
+    });
+    if (!args.imageScreenshot.empty()) {
+        const QString file = QString::fromLocal8Bit(args.imageScreenshot.c_str());
+        posbench::gui::ScheduleImageScreenshot(startup, file);
+    }
+    int status = 2;
+    if (args.screenshot.empty() ||
+        posbench::gui::ScheduleScreenshot(startup, QString::fromLocal8Bit(args.screenshot.c_str()),
+                                          QString::fromLocal8Bit(args.screenshotOf.c_str())))
+        status = QApplication::exec();
+    else
+        std::fprintf(stderr, "posbench: --screenshot-of takes main, setup, vk, demo or config\n");
+    status = startup.Shutdown(status);
+    posbench::SetMessageBox(nullptr);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    if (const std::optional<int> end = ParseArguments(argc, argv, args)) return *end;
 
     std::string error;
-    if (!posbench::SetUpProgramDirFor(dirOption, argc > 0 ? argv[0] : nullptr, error)) {
+    if (!posbench::SetUpProgramDirFor(args.dirOption, argc > 0 ? argv[0] : nullptr, error)) {
         std::fprintf(stderr, "posbench: %s\n", error.c_str());
         return 1;
     }
@@ -92,32 +136,10 @@ int main(int argc, char** argv) {
     // A directory where no lock file can be made (read-only media) still gets a working bench.
     if (!instance.Acquired())
         std::fprintf(stderr, "posbench: no single-instance lock: %s\n", instance.Error().c_str());
-    if (!file.empty()) {
+    if (!args.file.empty()) {
         std::error_code ec;
-        const auto absolute = std::filesystem::absolute(file, ec);
-        posbench::gsCommandLineFile = ec ? file : absolute.string();
+        const auto absolute = std::filesystem::absolute(args.file, ec);
+        posbench::gsCommandLineFile = ec ? args.file : absolute.string();
     }
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("posbench");
-    QApplication::setQuitOnLastWindowClosed(false);  // the main window's unload ends the loop
-    posbench::gui::QtMessageBox messages;
-    posbench::SetMessageBox(&messages);
-
-    posbench::gui::FrmStartup startup;
-    startup.show();
-    posbench::gui::InstanceRaiser raiser(posbench::gsProgramDir, [&startup] {
-        if (posbench::gui::FrmMain* main = startup.MainForm()) main->Raise();
-    });
-    if (!imageScreenshot.empty())
-        posbench::gui::ScheduleImageScreenshot(startup, QString::fromLocal8Bit(imageScreenshot.c_str()));
-    if (!screenshot.empty() &&
-        !posbench::gui::ScheduleScreenshot(startup, QString::fromLocal8Bit(screenshot.c_str()),
-                                           QString::fromLocal8Bit(screenshotOf.c_str()))) {
-        std::fprintf(stderr, "posbench: --screenshot-of takes main, setup, vk, demo or config\n");
-        return 2;
-    }
-    const int status = startup.Shutdown(QApplication::exec());
-    posbench::SetMessageBox(nullptr);
-    return status;
+    return RunBench(argc, argv, args);
 }
