@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 
 #include "gui/FrmConfigIn.h"
 #include "gui/FrmMain.h"

@@ -1,7 +1,6 @@
 #include "gui/FrmMain.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -36,6 +35,7 @@
 #include "gui/FrmVK.h"
 #include "gui/MainMenu.h"
 #include "gui/PortMenu.h"
+#include "gui/ProgramEnd.h"
 #include "gui/QtImagingViews.h"
 #include "gui/ReceiptDemoPanel.h"
 #include "gui/ScriptPanel.h"
@@ -59,7 +59,7 @@ constexpr int kSubIconSize = 40;
 }  // namespace
 
 FrmMain::FrmMain(LinkRecovery& recovery)
-    : logic_(*this, recovery), catalogue_(*this), recovery_(recovery), unload_([] { QCoreApplication::quit(); }) {
+    : logic_(*this, recovery), catalogue_(*this), recovery_(recovery), unload_(EndEventLoop) {
     setObjectName("frmMain");
     setWindowTitle("posbench");
 
@@ -380,14 +380,7 @@ void FrmMain::UpdateClock() {
     }
 }
 
-void FrmMain::closeEvent(QCloseEvent* event) {
-    if (!ConfirmStopDownload("quit")) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    if (unload_) unload_();
-}
+void FrmMain::closeEvent(QCloseEvent* event) { CloseProgramWindow(event, unload_); }
 
 void FrmMain::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();

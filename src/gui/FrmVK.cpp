@@ -1,7 +1,6 @@
 #include "gui/FrmVK.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,12 +12,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/DownloadGuard.h"
 #include "comm/PortRequests.h"
 #include "script/StateMachine.h"
 #include "gui/NamedButton.h"
+#include "gui/ProgramEnd.h"
 #include "gui/StatusListWidget.h"
 #include "posbench/Version.h"
 
@@ -26,7 +25,7 @@
 namespace posbench::gui {
 
 FrmVK::FrmVK(IVKHost& host, QWidget* parent)
-    : QWidget(parent), logic_(*this, host), exit_([] { QCoreApplication::quit(); }) {
+    : QWidget(parent), logic_(*this, host), exit_(EndEventLoop) {
     setObjectName("frmVK");
     setWindowTitle("VK Print Utility");
 
@@ -188,13 +187,6 @@ void FrmVK::BoundExchange(int16_t port, long ms) {
     else exchangeBound_.start(static_cast<int>(ms));
 }
 
-void FrmVK::closeEvent(QCloseEvent* event) {
-    if (!ConfirmStopDownload("quit")) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    if (exit_) exit_();
-}
+void FrmVK::closeEvent(QCloseEvent* event) { CloseProgramWindow(event, exit_); }
 
 }  // namespace posbench::gui

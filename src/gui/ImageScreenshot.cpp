@@ -4,7 +4,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
-#include <cstdlib>
 
 #include "base/Display.h"
 #include "base/Events.h"

@@ -6,7 +6,6 @@
 #include <QListWidget>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "gui/ConfigScreenshot.h"
