@@ -28,30 +28,37 @@ namespace posbench {
 
 namespace {
 
-// Runs close and waits for it at most bound. A port's close joins its reader thread, and a
-// thread inside a libusb bulk transfer (a read slice, or a write bounded only by its own
-// timeout) or a driver that does not answer cannot be interrupted from here: rather than hang
-// the program's end on a printer, the process ends without them after the bound, flushing its
-// output first; the system releases the devices of a process that is gone.
-void CloseWithin(std::chrono::milliseconds bound, int exitStatus,
-                 const std::function<void()>& close) {
-    std::mutex mutex;
-    std::condition_variable closed;
-    bool done = false;
-    std::thread watchdog([&] {
-        std::unique_lock lock(mutex);
-        if (closed.wait_for(lock, bound, [&] { return done; })) return;
-        std::fflush(nullptr);
-        _exit(exitStatus);
-    });
-    close();
-    {
-        std::lock_guard lock(mutex);
-        done = true;
+// Ends the process with exitStatus unless it is destroyed within bound. A port's close joins
+// its reader thread, and a thread inside a libusb bulk transfer (a read slice, or a write bounded
+// only by its own timeout) or a driver that does not answer cannot be interrupted from here:
+// rather than hang the program's end on a printer, the process ends without them after the
+// bound, its output flushed first; the system releases the devices of a process that is gone.
+class ExitUnlessDoneWithin {
+public:
+    ExitUnlessDoneWithin(std::chrono::milliseconds bound, int exitStatus)
+        : thread_([this, bound, exitStatus] {
+              std::unique_lock lock(mutex_);
+              if (doneChanged_.wait_for(lock, bound, [this] { return done_; })) return;
+              std::fflush(nullptr);
+              _exit(exitStatus);
+          }) {}
+    ~ExitUnlessDoneWithin() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        doneChanged_.notify_one();
+        thread_.join();
     }
-    closed.notify_one();
-    watchdog.join();
-}
+    ExitUnlessDoneWithin(const ExitUnlessDoneWithin&) = delete;
+    ExitUnlessDoneWithin& operator=(const ExitUnlessDoneWithin&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable doneChanged_;
+    bool done_ = false;
+    std::thread thread_;  // last: it starts once the members it uses exist
+};
 
 }  // namespace
 
@@ -94,11 +101,12 @@ int Engine::Shutdown(int exitStatus) {
     if (down_) return exitStatus;
     down_ = true;
     InstallTimerPump(nullptr);
-    CloseWithin(bound_, exitStatus, [] {
+    {
+        ExitUnlessDoneWithin bound(bound_, exitStatus);
         // Each device's close stops its reader thread before it lets go of the descriptor.
         for (long port = 1; port <= gcolDevices.Count(); ++port) gcolDevices.Item(port).CloseComm();
         gcolDevices.Clear();
-    });
+    }
     StopPortTrace();
     // Notices the readers posted before they stopped refer to devices that are gone.
     DiscardNotices();
