@@ -29,8 +29,9 @@ namespace posbench {
 namespace {
 
 // Ends the process with exitStatus unless it is destroyed within bound. A port's close joins
-// its reader thread, and a thread inside a libusb bulk transfer (a read slice, or a write bounded
-// only by its own timeout) or a driver that does not answer cannot be interrupted from here:
+// the threads that read or write for it, and a thread inside a libusb bulk transfer (a read
+// slice, or a write bounded only by its own timeout) or a driver that does not answer cannot be
+// interrupted from here:
 // rather than hang the program's end on a printer, the process ends without them after the
 // bound, its output flushed first; the system releases the devices of a process that is gone.
 class ExitUnlessDoneWithin {
@@ -103,7 +104,8 @@ int Engine::Shutdown(int exitStatus) {
     InstallTimerPump(nullptr);
     {
         ExitUnlessDoneWithin bound(bound_, exitStatus);
-        // Each device's close stops its reader thread before it lets go of the descriptor.
+        // Each device's close ends what reads for it (a thread, a watch) before it lets go of
+        // its descriptor.
         for (long port = 1; port <= gcolDevices.Count(); ++port) gcolDevices.Item(port).CloseComm();
         gcolDevices.Clear();
     }

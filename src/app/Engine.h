@@ -1,7 +1,7 @@
 #pragma once
 // The engine's life, the same for the desktop program, posbench-cli and the tests: the program
 // directory, the producers that live above the script engine, the views, the start-up sequence,
-// and an orderly end that stops every device's reader thread and closes every port.
+// and an orderly end that closes every port, and with it whatever reads for the port.
 //
 //   SetUpProgramDirFor(dirOption, argv0, error);   // before any port is opened
 //   Engine engine;                                 // producers registered
@@ -60,11 +60,11 @@ public:
     // program goes on with those that were.
     bool Start(const std::function<void()>& createMainWindow = {});
 
-    // The orderly end, once: the event pump's hooks removed, every port closed (which stops
-    // its reader thread) and released, the port trace ended, undelivered notices dropped, the
-    // producers and views forgotten. Returns exitStatus, so that a program can end with
-    // `return engine.Shutdown(status)`. Should closing outlast the bound, the process ends
-    // there with exitStatus.
+    // The orderly end, once: the event pump's hooks removed, every port closed (which ends
+    // whatever reads for it, a reader thread included) and released, the port trace ended,
+    // undelivered notices dropped, the producers and views forgotten. Returns exitStatus, so
+    // that a program can end with `return engine.Shutdown(status)`. Should closing outlast
+    // the bound, the process ends there with exitStatus.
     int Shutdown(int exitStatus);
 
 private:

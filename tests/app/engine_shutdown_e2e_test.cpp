@@ -1,5 +1,5 @@
-// The program's end: every port closed and every reader thread gone while a read still waits
-// on a silent printer, and an end whose close hangs still ends, within its bound.
+// The program's end: every port closed and no thread of its devices left while a read still
+// waits on a silent printer, and an end whose close hangs still ends, within its bound.
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -26,9 +26,9 @@ long EntriesOf(const char* dir) {
 
 class EngineShutdownTest : public testing::TestWithParam<Medium> {};
 
-// Fault caught: a shutdown that leaves a reader thread blocked in its read or the printer's
-// connection open (the program "ended" holding the device).
-TEST_P(EngineShutdownTest, ClosesEveryPortAndEndsItsReaderThreadWhileAReadWaits) {
+// Fault caught: a shutdown that leaves a thread blocked in a read or the printer's connection
+// open (the program "ended" holding the device).
+TEST_P(EngineShutdownTest, ClosesEveryPortAndLeavesNoThreadWhileAReadWaits) {
     ScratchDir dir;
     MediumPrinter started = StartOnMedium(GetParam(), {}, dir / "usb");
     const long threads = EntriesOf("/proc/self/task");
@@ -41,7 +41,6 @@ TEST_P(EngineShutdownTest, ClosesEveryPortAndEndsItsReaderThreadWhileAReadWaits)
     Device& device = gcolDevices.Item(1);
     device.ReadCount(16);
     ASSERT_TRUE(device.ReadComm(STOP_R_NUM)) << device.LastError();  // unasked, nothing comes
-    ASSERT_GT(EntriesOf("/proc/self/task"), threads);
 
     EXPECT_EQ(engine.Shutdown(0), 0);
     EXPECT_EQ(gcolDevices.Count(), 0);
