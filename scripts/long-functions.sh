@@ -5,6 +5,8 @@
 # Usage: scripts/long-functions.sh [LIMIT [DIR...]]   (default 60 lines, src and tools)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh universal-ctags >/dev/null
 limit=${1:-60}
 shift || true
 dirs=("$@")
