@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -15,13 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include "app/Engine.h"
 #include "base/Tick.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
 #include "comm/PortRequests.h"
 #include "comm/PortTable.h"
-#include "comm/StartupConfig.h"
-#include "download/Downloads.h"
 #include "script/ScriptProcessor.h"
 #include "script/StateMachine.h"
 #include "support/PrinterLog.h"
@@ -57,18 +57,15 @@ public:
     // Starts the printer with extra options and opens port 1 on it (a printer started before
     // goes, with its log and what the rig recorded).
     void Start(Medium medium, std::vector<std::string> extra = {}) {
-        gcolDevices.Clear();
+        engine.reset();
         printer.reset();
         std::filesystem::remove(dir / "printer.log");
         status.lines.clear();
         host.timeouts.clear();
         progress = {};
-        SetStatusList(&status);
-        SetResponseBox(&box);
-        SetEngineHost(&host);
-        SetProgress(&progress);
+        engine.emplace();
+        AttachViews({.status = &status, .responses = &box, .progress = &progress, .host = &host});
         SetBeepHook([] {});
-        RegisterDownloads();
         std::filesystem::create_directories(dir / "home");
         std::filesystem::create_directories(dir / "store");
         gsProgramDir = dir / "home";
@@ -78,17 +75,15 @@ public:
         MediumPrinter started = StartOnMedium(medium, std::move(args), dir / "com1");
         printer = std::move(started.printer);
         std::ofstream(dir / "home/Startup.ini") << started.startupIni;
-        ASSERT_TRUE(Startup());
         {
             // The second the TCP open grants a printer that has just hung up passes at once.
             ManualClock quick(TickCount(), 50);
-            ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
+            ASSERT_TRUE(engine->Start()) << gsCommErr;
         }
         ASSERT_EQ(giNumPorts, 1);
-        StateMachineInit();
     }
     ~PrinterRig() {
-        gcolDevices.Clear();
+        engine.reset();
         printer.reset();
     }
 
@@ -153,6 +148,7 @@ public:
         return out;
     }
 
+    std::optional<Engine> engine;  // one program start per Start; its end closes the port
     ScratchDir dir;
     RecordingStatusList status;
     RecordingResponseBox box;
