@@ -29,11 +29,10 @@ namespace posbench {
 namespace {
 
 // Ends the process with exitStatus unless it is destroyed within bound. A port's close joins
-// the threads that read or write for it, and a thread inside a libusb bulk transfer (a read
-// slice, or a write bounded only by its own timeout) or a driver that does not answer cannot be
-// interrupted from here:
-// rather than hang the program's end on a printer, the process ends without them after the
-// bound, its output flushed first; the system releases the devices of a process that is gone.
+// the thread a libusb link reads with, and neither a bulk transfer that the driver does not end
+// at its timeout nor a close that a driver does not answer can be interrupted from here: rather
+// than hang the program's end on a printer, the process ends without them after the bound, its
+// output flushed first; the system releases the devices of a process that is gone.
 class ExitUnlessDoneWithin {
 public:
     ExitUnlessDoneWithin(std::chrono::milliseconds bound, int exitStatus)
