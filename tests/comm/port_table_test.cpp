@@ -153,6 +153,11 @@ TEST_F(PortTableTest, ClearPortOkWaitsAndReopensOrShowsWhyThePortStaysOff) {
 
     EXPECT_FALSE(ClearPortOK(2));
     EXPECT_EQ(gsCommErr, "modComm ClearPortOK Error 9 Subscript out of range");
+    for (void (*flip)(int16_t) : {OnToOff, OffToOn}) {  // refused beyond the table, too
+        gsCommErr.clear();
+        flip(0);
+        EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
+    }
 }
 
 TEST_F(PortTableTest, PortReadyRefusesMissingBusyAndOffPorts) {
@@ -258,29 +263,6 @@ TEST_F(PortTableTest, UsbOpenFailureNamesTheKey) {
     EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << "closing a USB port never fails";
     EXPECT_TRUE(RemoveDevice(gsPortTable(1), 1));
     EXPECT_EQ(gcolDevices.Count(), 0);
-}
-
-TEST_F(PortTableTest, OnToOffAndOffToOnAlwaysRefresh) {
-    AppendEntry("COM1, 115200, DTR, OFF");
-    AppendEntry("lpt1, on");
-
-    OnToOff(1);
-    EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF") << "already OFF stays as it is";
-    EXPECT_EQ(portList.refreshes, 1);
-
-    OnToOff(2);
-    EXPECT_EQ(gsPortTable(2), "lpt1, OFF");
-    OffToOn(2);
-    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
-    OffToOn(2);
-    EXPECT_EQ(gsPortTable(2), "lpt1, ON");
-    EXPECT_EQ(portList.refreshes, 4);
-
-    OffToOn(3);
-    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
-    OnToOff(0);
-    EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
-    EXPECT_EQ(portList.refreshes, 4);
 }
 
 }  // namespace
