@@ -145,18 +145,11 @@ TEST_F(ProtocolTest, PartialCommandIsDroppedAfterIdleGap) {
     EXPECT_EQ(host.paper, "'x");
 }
 
+// (Options that parse take effect in the integration tests: --model and its firmware in
+// CliConfigTest, --fault nak-block and --top-sector in DownloadTest, delay-ms in PrinterMediaTest.)
 TEST(PrinterOptionsTest, DefaultsFaultsAndMistakes) {
     std::string error;
-    auto o = ParsePrinterOptions({"--model", "Q350", "--fault", "nak-block=7", "--fault",
-                                  "delay-ms=40", "--pty", "/tmp/x", "--top-sector", "0x1F"},
-                                 error);
-    ASSERT_TRUE(o) << error;
-    EXPECT_EQ(o->protocol.version, "3.38");
     EXPECT_EQ(RequiredVersion("X999"), "1.00");  // an unknown model
-    EXPECT_EQ(o->protocol.nakBlock, 7);
-    EXPECT_EQ(o->delayMs, 40);
-    EXPECT_EQ(o->protocol.topSector, 0x1F);
-    EXPECT_EQ(o->medium, MediumKind::Pty);
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"--fault", "explode=1"}, {"--firmware", "12345"},
           {"--top-sector", "256"}, {"--listen", "a:1", "--pty", "p"}, {"--model"},
