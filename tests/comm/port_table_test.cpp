@@ -185,8 +185,6 @@ TEST_F(PortTableTest, PortReadyRefusesMissingBusyAndOffPorts) {
 
     EXPECT_FALSE(PortReady(2));
     EXPECT_EQ(gsCommErr, "modComm, PortReady 9 Subscript out of range");
-    EXPECT_FALSE(PortReady(7));
-    EXPECT_EQ(gsCommErr, "modComm, PortReady 9 Subscript out of range");
 }
 
 TEST_F(PortTableTest, UpdateTcpRefusesAnAddressChangeOnAnOpenPort) {
