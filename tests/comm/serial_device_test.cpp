@@ -124,17 +124,6 @@ TEST_F(SerialLine, CloseRestoresTheLineAsItWas) {
     EXPECT_EQ(cfgetospeed(&after), B2400);
 }
 
-TEST_F(SerialLine, AHungUpLineFailsWithoutHanging) {
-    printer.CloseMaster();
-    EXPECT_FALSE(dev.WriteComm("x") && PumpUntil([&] { return dev.WriteIsComplete(); }) &&
-                 dev.LastError().empty());
-    dev.ReadCount(3);
-    dev.ReadComm(STOP_R_NUM);
-    EXPECT_FALSE(PumpUntil([&] { return dev.ReadIsComplete(); }, 200));
-    EXPECT_NE(dev.LastError().find("Read Error: " + std::to_string(EIO)), std::string::npos)
-        << dev.LastError();
-}
-
 // CPU time of this thread, to tell a sleeping loop from a spinning one.
 std::chrono::microseconds ThreadCpu() {
     rusage use{};
