@@ -36,10 +36,7 @@ TEST(DcbRecord, InvalidValuesRaiseAndKeepTheStoredValue) {
     EXPECT_EQ((std::vector<int>{dcb.BaudRate(), dcb.fDtrControl(), dcb.fRtsControl(), dcb.ByteSize(),
                                 dcb.Parity(), dcb.StopBits()}),
               (std::vector<int>{115200, 2, 2, 8, 0, 0})) << "the stored values stay";
-    dcb.BaudRate(256000);
-    dcb.ByteSize(4);
-    EXPECT_EQ(dcb.BaudRate(), 256000);
-    EXPECT_EQ(dcb.ByteSize(), 4);
+    // (The free rates and byte size 4 are taken: DcbLine below sets them.)
 }
 
 class DcbLine : public testing::Test {

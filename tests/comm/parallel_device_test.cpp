@@ -89,13 +89,6 @@ TEST_F(ParallelLine, AWriteDuringAReadWaitsItsTurn) {
     EXPECT_TRUE(dev.ReadIdle());
 }
 
-TEST_F(ParallelLine, SettingsApplyToATerminalLine) {
-    dev.DCB()->BaudRate(9600);
-    EXPECT_TRUE(dev.ConfigureComm()) << dev.LastError();
-    termios line = printer.Settings();
-    EXPECT_EQ(cfgetospeed(&line), B9600);
-}
-
 TEST(ParallelWait, WaitTimeLPTRunsEventsAndEndsOnTime) {
     clsLPT dev;
     int ran = 0;
