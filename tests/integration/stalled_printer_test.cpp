@@ -23,35 +23,18 @@ using test::Medium;
 
 const char* Name(Medium m) { return m == Medium::Tcp ? "tcp" : m == Medium::Pty ? "pty" : "fifo"; }
 
-// The Startup.ini lines of one printer: [Communication] and [Devices].
-struct IniLines {
-    std::string communication, devices;
-};
-
-IniLines LinesFor(Medium m, const test::SimPrinter& p) {
-    if (m == Medium::Tcp) return {"TCP=127.0.0.1:" + std::to_string(p.Port()) + ", ON\n", ""};
-    if (m == Medium::Pty) return {"COM1=115200,DTR,ON\n", "COM1=" + p.Path() + "\n"};
-    return {"USB=NATIVE, ON\n", "USB=" + p.Path() + "/to-printer," + p.Path() + "/from-printer\n"};
-}
-
-std::unique_ptr<test::SimPrinter> Start(Medium m, std::vector<std::string> args, const std::string& where) {
-    const char* option = m == Medium::Tcp ? "--listen" : m == Medium::Pty ? "--pty" : "--fifo";
-    args.insert(args.begin(), {option, m == Medium::Tcp ? "127.0.0.1:0" : where});
-    return std::make_unique<test::SimPrinter>(args);
-}
-
 // Sends file (its name and bytes) on every port: the stalled printer's and a healthy one's.
 test::CliResult RunStalled(Medium stalled, const std::string& name, const std::string& bytes,
                            const std::string& root) {
     const Medium healthy = stalled == Medium::Tcp ? Medium::Pty : Medium::Tcp;
     const std::string dir = root + "/" + Name(stalled);
     std::filesystem::create_directories(dir + "/home");
-    auto bad = Start(stalled, {"--fault", "stall-after=20000"}, dir + "/stalled");
-    auto good = Start(healthy, {}, dir + "/healthy");
-    const IniLines a = LinesFor(stalled, *bad), b = LinesFor(healthy, *good);
+    const auto bad =
+        test::StartOnMedium(stalled, {"--fault", "stall-after=20000"}, dir + "/stalled");
+    const auto good = test::StartOnMedium(healthy, {}, dir + "/healthy");
     std::ofstream(dir + "/home/Startup.ini")
-        << "[Communication]\n" << a.communication << b.communication << "[Devices]\n"
-        << a.devices << b.devices;
+        << "[Communication]\n" << bad.communication << good.communication << "[Devices]\n"
+        << bad.devices << good.devices;
     std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
     test::CliRunOptions how;
     how.limit = 90s;

@@ -118,23 +118,21 @@ int SimPrinter::Stop() {
 MediumPrinter StartOnMedium(Medium medium, std::vector<std::string> args,
                             const std::string& where) {
     MediumPrinter started;
+    const char* option = medium == Medium::Tcp ? "--listen" : medium == Medium::Pty ? "--pty" : "--fifo";
+    args.insert(args.begin(), {option, medium == Medium::Tcp ? "127.0.0.1:0" : where});
+    started.printer = std::make_unique<SimPrinter>(args);
+    const std::string path = started.printer->Path();
     if (medium == Medium::Tcp) {
-        args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
-        started.printer = std::make_unique<SimPrinter>(args);
-        started.startupIni =
-            "[Communication]\nTCP=127.0.0.1:" + std::to_string(started.printer->Port()) + ", ON\n";
+        started.communication = "TCP=127.0.0.1:" + std::to_string(started.printer->Port()) + ", ON\n";
     } else if (medium == Medium::Pty) {
-        args.insert(args.begin(), {"--pty", where});
-        started.printer = std::make_unique<SimPrinter>(args);
-        started.startupIni = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" +
-                             started.printer->Path() + "\n";
+        started.communication = "COM1=115200,DTR,ON\n";
+        started.devices = "COM1=" + path + "\n";
     } else {
-        args.insert(args.begin(), {"--fifo", where});
-        started.printer = std::make_unique<SimPrinter>(args);
-        const std::string dir = started.printer->Path();
-        started.startupIni = "[Communication]\nUSB=NATIVE, ON\n[Devices]\nUSB=" + dir +
-                             "/to-printer," + dir + "/from-printer\n";
+        started.communication = "USB=NATIVE, ON\n";
+        started.devices = "USB=" + path + "/to-printer," + path + "/from-printer\n";
     }
+    started.startupIni = "[Communication]\n" + started.communication +
+                         (started.devices.empty() ? "" : "[Devices]\n" + started.devices);
     return started;
 }
 

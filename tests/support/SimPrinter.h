@@ -55,6 +55,7 @@ enum class Medium { Tcp, Pty, Fifo };
 
 struct MediumPrinter {
     std::unique_ptr<SimPrinter> printer;
+    std::string communication, devices;  // its lines of [Communication] and [Devices]
     std::string startupIni;  // a Startup.ini that defines port 1 on that printer, ON
 };
 MediumPrinter StartOnMedium(Medium medium, std::vector<std::string> args,
