@@ -337,6 +337,8 @@ TEST_F(LinkDeviceUsb, MissingDevicesAndPipesAreReported) {
     EXPECT_EQ(dev.LastError().rfind("EnumDevError: ", 0), 0u) << dev.LastError();
     dev.InitUSB("USB, p");  // only the exact key selects the printer class
     EXPECT_FALSE(dev.PrinterClass());
+    EXPECT_FALSE(dev.OpenComm("USB, P"));  // a test machine has no USB printer-class device
+    EXPECT_EQ(dev.LastError(), "EnumDevError: " + std::to_string(ENODEV));
 
     ScratchDir dir;
     gsDevicePaths["USB"] = dir / "none-out," + dir / "none-in";
