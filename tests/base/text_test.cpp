@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "base/Text.h"
@@ -7,34 +8,26 @@
 namespace posbench {
 namespace {
 
-std::string Param(int16_t index, const std::string& line, bool toEnd = false, const char* sep = " ") {
-    EXPECT_TRUE(GetParameter(index, sep, toEnd, line));
-    return gsResult;
-}
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values) s += static_cast<char>(v);
-    return s;
-}
-
 TEST(GetParameter, BlanksQuotesAndCommas) {
-    EXPECT_EQ(Param(3, "WAIT 10 20"), "20");
-    EXPECT_EQ(Param(2, "WAIT 10 20", true), "10 20");
-    EXPECT_EQ(Param(2, "WORD "), "");
-    EXPECT_EQ(Param(1, ""), "");
-    EXPECT_EQ(Param(1, "  AB CD", true), "AB CD");
-    EXPECT_EQ(Param(3, "A  B C"), "C");  // runs of blanks separate once
-    EXPECT_EQ(Param(2, " A B"), "B");
-    EXPECT_EQ(Param(2, "A   "), "");
-    EXPECT_EQ(Param(2, "A \"B C\" D"), "\"B C\"");  // a quoted parameter keeps blanks and quotes
-    EXPECT_EQ(Param(3, "A \"B C\" D"), "D");
-    EXPECT_EQ(Param(2, "A \"B C\" D", true), "\"B C\" D");
-    EXPECT_EQ(Param(1, "\"A B C"), "\"");  // an unterminated quote ends at once
-    EXPECT_EQ(Param(2, "\"A B C"), "B");
-    EXPECT_EQ(Param(2, "115200, DTR, OFF", false, ","), "DTR");  // comma fields start after their blanks
-    EXPECT_EQ(Param(3, " 115200, DTR, OFF", false, ","), "OFF");
-    EXPECT_EQ(Param(4, "115200, DTR, OFF", false, ","), "");
+    const struct {
+        int16_t index;
+        const char* line;
+        bool toEnd;
+        const char* want;
+    } cases[] = {
+        {3, "WAIT 10 20", false, "20"}, {2, "WAIT 10 20", true, "10 20"}, {2, "WORD ", false, ""}, {1, "", false, ""},
+        {1, "  AB CD", true, "AB CD"}, {3, "A  B C", false, "C"},  // runs of blanks separate once
+        {2, " A B", false, "B"}, {2, "A   ", false, ""},
+        {2, "A \"B C\" D", false, "\"B C\""},  // a quoted parameter keeps blanks and quotes
+        {3, "A \"B C\" D", false, "D"}, {2, "A \"B C\" D", true, "\"B C\" D"},
+        {1, "\"A B C", false, "\""}, {2, "\"A B C", false, "B"},  // an unterminated quote ends at once
+        {2, "115200, DTR, OFF", false, "DTR"},  // comma fields start after their blanks
+        {3, " 115200, DTR, OFF", false, "OFF"}, {4, "115200, DTR, OFF", false, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(GetParameter(c.index, std::strchr(c.line, ',') ? "," : " ", c.toEnd, c.line));
+        EXPECT_EQ(gsResult, c.want) << c.index << " of " << c.line;
+    }
 }
 
 // StripComment(asText, line) gives the line, and (for a quoted data line) gsResult.
@@ -62,17 +55,33 @@ TEST(TrimAndComment, LeadingBlanksAndComments) {
     EXPECT_EQ(gsResult, "\"it's\"");
 }
 
-TEST(HexLines, TokensOfOneOrTwoCharactersAndBadTokensWithoutPartialBytes) {
-    EXPECT_TRUE(ProcessData("1b 4"));
-    EXPECT_EQ(gsResult, Bytes({0x1B, 0x04}));
-    EXPECT_TRUE(ProcessData(" 1B  40   "));
-    EXPECT_EQ(gsResult, Bytes({0x1B, 0x40}));
-    EXPECT_EQ(HexCharToByte("1X2"), 0x12);  // a token is read from its first and last character
-    for (const auto& [line, message] : {std::pair{"1B4", "Invalid Hex Input"}, {"1B 1G", "Invalid hex character"}}) {
-        EXPECT_FALSE(ProcessData(line));
-        EXPECT_EQ(gsTextErr, message);
-        EXPECT_EQ(gsResult, "");
+// A data line is hex tokens of one or two characters, or in quotes a text line whose bracketed
+// groups are hex, ending in a line feed unless [NP] ends it. A refused line leaves no partial bytes.
+TEST(TextLines, BracketedHexAndLineFeed) {
+    const struct {
+        bool mixed;  // ProcessMixedLine rather than ProcessData
+        const char* line;
+        std::string bytes;
+        const char* error = nullptr;
+    } cases[] = {
+        {false, "1b 4", "\x1B\x04"}, {false, " 1B  40   ", "\x1B\x40"},
+        {true, "Total[1B 21 08]ABC", "Total\x1B\x21\x08" "ABC\n"}, {true, "Hello[NP]", "Hello"},
+        {true, "[0A][NP]", "\n"}, {true, "a[]b", "ab\n"}, {true, "x]y", "x]y\n"}, {false, "\"[1B 40][NP]\"", "\x1B\x40"},
+        {false, "\"1B 40\" more", "1B 40\" more\n"},  // a closing quote followed by more text is text
+        {false, "\"", "\n"}, {false, "1B4", "", "Invalid Hex Input"}, {false, "1B 1G", "", "Invalid hex character"},
+        {true, "A[NP]B", "", "Invalid hex character"}, {true, "Total[1B 21", "", "Invalid Process Mixed line Data"},
+        {true, "[1B][123]", "", "Invalid Hex Input"},
+    };
+    for (const auto& c : cases) {
+        gsTextErr.clear();
+        EXPECT_EQ(c.mixed ? ProcessMixedLine(c.line) : ProcessData(c.line), c.error == nullptr) << c.line;
+        EXPECT_EQ(gsResult, c.bytes) << c.line;
+        EXPECT_EQ(gsTextErr, c.error ? c.error : "") << c.line;
     }
+}
+
+TEST(TextLines, HexTokensAreReadFromTheirFirstAndLastCharacter) {
+    EXPECT_EQ(HexCharToByte("1X2"), 0x12);
     EXPECT_FALSE(ConvertHexPairs("1B\t40"));
     EXPECT_EQ(gsTextErr, "Invalid Hex Input");
     EXPECT_TRUE(ConvertHexPairs("0D"));  // starts with a clean message
@@ -81,27 +90,6 @@ TEST(HexLines, TokensOfOneOrTwoCharactersAndBadTokensWithoutPartialBytes) {
         gsTextErr.clear();
         EXPECT_EQ(HexCharToByte(bad), 0);
         EXPECT_EQ(gsTextErr, "Invalid hex character");
-    }
-}
-
-TEST(TextLines, BracketedHexAndLineFeed) {
-    const std::pair<const char*, std::string> cases[] = {
-        {"Total[1B 21 08]ABC", "Total" + Bytes({0x1B, 0x21, 0x08}) + "ABC\n"}, {"Hello[NP]", "Hello"},
-        {"[0A][NP]", "\n"}, {"a[]b", "ab\n"}, {"x]y", "x]y\n"}, {"\"[1B 40][NP]\"", Bytes({0x1B, 0x40})},
-        {"\"1B 40\" more", "1B 40\" more\n"},  // a closing quote followed by more text is text
-        {"\"", "\n"}};
-    for (const auto& [line, bytes] : cases) {
-        EXPECT_TRUE(line[0] == '"' ? ProcessData(line) : ProcessMixedLine(line)) << line;
-        EXPECT_EQ(gsResult, bytes) << line;
-    }
-}
-
-TEST(TextLines, BadGroups) {
-    for (const auto& [line, message] : {std::pair{"A[NP]B", "Invalid hex character"},
-                                        {"Total[1B 21", "Invalid Process Mixed line Data"},
-                                        {"[1B][123]", "Invalid Hex Input"}}) {
-        EXPECT_FALSE(ProcessMixedLine(line));
-        EXPECT_EQ(gsTextErr + "|" + gsResult, std::string(message) + "|") << line;
     }
 }
 

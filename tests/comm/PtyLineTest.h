@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "comm/CommGlobals.h"
+#include "comm/Device.h"
 #include "support/Pty.h"
 #include "support/Wait.h"
 
@@ -35,6 +36,20 @@ protected:
         });
         EXPECT_TRUE(complete);
         return steps;
+    }
+
+    // Each step takes what has arrived, up to the block size and to what is missing at the end.
+    void ExpectReadStepsFollowTheBlockSize() {
+        struct Case { int32_t block; std::vector<size_t> steps; };
+        for (const Case& c : {Case{4, {4, 4, 2}}, Case{1, {10}}, Case{0, {10}}, Case{20, {10}}}) {
+            dev.ReadCount(10);
+            dev.BlockCount(c.block);
+            ASSERT_TRUE(printer.Send("0123456789"));
+            ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
+            std::string all;
+            EXPECT_EQ(CollectSteps(all), c.steps) << "block " << c.block;
+            EXPECT_EQ(all, "0123456789");
+        }
     }
 
     Pty printer;

@@ -2,9 +2,11 @@
 // printer, with the test playing the printer. Where the media behave alike the cases run on both.
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -17,9 +19,9 @@
 #include <gtest/gtest.h>
 
 #include "comm/CommGlobals.h"
-#include "comm/ReaderTestSupport.h"
 #include "comm/devices/TcpDevice.h"
 #include "comm/devices/UsbDevice.h"
+#include "support/Wait.h"
 #include "support/TestSupport.h"
 
 namespace posbench::test {
@@ -27,6 +29,48 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 enum class Link { Tcp, Fifo };
+
+// (tests/integration/engine_shutdown_test.cpp counts its threads the same way.)
+size_t CountEntries(const char* dir) {
+    size_t n = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir)) ++n;
+    return n;
+}
+
+// Fails a test that leaves a descriptor open or a thread running.
+class NoLeakTest : public testing::Test {
+protected:
+    void SetUp() override {
+        // Sanitizer runtimes start a helper thread with the first thread of the process.
+        static const bool warmedUp = [] {
+            std::thread([] {}).join();
+            return true;
+        }();
+        (void)warmedUp;
+        fds_ = CountEntries("/proc/self/fd");
+        threads_ = CountEntries("/proc/self/task");
+    }
+    void TearDown() override {
+        DiscardNotices();
+        EXPECT_EQ(CountEntries("/proc/self/fd"), fds_) << "descriptor leaked";
+        EXPECT_EQ(CountEntries("/proc/self/task"), threads_) << "thread left running";
+    }
+
+private:
+    size_t fds_ = 0;
+    size_t threads_ = 0;
+};
+
+// Records the size of every read step a device reports.
+template <class DeviceClass>
+class StepRecorder : public DeviceClass {
+public:
+    void ReadTh_oRead(int32_t NumRcvd, const std::string& data) override {
+        steps.push_back(NumRcvd);
+        DeviceClass::ReadTh_oRead(NumRcvd, data);
+    }
+    std::vector<int32_t> steps;
+};
 
 sockaddr_in Loopback(uint16_t port) {
     sockaddr_in a{};

@@ -41,18 +41,7 @@ TEST_F(ParallelLine, ExchangeOverARawLine) {
     EXPECT_EQ(dev.ReadCount(), 1);
 }
 
-TEST_F(ParallelLine, ReadStepsFollowTheBlockSize) {
-    struct Case { int32_t block; std::vector<size_t> steps; };
-    for (const Case& c : {Case{4, {4, 4, 2}}, Case{1, {10}}, Case{0, {10}}, Case{20, {10}}}) {
-        dev.ReadCount(10);
-        dev.BlockCount(c.block);
-        ASSERT_TRUE(printer.Send("0123456789"));
-        ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
-        std::string all;
-        EXPECT_EQ(CollectSteps(all), c.steps) << "block " << c.block;
-        EXPECT_EQ(all, "0123456789");
-    }
-}
+TEST_F(ParallelLine, ReadStepsFollowTheBlockSize) { ExpectReadStepsFollowTheBlockSize(); }
 
 TEST_F(ParallelLine, NoReadRunsBetweenExchanges) {
     dev.ReadCount(3);
