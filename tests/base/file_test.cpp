@@ -51,7 +51,7 @@ TEST(SplitNames, PathFileNameAndNativeForm) {
     EXPECT_TRUE(IsAbsoluteName("x:rel") && !IsAbsoluteName("\\rel") && !IsAbsoluteName(""));
 }
 
-TEST(OpenFile, RefusalsLeaveAnUnopenedHandle) {
+TEST(OpenFile, RefusalsLeaveAnUnopenedHandleAndHandlesAreReused) {
     ScratchDir dir;
     const std::string missing = dir / "missing.txt";
     EXPECT_FALSE(OpenFile(missing, open_mode::TextRead));
@@ -64,11 +64,9 @@ TEST(OpenFile, RefusalsLeaveAnUnopenedHandle) {
     EXPECT_EQ(gsFileErr, "Invalid Open Request");
     EXPECT_FALSE(OpenFile(dir / "no-dir/new.txt", open_mode::BinaryWrite));
     EXPECT_EQ(gsFileErr, "Open File Error: 76: Path not found");
-}
 
-TEST(OpenFile, HandlesAreNumberedAndReused) {
-    ScratchDir dir;
-    const std::string name = dir.Write("a.txt", "x");
+    // Handles are numbered and reused, up to the limit.
+    const std::string name = dir / "a.txt";
     ASSERT_TRUE(OpenFile(name, open_mode::BinaryRead));
     const int16_t first = giFileNum;
     ASSERT_TRUE(OpenFile(name, open_mode::TextRead));
@@ -100,7 +98,8 @@ TEST(OpenFile, WindowsNamesFindFilesWithoutRegardToCase) {
     EXPECT_EQ(dir.Read("Sub/new.bin"), "ab");
 }
 
-TEST(Handles, LinesEndAtCrLfLfOrCr) {
+// Text lines end at CR LF, LF or CR; binary reads step byte by byte or in runs to the end.
+TEST(Handles, TextLinesAndBinaryReadsToTheEnd) {
     ScratchDir dir;
     ASSERT_TRUE(OpenFile(dir.Write("s.txt", "one\r\ntwo\nthree\rfour\r\n\r\nlast"), open_mode::TextRead));
     std::string line;
@@ -109,10 +108,7 @@ TEST(Handles, LinesEndAtCrLfLfOrCr) {
     EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four", "", "last"}));
     EXPECT_FALSE(LineInput(giFileNum, line));
     EXPECT_EQ(line, "");
-}
 
-TEST(Handles, BinaryReadsPositionsAndEnd) {
-    ScratchDir dir;
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     ASSERT_TRUE(OpenFile(dir.Write("b.bin", all), open_mode::BinaryRead));

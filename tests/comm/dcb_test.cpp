@@ -70,6 +70,14 @@ TEST_F(DcbLine, SettingsReachTheLine) {
     EXPECT_FALSE(t.c_iflag & (ICRNL | ISTRIP));
     EXPECT_FALSE(t.c_oflag & OPOST);
     EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
+    // Rates without a fixed code go as the free rate.
+    for (int32_t rate : {14400, 56000, 128000, 256000, 57600}) {
+        dcb.BaudRate(rate);
+        ASSERT_TRUE(dcb.SetCommState(printer.SlaveFd())) << rate;
+        clsDCB back;
+        ASSERT_TRUE(back.GetCommState(printer.SlaveFd()));
+        EXPECT_EQ(back.BaudRate(), rate);
+    }
 }
 
 TEST_F(DcbLine, ByteSizeParityAndHandshakeMapping) {
@@ -102,16 +110,6 @@ TEST_F(DcbLine, ByteSizeParityAndHandshakeMapping) {
     ASSERT_TRUE(back.GetCommState(printer.SlaveFd()));
     EXPECT_TRUE(back.fOutxCtsFlow());
     EXPECT_EQ(back.fRtsControl(), 2);
-}
-
-TEST_F(DcbLine, RatesWithoutAFixedCodeUseTheFreeRate) {
-    for (int32_t rate : {14400, 56000, 128000, 256000, 57600}) {
-        dcb.BaudRate(rate);
-        ASSERT_TRUE(dcb.SetCommState(printer.SlaveFd())) << rate;
-        clsDCB back;
-        ASSERT_TRUE(back.GetCommState(printer.SlaveFd()));
-        EXPECT_EQ(back.BaudRate(), rate);
-    }
 }
 
 TEST_F(DcbLine, LineRefusalsCarryTheSystemErrorNumber) {

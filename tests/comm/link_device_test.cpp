@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -21,8 +23,8 @@
 #include "comm/CommGlobals.h"
 #include "comm/devices/TcpDevice.h"
 #include "comm/devices/UsbDevice.h"
-#include "support/Wait.h"
 #include "support/TestSupport.h"
+#include "support/Wait.h"
 
 namespace posbench::test {
 namespace {
@@ -31,10 +33,8 @@ using Clock = std::chrono::steady_clock;
 enum class Link { Tcp, Fifo };
 
 // (tests/integration/engine_shutdown_test.cpp counts its threads the same way.)
-size_t CountEntries(const char* dir) {
-    size_t n = 0;
-    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir)) ++n;
-    return n;
+long CountEntries(const char* dir) {
+    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
 }
 
 // Fails a test that leaves a descriptor open or a thread running.
@@ -42,11 +42,8 @@ class NoLeakTest : public testing::Test {
 protected:
     void SetUp() override {
         // Sanitizer runtimes start a helper thread with the first thread of the process.
-        static const bool warmedUp = [] {
-            std::thread([] {}).join();
-            return true;
-        }();
-        (void)warmedUp;
+        static std::once_flag warmedUp;
+        std::call_once(warmedUp, [] { std::thread([] {}).join(); });
         fds_ = CountEntries("/proc/self/fd");
         threads_ = CountEntries("/proc/self/task");
     }
@@ -57,8 +54,8 @@ protected:
     }
 
 private:
-    size_t fds_ = 0;
-    size_t threads_ = 0;
+    long fds_ = 0;
+    long threads_ = 0;
 };
 
 // Records the size of every read step a device reports.
@@ -97,10 +94,6 @@ int Connect(uint16_t port) {
     sockaddr_in a = Loopback(port);
     EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << errno;
     return fd;
-}
-
-void Say(int fd, const std::string& bytes) {
-    ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
 }
 
 // Whatever arrives on fd within maxMs (empty when nothing does).
@@ -232,7 +225,6 @@ TEST_P(LinkDeviceTest, ReadCommDuringARunningReadGoesOnUnderTheNewReason) {
 
 TEST_P(LinkDeviceTest, ForcedShutdownSendsTheReleaseOnlyWhileReading) {
     Rig r(GetParam());
-    const std::string timeoutText = GetParam() == Link::Tcp ? "TCP ShutDown Error" : "USB ShutDown Error";
     EXPECT_TRUE(r.dev->ReadShutdown(STOP_R_FORCE));
     EXPECT_EQ(Heard(r.toPrinter, 100), "");
 
@@ -256,7 +248,7 @@ TEST_P(LinkDeviceTest, ForcedShutdownSendsTheReleaseOnlyWhileReading) {
         r.dev->ReadCount(5);
         r.dev->ReadComm(STOP_R_NUM);
         EXPECT_FALSE(r.dev->ReadShutdown(STOP_R_FORCE));
-        EXPECT_EQ(r.dev->LastError(), timeoutText);
+        EXPECT_EQ(r.dev->LastError(), GetParam() == Link::Tcp ? "TCP ShutDown Error" : "USB ShutDown Error");
     }
     EXPECT_EQ(Heard(r.toPrinter), std::string("\x1D\x04\x01"));
     EXPECT_TRUE(r.dev->CloseComm());
@@ -316,7 +308,7 @@ TEST_F(LinkDeviceTcp, ServerAcceptsOnFirstWriteOrReadAndAgainAfterCountedRead) {
         EXPECT_EQ(Heard(printer), "hi");
         dev.ReadCount(2);
         dev.ReadComm(STOP_R_NUM);
-        Say(printer, "ok");
+        ASSERT_EQ(write(printer, "ok", 2), 2);
         ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
         EXPECT_EQ(dev.GetReadData(), "ok");
         close(printer);
@@ -327,7 +319,7 @@ TEST_F(LinkDeviceTcp, ServerAcceptsOnFirstWriteOrReadAndAgainAfterCountedRead) {
         dev.ReadComm(STOP_R_NUM);
         EXPECT_FALSE(dev.ReadIsComplete());
         const int printer = Connect(port);
-        Say(printer, answer);
+        ASSERT_EQ(write(printer, answer.data(), 5), 5);
         ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
         EXPECT_EQ(dev.GetReadData(), answer);
         // The counted read ends the connection; the printer sees its end.

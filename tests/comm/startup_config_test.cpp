@@ -95,26 +95,20 @@ TEST_F(StartupConfigTest, EntriesRefusedOrCorrectedAreNamedWithTheReason) {
                   "Startup.ini: TCP=10.0.0.9: state missing (ON or OFF); port left off"}));
 }
 
+// Each read starts afresh: an adaptor named before does not linger.
 TEST_F(StartupConfigTest, OtherOptions) {
-    WriteStartup("[OTHER]\nMAXPORTS=9\nUSBADAPTOR1= com3, extra\nUSBADAPTOR2=none\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(giMaxPorts, 6);
-    EXPECT_EQ(gsUSBAdaptor1, "COM3");
-    EXPECT_EQ(gsUSBAdaptor2, "");
-
-    WriteStartup("[OTHER]\nMAXPORTS=abc\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(giMaxPorts, 0);
-    WriteStartup("[OTHER]\nMAXPORTS= 3 ports, 5\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(giMaxPorts, 3);
-    EXPECT_EQ(gsUSBAdaptor1, "");  // re-read: the old value does not linger
-    WriteStartup("[OTHER]\nMAXPORTS=NONE\n");
-    ASSERT_TRUE(Startup());
-    EXPECT_EQ(giMaxPorts, 1);
-}
-
-TEST_F(StartupConfigTest, NumberTooLargeForTheOptionIsReported) {
+    const struct {
+        const char* text;
+        int16_t maxPorts;
+        const char* adaptor1;
+    } cases[] = {{"MAXPORTS=9\nUSBADAPTOR1= com3, extra\nUSBADAPTOR2=none\n", 6, "COM3"}, {"MAXPORTS=abc\n", 0, ""},
+                 {"MAXPORTS= 3 ports, 5\n", 3, ""}, {"MAXPORTS=NONE\n", 1, ""}};
+    for (const auto& c : cases) {
+        WriteStartup(std::string("[OTHER]\n") + c.text);
+        ASSERT_TRUE(Startup());
+        EXPECT_EQ(giMaxPorts, c.maxPorts) << c.text;
+        EXPECT_EQ(gsUSBAdaptor1 + "|" + gsUSBAdaptor2, c.adaptor1 + std::string("|")) << c.text;
+    }
     WriteStartup("[Communication]\nCOM1=9600\n[OTHER]\nMAXPORTS=-99999\n");
     EXPECT_TRUE(Startup());
     EXPECT_EQ(gsStartupErr, "modConfig, Startup Com Error: 6 Overflow");
@@ -150,47 +144,40 @@ TEST_F(StartupConfigTest, SaveAndReadBackGiveTheSameTableAndKeepOtherSections) {
     EXPECT_EQ(DevicePath("COM2"), "/dev/ttyACM0");
 }
 
-TEST_F(StartupConfigTest, SavingAnEmptyTableOrIntoNoFile) {
-    WriteStartup("[Communication]\nCOM1= 9600, DTR, OFF\nTCP= 1.2.3.4, OFF\n[OTHER]\nMAXPORTS=2\n");
-    SaveCommConfiguration();
-    EXPECT_EQ(gsConfigErr, "");
-    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\n[OTHER]\nMAXPORTS=2\n");
-
-    std::filesystem::remove(dir.path() / "Startup.ini");
-    SetTable({"LPT1, ON"});
-    SaveCommConfiguration();
-    EXPECT_EQ(gsConfigErr, "");
-    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\nLPT1= ON\n");
-
-    gsProgramDir = (dir.path() / "no such dir").string();
-    SaveCommConfiguration();
-    EXPECT_EQ(gsConfigErr, "Configuration File Error");
-}
-
-TEST_F(StartupConfigTest, SaveFailures) {
-    WriteStartup("[Communication]\nCOM1= 9600, DTR, OFF\n");
-    SetTable({"LPT1, ON", "LPT2 ON", "COM1, 9600, DTR, OFF"});
-    SaveCommConfiguration();
-    EXPECT_EQ(gsConfigErr, "Internal Err.  Missing parameter");
-    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\nLPT1= ON\n");  // only keys before it
-
-    SetTable({"LPT1, ON", ""});
-    SaveCommConfiguration();
-    EXPECT_EQ(gsConfigErr, "Internal Err. Missing Port");
-
-    SetTable({"LPT1, ON", "CO=M1, 9600"});  // a key the file cannot hold
-    SaveCommConfiguration();
-    EXPECT_EQ(gsConfigErr, "Error saving comm configuration");
-    EXPECT_EQ(dir.Read("Startup.ini"), "[Communication]\nLPT1= ON\n");
-
-    SetTable({"LPT1, ON"});
+// Each save in turn, from the file as before (none: no file); a save that fails keeps the
+// entries before the bad one, and a good save clears the message of the one before.
+TEST_F(StartupConfigTest, SavingEmptyOrBadTablesAndIntoNoFile) {
+    const std::string com1 = "[Communication]\nCOM1= 9600, DTR, OFF\n", lpt1 = "[Communication]\nLPT1= ON\n";
+    const struct {
+        const char* before;
+        std::vector<std::string> table;
+        const char* error;
+        std::string after;
+    } cases[] = {
+        {"[Communication]\nCOM1= 9600, DTR, OFF\nTCP= 1.2.3.4, OFF\n[OTHER]\nMAXPORTS=2\n", {}, "",
+         "[Communication]\n[OTHER]\nMAXPORTS=2\n"},
+        {nullptr, {"LPT1, ON"}, "", lpt1},
+        {com1.c_str(), {"LPT1, ON", "LPT2 ON", "COM1, 9600, DTR, OFF"}, "Internal Err.  Missing parameter", lpt1},
+        {com1.c_str(), {"LPT1, ON", ""}, "Internal Err. Missing Port", lpt1},
+        {com1.c_str(), {"LPT1, ON", "CO=M1, 9600"}, "Error saving comm configuration", lpt1},  // no INI key
+        {com1.c_str(), {"LPT1, ON"}, "", lpt1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        std::filesystem::remove(dir.path() / "Startup.ini");
+        if (c.before) WriteStartup(c.before);
+        SetTable(c.table);
+        SaveCommConfiguration();
+        EXPECT_EQ(gsConfigErr, c.error);
+        EXPECT_EQ(dir.Read("Startup.ini"), c.after);
+    }
     giNumPorts = 2;  // count and table out of step
     SaveCommConfiguration();
     EXPECT_EQ(gsConfigErr, "modConfig, SaveCommConfiguration Error: 9 Subscript out of range");
-
+    gsProgramDir = (dir.path() / "no such dir").string();
     SetTable({"LPT1, ON"});
     SaveCommConfiguration();
-    EXPECT_EQ(gsConfigErr, "");  // cleared by a good save
+    EXPECT_EQ(gsConfigErr, "Configuration File Error");
 }
 
 }  // namespace
