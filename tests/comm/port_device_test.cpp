@@ -1,25 +1,77 @@
+// The serial and parallel port devices, each on a pseudo-terminal whose master side plays the
+// printer (a parallel port here is a terminal line too).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <cerrno>
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Events.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
+#include "comm/Device.h"
 #include "comm/devices/OpenFailure.h"
-#include "comm/PtyLineTest.h"
+#include "comm/devices/ParallelDevice.h"
 #include "comm/devices/SerialDevice.h"
+#include "support/Pty.h"
 #include "support/TestSupport.h"
+#include "support/Wait.h"
 
 namespace posbench {
 namespace {
 
 using test::PumpUntil;
 
-class SerialLine : public test::PtyLineTest<clsRS232> {
+// A device of class DeviceClass opened under its medium name.
+template <class DeviceClass>
+class PtyLineTest : public testing::Test {
+protected:
+    explicit PtyLineTest(std::string medium) : medium_(std::move(medium)) {}
+    void SetUp() override {
+        gsDevicePaths[medium_] = printer.SlavePath();
+        ASSERT_TRUE(dev.OpenComm(medium_)) << dev.LastError();
+    }
+
+    // Polls the running read and notes how many bytes each step brought.
+    std::vector<size_t> CollectSteps(std::string& all) {
+        std::vector<size_t> steps;
+        bool complete = false;
+        PumpUntil([&] {
+            complete = dev.ReadIsComplete();
+            std::string part = dev.GetReadData();
+            if (!part.empty()) steps.push_back(part.size());
+            all += part;
+            return complete;
+        });
+        EXPECT_TRUE(complete);
+        return steps;
+    }
+
+    // Each step takes what has arrived, up to the block size and to what is missing at the end.
+    void ExpectReadStepsFollowTheBlockSize() {
+        struct Case { int32_t block; std::vector<size_t> steps; };
+        for (const Case& c : {Case{4, {4, 4, 2}}, Case{1, {10}}, Case{0, {10}}, Case{20, {10}}}) {
+            dev.ReadCount(10);
+            dev.BlockCount(c.block);
+            ASSERT_TRUE(printer.Send("0123456789"));
+            ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
+            std::string all;
+            EXPECT_EQ(CollectSteps(all), c.steps) << "block " << c.block;
+            EXPECT_EQ(all, "0123456789");
+        }
+    }
+
+    test::Pty printer;
+    DeviceClass dev;
+
+private:
+    std::string medium_;
+};
+
+class SerialLine : public PtyLineTest<clsRS232> {
 protected:
     SerialLine() : PtyLineTest("COM1") {}
 };
@@ -162,17 +214,6 @@ TEST_F(SerialLine, BytesNobodyCollectsNeverMakeTheLoopSpin) {
     EXPECT_LT(turns, 60);
 }
 
-TEST(SerialNames, OnlyComNamesOneToSixteenOpen) {
-    clsRS232 dev;
-    for (const char* name : {"COM17", "LPT1", "COM0", "COM", "", "x"}) {
-        EXPECT_FALSE(dev.OpenComm(name)) << name;
-        EXPECT_EQ(dev.LastError(), "Invalid Com parameter") << name;
-    }
-    EXPECT_EQ(dev.GetNumFromDevname("com16"), 16);
-    EXPECT_EQ(dev.GetNumFromDevname("Com3"), 3);
-    EXPECT_EQ(dev.GetNumFromDevname("COM1.5"), 0);
-}
-
 TEST(SerialNames, AdaptorSuffixOpensTheBarePortWithShortReadTimeouts) {
     test::Pty printer;
     gsDevicePaths["COM5"] = printer.SlavePath();
@@ -188,25 +229,6 @@ TEST(SerialNames, AdaptorSuffixOpensTheBarePortWithShortReadTimeouts) {
     ASSERT_TRUE(printer.Send("ok"));
     ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
     EXPECT_EQ(dev.GetReadData(), "ok");
-}
-
-TEST(SerialNames, PathsThatAreNoTerminalAreRefusedClearly) {
-    test::ScratchDir dir;
-    gsDevicePaths["COM2"] = dir / "missing";
-    gsDevicePaths["COM3"] = dir.Write("plain", "data");
-    clsRS232 dev;
-    EXPECT_FALSE(dev.OpenComm("COM2"));
-    EXPECT_EQ(dev.LastError(), "Invalid Handle: " + std::to_string(ENOENT));
-    EXPECT_EQ(dev.LastReason(), dir / "missing" + ": No such file or directory");
-    // Refused access (not reproducible as root) says how to get it.
-    EXPECT_EQ(OpenFailureReason("/dev/ttyUSB0", EACCES, "dialout"),
-              "/dev/ttyUSB0: Permission denied (add the user to group dialout, see README)");
-    EXPECT_FALSE(dev.OpenComm("COM3"));
-    EXPECT_EQ(dev.LastError(), "Invalid Handle: " + std::to_string(ENOTTY));
-    // a device that never opened refuses I/O with a message instead of crashing
-    EXPECT_FALSE(dev.WriteComm("x"));
-    EXPECT_EQ(dev.LastError(), "Purge Write Buffer Error: " + std::to_string(EBADF));
-    EXPECT_FALSE(dev.ReadIsComplete());
 }
 
 TEST_F(SerialLine, PurgeDropsWaitingInput) {
@@ -225,6 +247,125 @@ TEST_F(SerialLine, ModemStatusFailuresGoToTheStatusList) {
     EXPECT_EQ(list.lines[0], "Modem Status Error");
     EXPECT_EQ(list.lines[1], "Device not open");
     SetStatusList(nullptr);
+}
+
+class ParallelLine : public PtyLineTest<clsLPT> {
+protected:
+    ParallelLine() : PtyLineTest("LPT1") {}
+};
+
+TEST_F(ParallelLine, ExchangeOverARawLine) {
+    // the terminal line behind the port passes bytes untouched, without echo
+    std::string out("\x1b@\r\n\x03\xff", 6);
+    ASSERT_TRUE(dev.WriteComm(out));
+    EXPECT_TRUE(PumpUntil([&] { return dev.WriteIsComplete(); }));
+    EXPECT_EQ(printer.Read(out.size()), out);
+    EXPECT_EQ(printer.Drain(std::chrono::milliseconds(20)), "");
+
+    dev.ReadCount(3);
+    dev.BlockCount(3);
+    ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
+    EXPECT_FALSE(dev.ReadIdle());
+    ASSERT_TRUE(printer.Send("A\rZ"));
+    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
+    EXPECT_TRUE(dev.ReadIdle());
+    EXPECT_EQ(dev.StopRead(), STOP_R);
+    EXPECT_EQ(dev.GetReadData(), "A\rZ");
+    EXPECT_EQ(dev.ReadCount(), 1);
+}
+
+TEST_F(ParallelLine, ReadStepsFollowTheBlockSize) { ExpectReadStepsFollowTheBlockSize(); }
+
+TEST_F(ParallelLine, NoReadRunsBetweenExchanges) {
+    dev.ReadCount(3);
+    dev.BlockCount(3);
+    dev.ReadComm(STOP_R_NUM);
+    dev.ReadComm(STOP_R_WAIT);  // the read is running: only the stop reason changes
+    EXPECT_EQ(dev.StopRead(), STOP_R_WAIT);
+    ASSERT_TRUE(printer.Send("abc"));
+    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
+    EXPECT_EQ(dev.GetReadData(), "abc");
+
+    ASSERT_TRUE(printer.Send("Z"));
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_FALSE(dev.ReadIsComplete());
+        EXPECT_FALSE(dev.DataAvailable());
+    }
+    EXPECT_EQ(printer.InputQueued(), 1);  // untouched until the next read starts
+    dev.ReadCount(1);
+    dev.ReadComm(STOP_R_NUM);
+    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
+    EXPECT_EQ(dev.GetReadData(), "Z");
+}
+
+TEST_F(ParallelLine, AWriteDuringAReadWaitsItsTurn) {
+    dev.ReadCount(5);
+    dev.ReadComm(STOP_R_NUM);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(dev.WriteComm("w"));
+    // (the millisecond tick may turn just after the start)
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(14));
+    EXPECT_EQ(printer.Read(1), "w");
+    // ReadShutdown ends the read; a later write goes at once
+    EXPECT_TRUE(dev.ReadShutdown(STOP_R_FORCE));
+    EXPECT_TRUE(dev.ReadIdle());
+}
+
+TEST(ParallelWait, WaitTimeLPTRunsEventsAndEndsOnTime) {
+    clsLPT dev;
+    int ran = 0;
+    PostNotice([&] { ++ran; });
+    auto start = std::chrono::steady_clock::now();
+    dev.WaitTimeLPT(20);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(ran, 1);
+    EXPECT_GE(took, std::chrono::milliseconds(19));
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    // a stopped test clock cannot hold the caller
+    test::ManualClock clock;
+    start = std::chrono::steady_clock::now();
+    dev.WaitTimeLPT(30);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+}
+
+
+// A name outside the kind's range, a missing path and a path that is no terminal are refused
+// with the system's error; a device that never opened refuses I/O with a message.
+TEST(PortNames, NamesAndPathsThatCannotOpen) {
+    clsRS232 com;
+    for (const char* name : {"COM17", "LPT1", "COM0", "COM", "", "x"}) {
+        EXPECT_FALSE(com.OpenComm(name)) << name;
+        EXPECT_EQ(com.LastError(), "Invalid Com parameter") << name;
+    }
+    clsLPT lpt;
+    EXPECT_EQ((std::vector<int>{com.GetNumFromDevname("com16"), com.GetNumFromDevname("Com3"),
+                                com.GetNumFromDevname("COM1.5"), lpt.GetNumFromDevname("lpt2"),
+                                lpt.GetNumFromDevname("COM1")}),
+              (std::vector<int>{16, 3, 0, 2, 0}));
+    EXPECT_FALSE(lpt.OpenComm("COM1"));
+    EXPECT_EQ(lpt.LastError(), "Invalid Handle: " + std::to_string(ENOENT));
+
+    test::ScratchDir dir;
+    const std::string plain = dir.Write("plain", "data");
+    for (Device* dev : {static_cast<Device*>(&com), static_cast<Device*>(&lpt)}) {
+        const std::string kind = dev == &com ? "COM" : "LPT";
+        gsDevicePaths[kind + "2"] = dir / "missing";
+        gsDevicePaths[kind + "3"] = plain;
+        EXPECT_FALSE(dev->OpenComm(kind + "2"));
+        EXPECT_EQ(dev->LastError(), "Invalid Handle: " + std::to_string(ENOENT));
+        EXPECT_EQ(dev->LastReason(), dir / "missing" + ": No such file or directory");
+        EXPECT_FALSE(dev->OpenComm(kind + "3"));
+        EXPECT_EQ(dev->LastError(), "Invalid Handle: " + std::to_string(ENOTTY));
+    }
+    // Refused access (not reproducible as root) says how to get it.
+    EXPECT_EQ(OpenFailureReason("/dev/ttyUSB0", EACCES, "dialout"),
+              "/dev/ttyUSB0: Permission denied (add the user to group dialout, see README)");
+    EXPECT_FALSE(com.WriteComm("x"));
+    EXPECT_EQ(com.LastError(), "Purge Write Buffer Error: " + std::to_string(EBADF));
+    EXPECT_FALSE(com.ReadIsComplete());
+    EXPECT_TRUE(lpt.CloseComm());  // nothing open: nothing to do
+    EXPECT_FALSE(lpt.ReadComm(STOP_R_NUM));
+    EXPECT_EQ(lpt.LastError(), "Start Read Error: " + std::to_string(EBADF));
 }
 
 }  // namespace
