@@ -23,6 +23,7 @@
 #include "comm/CommGlobals.h"
 #include "comm/devices/TcpDevice.h"
 #include "comm/devices/UsbDevice.h"
+#include "integration/RawLink.h"
 #include "support/TestSupport.h"
 #include "support/Wait.h"
 
@@ -86,13 +87,6 @@ int Listen(uint16_t& port, int backlog = 1) {
     socklen_t size = sizeof a;
     getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
     port = ntohs(a.sin_port);
-    return fd;
-}
-
-int Connect(uint16_t port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = Loopback(port);
-    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << errno;
     return fd;
 }
 
@@ -244,7 +238,7 @@ TEST_P(LinkDeviceTest, ForcedShutdownSendsTheReleaseOnlyWhileReading) {
     // A printer that stays silent: the wait gives up (clock driven) and says so.
     r.dev->PipeTimeout(60000);
     {
-        ManualClock clock(1000, 50);
+        ManualClock clock(1000, 500);
         r.dev->ReadCount(5);
         r.dev->ReadComm(STOP_R_NUM);
         EXPECT_FALSE(r.dev->ReadShutdown(STOP_R_FORCE));
@@ -303,29 +297,25 @@ TEST_F(LinkDeviceTcp, ServerAcceptsOnFirstWriteOrReadAndAgainAfterCountedRead) {
     EXPECT_EQ(dev.LastError(), "TCP Write Socket Error" + std::to_string(ENOTCONN));
     {
         // A printer that connected before anything was read: the first write reaches it.
-        const int printer = Connect(port);
+        RawLink printer = RawLink::Tcp(port);
         EXPECT_TRUE(PumpUntil([&] { return dev.WriteComm("hi"); }, 1000)) << dev.LastError();
-        EXPECT_EQ(Heard(printer), "hi");
+        EXPECT_EQ(printer.Read(2), "hi");
         dev.ReadCount(2);
         dev.ReadComm(STOP_R_NUM);
-        ASSERT_EQ(write(printer, "ok", 2), 2);
+        ASSERT_TRUE(printer.Write("ok"));
         ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
         EXPECT_EQ(dev.GetReadData(), "ok");
-        close(printer);
     }
     for (const std::string answer : {"first", "again"}) {
         dev.ReadCount(5);
         dev.BlockCount(8);
         dev.ReadComm(STOP_R_NUM);
         EXPECT_FALSE(dev.ReadIsComplete());
-        const int printer = Connect(port);
-        ASSERT_EQ(write(printer, answer.data(), 5), 5);
+        RawLink printer = RawLink::Tcp(port);
+        ASSERT_TRUE(printer.Write(answer));
         ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
         EXPECT_EQ(dev.GetReadData(), answer);
-        // The counted read ends the connection; the printer sees its end.
-        char b;
-        EXPECT_EQ(recv(printer, &b, 1, 0), 0);
-        close(printer);
+        EXPECT_TRUE(printer.WaitEnded(3000)) << "the counted read ends the connection";
     }
     EXPECT_TRUE(dev.CloseComm());
 }
@@ -352,14 +342,14 @@ TEST_F(LinkDeviceTcp, ConnectFailuresAreReportedAndBounded) {
         connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
         queued.push_back(fd);
     }
-    dev.ConnectTimeout(400);
+    dev.ConnectTimeout(200);
     int pumped = 0;
     SetWindowPump([&] { ++pumped; });
     const auto start = Clock::now();
     EXPECT_FALSE(dev.OpenComm("localhost:" + std::to_string(port)));
     const auto took = Clock::now() - start;
     EXPECT_EQ(dev.LastError(), "TCP Connect Error: " + std::to_string(ETIMEDOUT));
-    EXPECT_GE(took, std::chrono::milliseconds(350));
+    EXPECT_GE(took, std::chrono::milliseconds(180));
     EXPECT_LT(took, std::chrono::milliseconds(2000));
     EXPECT_GT(pumped, 5);  // events kept flowing while it waited
     for (int fd : queued) close(fd);

@@ -129,7 +129,7 @@ TEST_F(PortTableTest, ToggleFlowControlAppliesToTheOpenDevice) {
 TEST_F(PortTableTest, ClearPortOkWaitsAndReopensOrShowsWhyThePortStaysOff) {
     DefineCom(1, "DTR", "ON");
     ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
-    ManualClock clock(1000, 50);
+    ManualClock clock(1000, 500);
     EXPECT_TRUE(ClearPortOK(1));
     EXPECT_GE(clock.Now() - 1000u, 4000u) << "the reset waits 4000 ms";
     EXPECT_EQ(portList.refreshes, 2);  // OFF, then ON again
