@@ -159,7 +159,7 @@ TEST_F(PortTableTest, ClearPortOkWaitsAndReopensOrShowsWhyThePortStaysOff) {
     }
 }
 
-// (No port, or one that is off: CliTest.PortThatWouldNotOpenAndWrongUsage.)
+// (No port, or one that is off: DispatcherTest.PollResetAndCancelCheckThePortFirst.)
 TEST_F(PortTableTest, PortReadyRefusesBusyPortsAndPortsBeyondTheTable) {
     AppendEntry("COM1, 115200, DTR, ON");
     EXPECT_TRUE(PortReady(1));
