@@ -39,18 +39,14 @@ TEST(IniRead, LookupsAgainstOneFile) {
     const Case cases[] = {
         {"COMMUNICATION", "COM1", "115200, DTR, OFF"},  // names without case, values trimmed
         {" Communication ", " LPT1 ", "ON"},
-        {"Communication", "Q1", "  padded  "},          // matching quotes go, others stay
-        {"Communication", "Q2", "single"},
-        {"Communication", "Q3", "\"mismatched'"},
-        {"Communication", "Q4", "\""},
-        {"Communication", "Q5", "a\"b\""},
+        // matching quotes go, others stay
+        {"Communication", "Q1", "  padded  "}, {"Communication", "Q2", "single"},
+        {"Communication", "Q3", "\"mismatched'"}, {"Communication", "Q4", "\""}, {"Communication", "Q5", "a\"b\""},
         {"Communication", "empty", ""},                 // present but empty is not missing
         {"Communication", "K", "1"},                    // the first key of the name wins
         {"Communication", "later", "NONE"},             // and the first section of the name
-        {"Communication", "long", longValue.substr(0, 149)},
-        {"Communication", "nul", "ab"},
-        {"OTHER", "MAXPORTS", "2"},
-        {"B", "k", "NONE"},
+        {"Communication", "long", longValue.substr(0, 149)}, {"Communication", "nul", "ab"},
+        {"OTHER", "MAXPORTS", "2"}, {"B", "k", "NONE"},
     };
     for (const Case& c : cases) EXPECT_EQ(Get(c.section, c.key, f), c.value) << c.key;
     EXPECT_EQ(GetPrivateProfileString("A", "x", std::string(200, 'd'), f).size(), 149u);
