@@ -39,22 +39,8 @@ protected:
         ASSERT_TRUE(dev.OpenComm(medium_)) << dev.LastError();
     }
 
-    // Polls the running read and notes how many bytes each step brought.
-    std::vector<size_t> CollectSteps(std::string& all) {
-        std::vector<size_t> steps;
-        bool complete = false;
-        PumpUntil([&] {
-            complete = dev.ReadIsComplete();
-            std::string part = dev.GetReadData();
-            if (!part.empty()) steps.push_back(part.size());
-            all += part;
-            return complete;
-        });
-        EXPECT_TRUE(complete);
-        return steps;
-    }
-
-    // Each step takes what has arrived, up to the block size and to what is missing at the end.
+    // Each step takes what has arrived, up to the block size and to what is missing at the end;
+    // the running read is polled as the engine does, noting how many bytes each step brought.
     void ExpectReadStepsFollowTheBlockSize() {
         struct Case { int32_t block; std::vector<size_t> steps; };
         for (const Case& c : {Case{4, {4, 4, 2}}, Case{1, {10}}, Case{0, {10}}, Case{20, {10}}}) {
@@ -62,8 +48,16 @@ protected:
             dev.BlockCount(c.block);
             ASSERT_TRUE(printer.Send("0123456789"));
             ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
+            std::vector<size_t> steps;
             std::string all;
-            EXPECT_EQ(CollectSteps(all), c.steps) << "block " << c.block;
+            EXPECT_TRUE(PumpUntil([&] {
+                const bool complete = dev.ReadIsComplete();
+                const std::string part = dev.GetReadData();
+                if (!part.empty()) steps.push_back(part.size());
+                all += part;
+                return complete;
+            }));
+            EXPECT_EQ(steps, c.steps) << "block " << c.block;
             EXPECT_EQ(all, "0123456789");
         }
     }
