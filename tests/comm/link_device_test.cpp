@@ -33,7 +33,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 enum class Link { Tcp, Fifo };
 
-// (tests/integration/engine_shutdown_test.cpp counts its threads the same way.)
+// Entries of a /proc folder: the open descriptors or the running threads.
 long CountEntries(const char* dir) {
     return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
 }
