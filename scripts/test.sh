@@ -20,7 +20,7 @@ ctest --test-dir "$build" --output-on-failure -j "$jobs"
 # device with its name-lookup thread (their targets only, to stay quick).
 tsan=${POSBENCH_TSAN_BUILD:-build/tsan}
 cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPOSBENCH_TSAN=ON
-cmake --build "$tsan" -j "$jobs" --target test_base_events_test test_base_input_wait_test \
+cmake --build "$tsan" -j "$jobs" --target test_base_events_test \
   test_comm_link_device_test
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1} \
   ctest --test-dir "$tsan" --output-on-failure -j "$jobs" \
