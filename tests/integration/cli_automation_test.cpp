@@ -1,6 +1,8 @@
-// posbench-cli on the production line and in scripts: several printers flashed at once, a
-// failing one named in the summary, the port trace against what the printers logged, JSON Lines
-// against the text output, and the list of the machine's ports.
+// posbench-cli on the production line and in scripts: a serial and a TCP printer flashed at once
+// (progress on the terminal, each link back after its reset), a failing one named in the
+// summary, the port trace against what the printers logged, JSON Lines against the text
+// output, and the list of the machine's ports.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -22,6 +24,7 @@
 namespace posbench {
 namespace {
 
+using namespace std::chrono_literals;
 using test::CliResult;
 using test::LinesOf;
 using test::ReadAll;
@@ -63,20 +66,25 @@ std::vector<TraceRecord> ReadTrace(const std::string& text) {
 
 class CliAutomationTest : public ::testing::Test {
 protected:
-    // Two serial printers on pseudo-terminals, COM1 and COM2 of the program directory.
-    void StartTwoPrinters(const std::vector<std::string>& faultOfSecond = {}) {
+    // A serial printer on a pseudo-terminal as COM1 and a second one on `second` (a second
+    // serial one is COM2), port 1 and 2 of the program directory.
+    void StartTwoPrinters(test::Medium second, const std::vector<std::string>& faultOfSecond = {}) {
+        std::string communication = "[Communication]\n", devices = "[Devices]\n";
         for (int n = 1; n <= 2; ++n) {
             const std::string tag = std::to_string(n);
-            std::vector<std::string> args{"--pty",      dir / ("com" + tag), "--flash",
-                                          dir / ("flash" + tag + ".bin"), "--log",
-                                          dir / ("log" + tag),            "--reset-ms", "300"};
+            std::vector<std::string> args{"--flash", dir / ("flash" + tag + ".bin"), "--log",
+                                          dir / ("log" + tag), "--reset-ms", "300"};
             if (n == 2) args.insert(args.end(), faultOfSecond.begin(), faultOfSecond.end());
-            printers.push_back(std::make_unique<SimPrinter>(args));
+            auto started = test::StartOnMedium(n == 1 ? test::Medium::Pty : second, args,
+                                               dir / ("com" + tag));
+            for (std::string* lines : {&started.communication, &started.devices})
+                if (const auto at = lines->find("COM1"); n == 2 && at != std::string::npos) (*lines)[at + 3] = '2';
+            communication += started.communication;
+            devices += started.devices;
+            printers.push_back(std::move(started.printer));
         }
         std::filesystem::create_directories(home);
-        std::ofstream(home + "/Startup.ini")
-            << "[Communication]\nCOM1=115200, DTR, ON\nCOM2=115200, DTR, ON\n[Devices]\nCOM1="
-            << printers[0]->Path() << "\nCOM2=" << printers[1]->Path() << "\n";
+        std::ofstream(home + "/Startup.ini") << communication << devices;
     }
     std::string Firmware() const {
         std::string firmware(65536, '\0');
@@ -91,11 +99,16 @@ protected:
 };
 
 TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace) {
-    StartTwoPrinters();
+    StartTwoPrinters(test::Medium::Tcp);
     const std::string firmware = Firmware();
+    test::Pty terminal;
+    test::CliRunOptions how;
+    how.terminal = &terminal;
     const CliResult r =
-        RunCli({"--dir", home, "--port", "1,2", "--trace", dir / "trace.txt", firmware});
+        RunCli({"--dir", home, "--port", "1,2", "--trace", dir / "trace.txt", firmware}, how);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_GE(r.took, 11s);  // the settle time of the TCP link after its printer's reset
+    EXPECT_NE(r.err.find("Flash fw.bin: 65536 of 65536 bytes"), std::string::npos) << r.err;
     for (int n = 1; n <= 2; ++n)
         EXPECT_EQ(ReadAll(dir / ("flash" + std::to_string(n) + ".bin")).substr(0, 65536),
                   ReadAll(firmware));
@@ -114,7 +127,9 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
         const std::string port = std::to_string(n);
         ASSERT_GE(streams[n].size(), 3u) << r.out;
         EXPECT_EQ(streams[n].front(), "Port " + port + " File Size is: 65536");
-        EXPECT_EQ(streams[n].back(), "COM" + port + " open");
+        EXPECT_NE(std::find(streams[n].begin(), streams[n].end(), "Reseting Port " + port + " Printer"),
+                  streams[n].end());
+        EXPECT_EQ(streams[n].back(), n == 1 ? "COM1 open" : "TCP open");
         for (const std::string& line : streams[n])
             EXPECT_EQ(line.find("Port " + std::to_string(3 - n)), std::string::npos) << line;
     }
@@ -140,7 +155,7 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
 }
 
 TEST_F(CliAutomationTest, AFailingPortGivesStatusOneAndIsNamedInTheSummary) {
-    StartTwoPrinters({"--fault", "nak-block=3"});
+    StartTwoPrinters(test::Medium::Pty, {"--fault", "nak-block=3"});
     const std::string firmware = Firmware();
     const CliResult r = RunCli({"--dir", home, "--port=all", firmware});
     EXPECT_EQ(r.status, 1) << r.out << r.err;

@@ -91,7 +91,7 @@ TEST_F(HostileRunTest, WriteToADeadUsbPrinterIsBoundedAndARequestAfterAResetWait
 // empty logo is not reported as downloaded; an endless loop yields to --timeout; a capture on
 // a full disk is not announced as saved.
 TEST_F(HostileRunTest, HostileFilesFullDisksAndEndlessLoops) {
-    Start(Medium::Tcp);
+    Start(Medium::Pty);
     const std::string fifo = dir / "f.txt";  // short names: the line is not cut at 55
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_directory(dir / "d.txt");
