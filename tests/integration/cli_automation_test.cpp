@@ -4,10 +4,8 @@
 // output, and the list of the machine's ports.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -15,11 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/CliRun.h"
+#include "integration/CliRig.h"
 #include "support/PrinterLog.h"
 #include "support/Pty.h"
-#include "support/SimPrinter.h"
-#include "support/TestSupport.h"
 
 namespace posbench {
 namespace {
@@ -28,7 +24,6 @@ using namespace std::chrono_literals;
 using test::CliResult;
 using test::LinesOf;
 using test::ReadAll;
-using test::RunCli;
 using test::ScratchDir;
 using test::SimPrinter;
 
@@ -83,18 +78,13 @@ protected:
             devices += started.devices;
             printers.push_back(std::move(started.printer));
         }
-        std::filesystem::create_directories(home);
-        std::ofstream(home + "/Startup.ini") << communication << devices;
+        rig.Ini(communication + devices);
     }
-    std::string Firmware() const {
-        std::string firmware(65536, '\0');
-        std::mt19937 random(11);
-        for (char& c : firmware) c = static_cast<char>(random());
-        return dir.Write("fw.bin", firmware);
-    }
+    std::string Firmware() const { return dir.Write("fw.bin", test::RandomBytes(65536, 11)); }
 
-    ScratchDir dir;
-    std::string home = dir / "home";
+    test::CliRig rig;
+    const ScratchDir& dir = rig.dir;
+    const std::string& home = rig.home;
     std::vector<std::unique_ptr<SimPrinter>> printers;
 };
 
@@ -105,7 +95,7 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
     test::CliRunOptions how;
     how.terminal = &terminal;
     const CliResult r =
-        RunCli({"--dir", home, "--port", "1,2", "--trace", dir / "trace.txt", firmware}, how);
+        rig.Run({"--port", "1,2", "--trace", dir / "trace.txt", firmware}, how);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_GE(r.took, 11s);  // the settle time of the TCP link after its printer's reset
     EXPECT_NE(r.err.find("Flash fw.bin: 65536 of 65536 bytes"), std::string::npos) << r.err;
@@ -157,7 +147,7 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
 TEST_F(CliAutomationTest, AFailingPortGivesStatusOneAndIsNamedInTheSummary) {
     StartTwoPrinters(test::Medium::Pty, {"--fault", "nak-block=3"});
     const std::string firmware = Firmware();
-    const CliResult r = RunCli({"--dir", home, "--port=all", firmware});
+    const CliResult r = rig.Run({"--port=all", firmware});
     EXPECT_EQ(r.status, 1) << r.out << r.err;
     const auto lines = LinesOf(r.out);
     ASSERT_FALSE(lines.empty());
@@ -167,17 +157,14 @@ TEST_F(CliAutomationTest, AFailingPortGivesStatusOneAndIsNamedInTheSummary) {
 }
 
 TEST_F(CliAutomationTest, JsonLinesCarryTheEventsOfTheTextOutput) {
-    SimPrinter printer({"--listen", "127.0.0.1:0", "--model", "Q350"});
-    std::filesystem::create_directories(home);
-    std::ofstream(home + "/Startup.ini")
-        << "[Communication]\nTCP=127.0.0.1:" << printer.Port() << ", ON\n";
+    rig.Start(test::Medium::Pty, {"--model", "Q350"});
     const std::string script = dir.Write(
         "bad.txt", "[MES] checking \"A\\B\"\r\n[EXP] 13\r\n[STA] ON 10 04 01\r\n[MES] never\r\n");
 
     // A script that fails its status check: status lines, the reply, status 1; in JSON the
     // same events, escaped, and the summary.
-    const CliResult text = RunCli({"--dir", home, "--port", "TCP", script});
-    const CliResult json = RunCli({"--dir", home, "--port", "TCP", "--json", script});
+    const CliResult text = rig.Run({"--port", "COM1", script});
+    const CliResult json = rig.Run({"--port", "COM1", "--json", script});
     EXPECT_EQ(text.status, 1);
     EXPECT_EQ(json.status, 1);
     EXPECT_EQ(LinesOf(text.out), (std::vector<std::string>{
@@ -189,10 +176,10 @@ TEST_F(CliAutomationTest, JsonLinesCarryTheEventsOfTheTextOutput) {
         R"({"event":"status","port":1,"time":T,"text":"Status Error (12) "})",
         R"({"event":"status","port":1,"time":T,"text":"Error or operator initiated cancel on line  3"})",
         R"({"event":"response","port":1,"hex":"12","text":" (12) "})",
-        R"({"event":"exit","status":1,"ports":[{"port":1,"name":"TCP","ok":false}]})"}));
+        R"({"event":"exit","status":1,"ports":[{"port":1,"name":"COM1","ok":false}]})"}));
 
     // Commands in turn on the one open port, each reply on its own, in hex when asked.
-    const CliResult polls = RunCli({"--dir", home, "--hex", "--command", "1D 49 40 27",
+    const CliResult polls = rig.Run({"--hex", "--command", "1D 49 40 27",
                                     "--count", "17", "--command=10 04 01", "--count=1"});
     EXPECT_EQ(polls.status, 0) << polls.err;
     EXPECT_EQ(polls.out,
@@ -205,13 +192,11 @@ TEST_F(CliAutomationTest, ListPortsFindsASerialLineUnderTheDeviceRootAndTheDefin
     std::filesystem::create_directories(devices + "/serial/by-id");
     std::filesystem::create_symlink(line.SlavePath(), devices + "/ttyUSB0");
     std::filesystem::create_symlink("../../ttyUSB0", devices + "/serial/by-id/usb-Bench-if00");
-    std::filesystem::create_directories(home);
-    std::ofstream(home + "/Startup.ini") << "[Communication]\nCOM1=9600, XON, ON\nTCP=10.0.0.9\n"
-                                         << "[Devices]\nCOM1=" << devices << "/ttyUSB0\n";
+    rig.Ini("[Communication]\nCOM1=9600, XON, ON\nTCP=10.0.0.9\n[Devices]\nCOM1=" + devices + "/ttyUSB0\n");
     test::CliRunOptions withRoot;
     withRoot.env = {"POSBENCH_DEVICE_ROOT=" + devices};
 
-    const CliResult r = RunCli({"--dir", home, "--list-ports"}, withRoot);
+    const CliResult r = rig.Run({"--list-ports"}, withRoot);
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string serial = devices + "/ttyUSB0";
     bool lineListed = false;
@@ -223,7 +208,7 @@ TEST_F(CliAutomationTest, ListPortsFindsASerialLineUnderTheDeviceRootAndTheDefin
     EXPECT_NE(r.out.find("port 1       COM1, 9600, XON, ON"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("port 2       TCP, 10.0.0.9, OFF"), std::string::npos) << r.out;
 
-    const CliResult json = RunCli({"--dir", home, "--list-ports", "--json"}, withRoot);
+    const CliResult json = rig.Run({"--list-ports", "--json"}, withRoot);
     EXPECT_NE(json.out.find(R"({"kind":"port","port":1,"entry":"COM1, 9600, XON, ON","device":")" +
                             serial + R"(","state":"ON"})"),
               std::string::npos) << json.out;

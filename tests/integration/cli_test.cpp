@@ -34,10 +34,6 @@ protected:
         args.insert(args.end(), extra.begin(), extra.end());
         printer = &rig.Start(medium, args);
     }
-    std::vector<std::string> With(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--dir", home});
-        return args;
-    }
 
     test::CliRig rig;
     const ScratchDir& dir = rig.dir;
@@ -48,19 +44,19 @@ protected:
 // (A command's reply: CliAutomationTest.JsonLinesCarryTheEventsOfTheTextOutput.)
 TEST_F(CliTest, CommandWithoutReplyAndWhatIsRefusedBeforeAPortOpens) {
     StartPrinter();
-    CliResult r = RunCli(With({"--command", "\"Hello\"", "--count", "0"}));
+    CliResult r = rig.Run({"--command", "\"Hello\"", "--count", "0"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
 
     // Commands are converted, and FILE is looked at, before any port is opened.
-    r = RunCli(With({"--command", "1B 40", "--command", "1B QQ"}));
+    r = rig.Run({"--command", "1B 40", "--command", "1B QQ"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "posbench-cli: --command \"1B QQ\": Invalid hex character\n"
                      "see posbench-cli --help\n");
 
     // A file of a type Send does not pass on: nothing sent, and the user is told so.
-    r = RunCli(With({dir.Write("notes.doc", "x")}));
+    r = rig.Run({dir.Write("notes.doc", "x")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("notes.doc: nothing sent"), std::string::npos) << r.err;
@@ -68,7 +64,7 @@ TEST_F(CliTest, CommandWithoutReplyAndWhatIsRefusedBeforeAPortOpens) {
 
 TEST_F(CliTest, CheckImageScriptAndTheTiffOptionsWithoutAPort) {
     StartPrinter();
-    CliResult r = RunCli(With({home + "/Scripts/CheckImage.txt"}));
+    CliResult r = rig.Run({home + "/Scripts/CheckImage.txt"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     const std::string tiff = home + "/Scripts/IMG0001.TIF";
     EXPECT_NE(r.out.find("Bitmap: " + home + "/Scripts/temp1.bmp\n"), std::string::npos) << r.out;
@@ -92,7 +88,7 @@ TEST_F(CliTest, CheckImageScriptAndTheTiffOptionsWithoutAPort) {
 TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
     StartPrinter({}, test::Medium::Tcp);
     printer->Stop();
-    CliResult r = RunCli(With({"--command", "1B 40"}));
+    CliResult r = rig.Run({"--command", "1B 40"});
     EXPECT_EQ(r.status, 1);
     const auto lines = LinesOf(r.out);
     ASSERT_GE(lines.size(), 2u) << r.out;
@@ -100,7 +96,7 @@ TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
     EXPECT_EQ(lines[1], printer->Path() + ": Connection refused");  // the device and the reason
     EXPECT_EQ(lines.back(), "Port  1 is Off");
 
-    r = RunCli(With({"--port", "3", dir.Write("x.txt", "[MES] x\r\n")}));
+    r = rig.Run({"--port", "3", dir.Write("x.txt", "[MES] x\r\n")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("No Active Ports"), std::string::npos);
 
@@ -136,12 +132,14 @@ TEST_F(CliTest, CtrlCAndTimeoutReachEveryWait) {
         const std::string script =
             dir.Write(std::string(c.name) + ".txt", "[MES] " + std::string(c.name) + "\r\n" + c.body +
                                                         "[MES] never\r\n");
-        CliResult r = RunCli(With({script}), c.name);
+        test::CliRunOptions interrupt;
+        interrupt.signalAfter = c.name;
+        CliResult r = rig.Run({script}, interrupt);
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_LT(r.took, 8s) << c.name;
         EXPECT_EQ(LinesOf(r.out), c.says);
         if (c.says.size() == 4) {
-            r = RunCli(With({"--timeout", "1", script}));  // the clock runs from the first line on
+            r = rig.Run({"--timeout", "1", script});  // the clock runs from the first line on
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(LinesOf(r.out), c.says);
         }
@@ -159,7 +157,7 @@ class SampleTest : public CliTest, public ::testing::WithParamInterface<Sample> 
 
 TEST_P(SampleTest, RunsCleanlyAndPrintsOnlyWhatItSays) {
     StartPrinter({"--store", dir / "store"});
-    const CliResult r = RunCli(With({home + "/" + GetParam().file}));
+    const CliResult r = rig.Run({home + "/" + GetParam().file});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("Unknown Section"), std::string::npos) << r.out;
     if (!GetParam().says.empty()) {
@@ -217,7 +215,7 @@ TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
     const bool tcp = GetParam() == test::Medium::Tcp;
     const std::string model = tcp ? "Q350" : "Q330";
     Start(model);
-    CliResult r = RunCli({"--dir", home, "--get-config", model, "--save", dir / "report.txt", "--timeout", "20"});
+    CliResult r = rig.Run({"--get-config", model, "--save", dir / "report.txt", "--timeout", "20"});
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const auto lines = LinesOf(r.out);
     ASSERT_FALSE(lines.empty());
@@ -247,18 +245,18 @@ TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
 
     // The same data interpreted without a printer: no port is opened.
     rig.Printer().Stop();
-    r = RunCli({"--dir", home, "--config-report", home + "/" + (tcp ? "Q50NVR.ini" : "Q30NVR.ini")});
+    r = rig.Run({"--config-report", home + "/" + (tcp ? "Q50NVR.ini" : "Q30NVR.ini")});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, saved);
 
     Start(model);
-    r = RunCli({"--dir", home, "--get-config", tcp ? "Q330" : "Q350"});
+    r = rig.Run({"--get-config", tcp ? "Q330" : "Q350"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Printer selection / connection mismatch.",
                                                 "Selected printer type must match attached printer"}));
 
     Start(model, tcp ? "3.37" : "1.21");
-    r = RunCli({"--dir", home, "--get-config", model});
+    r = rig.Run({"--get-config", model});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Function not supported on this version of the firmware.",
                                                 std::string("Requires version") + (tcp ? "3.38" : "1.22") +
@@ -273,19 +271,19 @@ INSTANTIATE_TEST_SUITE_P(Media, CliConfigTest, ::testing::Values(test::Medium::T
 // and the data an earlier run left is gone.
 TEST_F(CliTest, SilentPrinterAndFailedFetchGiveNoReport) {
     StartPrinter({"--fault", "silent-after=0"});
-    CliResult r = RunCli(With({"--command", "1D 49 40 27", "--count", "17", "--timeout", "1"}));
+    CliResult r = rig.Run({"--command", "1D 49 40 27", "--count", "17", "--timeout", "1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_LT(r.took, 8s);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("not done after 1 s (--timeout): cancelled"), std::string::npos) << r.err;
-    r = RunCli(With({"--get-config", "Q310"}));
+    r = rig.Run({"--get-config", "Q310"});
     EXPECT_EQ(r.status, 1);
     EXPECT_LT(r.took, 15s);
     EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Time out", "Error. Abort printing configuration"}));
 
     StartPrinter({"--fault", "silent-after=9"});  // identification and version: 8 bytes
     std::ofstream(home + "/nvTemp.dat") << std::string(522, 'x');
-    r = RunCli(With({"--get-config", "Q310", "--timeout", "2"}));
+    r = rig.Run({"--get-config", "Q310", "--timeout", "2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LinesOf(r.out).back(), "Error getting printer configuration") << r.out;
     EXPECT_EQ(r.out.find("CONFIGURATION REPORT"), std::string::npos) << r.out;

@@ -5,13 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "integration/CliRig.h"
+#include "support/PrinterBytes.h"
 
 namespace posbench {
 namespace {
@@ -56,9 +56,7 @@ Outcome RunCell(const Cell& cell, const std::string& firmware) {
 }
 
 TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
-    std::string firmware(1 << 20, '\0');
-    std::mt19937 random(13);
-    for (char& c : firmware) c = static_cast<char>(random());
+    const std::string firmware = test::RandomBytes(1 << 20, 13);
     std::vector<Cell> cells;
     for (Medium medium : {Medium::Tcp, Medium::Pty, Medium::Fifo})
         for (const char* fault : {"drop", "kill", "silent", "stall"})

@@ -9,13 +9,13 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "integration/CliRig.h"
+#include "support/PrinterBytes.h"
 
 namespace posbench {
 namespace {
@@ -112,9 +112,7 @@ TEST_F(HostileRunTest, HostileFilesFullDisksAndEndlessLoops) {
 
 // A closed standard output does not stop a download; SIGTERM and SIGHUP cancel it cleanly.
 TEST_F(HostileRunTest, SignalsDuringAFlash) {
-    std::string firmware(2 << 16, '\0');
-    std::mt19937 random(11);
-    for (char& c : firmware) c = static_cast<char>(random());
+    const std::string firmware = test::RandomBytes(2 << 16, 11);
     const std::string file = dir.Write("fw.bin", firmware);
     Start(Medium::Pty, {"--flash", dir / "flash.bin", "--reset-ms", "300"});
     test::CliRunOptions closing;

@@ -1,8 +1,10 @@
 #pragma once
-// Bytes as the printer tests write and read them: hex pairs, the tool's reply text, and
-// deterministic filler that differs from block to block and from FF.
+// Bytes as the printer tests write and read them: hex pairs, the tool's reply text,
+// deterministic filler that differs from block to block and from FF, and firmware images of
+// random bytes.
 #include <cstddef>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -51,6 +53,14 @@ inline std::string Pattern(std::size_t n, unsigned seed = 7) {
         x = x * 1103515245u + 12345u;
         c = static_cast<char>((x >> 16) & 0x7F);
     }
+    return s;
+}
+
+// Bytes of every value, the same for the same seed.
+inline std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    std::mt19937 random(seed);
+    for (auto& c : s) c = static_cast<char>(random());
     return s;
 }
 
