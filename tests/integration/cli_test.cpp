@@ -264,7 +264,7 @@ TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, CliConfigTest, ::testing::Values(test::Medium::Tcp, test::Medium::Pty),
-                         [](const auto& p) { return p.param == test::Medium::Tcp ? "Tcp" : "Pty"; });
+                         test::MediumName());
 
 // A printer that never answers: --timeout ends a command's wait, the configuration fetch gives
 // up after its own bound. One that answers who it is but never sends its NVRAM leaves no report,

@@ -37,8 +37,6 @@ struct Outcome {
 
 constexpr int kFaultAt = 20000;  // bytes into the download: inside the first sector's blocks
 
-const char* Name(Medium m) { return m == Medium::Tcp ? "tcp" : m == Medium::Pty ? "pty" : "fifo"; }
-
 Outcome RunCell(const Cell& cell, const std::string& firmware) {
     test::CliRig rig;
     const std::string flash = rig.dir / "flash.bin";
@@ -68,11 +66,11 @@ TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
             std::async(std::launch::async, RunCell, cell, firmware));
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const Outcome o = running[i].get();
-        std::printf("%-4s %-6s exit %2d after %5.1f s, image %s\n", Name(cells[i].medium),
+        std::printf("%-4s %-6s exit %2d after %5.1f s, image %s\n", test::NameOf(cells[i].medium),
                     cells[i].fault.c_str(), o.run.status,
                     static_cast<double>(o.run.took.count()) / 1000,
                     o.imageEqual ? "equal" : "differs");
-        SCOPED_TRACE(std::string(Name(cells[i].medium)) + " " + cells[i].fault + "\n" + o.run.out +
+        SCOPED_TRACE(std::string(test::NameOf(cells[i].medium)) + " " + cells[i].fault + "\n" + o.run.out +
                      o.run.err);
         EXPECT_NE(o.run.status, -1) << "did not end by itself";
         EXPECT_LT(o.run.took, 45s);

@@ -115,7 +115,7 @@ TEST_P(ScriptIntegration, ResetIsSentAndArmsLinkRecovery) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, ScriptIntegration, ::testing::Values(Medium::Tcp, Medium::Pty),
-                         test::MediumName);
+                         test::MediumName());
 
 // PORT CLEAR closes, waits and reopens the port: once is enough, on loopback. The cancel of
 // an earlier transfer must not cut the wait of a script started after it.

@@ -21,13 +21,11 @@ namespace {
 using namespace std::chrono_literals;
 using test::Medium;
 
-const char* Name(Medium m) { return m == Medium::Tcp ? "tcp" : m == Medium::Pty ? "pty" : "fifo"; }
-
 // Sends file (its name and bytes) on every port: the stalled printer's and a healthy one's.
 test::CliResult RunStalled(Medium stalled, const std::string& name, const std::string& bytes,
                            const std::string& root) {
     const Medium healthy = stalled == Medium::Tcp ? Medium::Pty : Medium::Tcp;
-    const std::string dir = root + "/" + Name(stalled);
+    const std::string dir = root + "/" + test::NameOf(stalled);
     std::filesystem::create_directories(dir + "/home");
     const auto bad =
         test::StartOnMedium(stalled, {"--fault", "stall-after=20000"}, dir + "/stalled");
@@ -59,7 +57,7 @@ TEST(StalledPrinter, WriteEndsOnItsTimeoutWhileTheOtherPortIsServed) {
     }
     for (std::size_t i = 0; i < media.size(); ++i) {
         const test::CliResult run = runs[i].get();
-        SCOPED_TRACE(std::string(Name(media[i])) + "\n" + run.out + run.err);
+        SCOPED_TRACE(std::string(test::NameOf(media[i])) + "\n" + run.out + run.err);
         // USB reports its write's time-out as it always has.
         const auto timedOut = run.out.find(media[i] == Medium::Fifo ? "Invalid Write 110"
                                                                      : "Write Timeout Error: 110");
