@@ -146,8 +146,8 @@ TEST(PrinterMediaTest, AnswersAcrossSessionsIdlesAndTidiesUp) {
                 RawLink link = Connect(printer);
                 ASSERT_TRUE(link.Valid());
                 link.Write(Hex("1D 49 40 27 1D 49 40 A3"));
-                EXPECT_NE(ResponseText(link.Read(17)).find("Q330"), std::string::npos);
-                EXPECT_EQ(VersionOf(link.Read(6)), "1.21");
+                EXPECT_EQ(link.Read(17), "Q330" + std::string(12, ' ') + '\0');
+                EXPECT_EQ(link.Read(6), "\x02" "1.21\x03");
             }
             // Nothing to do: it sleeps in poll, using a few ticks of CPU over a quiet 300 ms, never
             // the most of it that a loop over a hung-up pty master or closed FIFO ends would.
