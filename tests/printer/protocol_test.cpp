@@ -127,7 +127,8 @@ TEST_F(ProtocolTest, WhatIsDroppedAndWhatIsPrinted) {
         EXPECT_EQ(host.paper, c.paper);
         EXPECT_TRUE(host.stored.empty()) << "a refused bank or a cut-off boot image is not kept";
     }
-    EXPECT_EQ(host.restarts, 1);
+    EXPECT_EQ(host.restarts, 1);  // the last case's
+    EXPECT_FALSE(p->InDownloadMode());
 }
 
 // (Options that parse take effect in the integration tests: --model and its firmware in
