@@ -72,8 +72,10 @@ protected:
             if (n == 2) args.insert(args.end(), faultOfSecond.begin(), faultOfSecond.end());
             auto started = test::StartOnMedium(n == 1 ? test::Medium::Pty : second, args,
                                                dir / ("com" + tag));
-            for (std::string* lines : {&started.communication, &started.devices})
-                if (const auto at = lines->find("COM1"); n == 2 && at != std::string::npos) (*lines)[at + 3] = '2';
+            for (std::string* lines : {&started.communication, &started.devices}) {
+                const auto at = lines->find("COM1");  // a second serial printer is COM2
+                if (n == 2 && at != std::string::npos) (*lines)[at + 3] = '2';
+            }
             communication += started.communication;
             devices += started.devices;
             printers.push_back(std::move(started.printer));
@@ -117,8 +119,8 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
         const std::string port = std::to_string(n);
         ASSERT_GE(streams[n].size(), 3u) << r.out;
         EXPECT_EQ(streams[n].front(), "Port " + port + " File Size is: 65536");
-        EXPECT_NE(std::find(streams[n].begin(), streams[n].end(), "Reseting Port " + port + " Printer"),
-                  streams[n].end());
+        const std::string reset = "Reseting Port " + port + " Printer";
+        EXPECT_NE(std::find(streams[n].begin(), streams[n].end(), reset), streams[n].end());
         EXPECT_EQ(streams[n].back(), n == 1 ? "COM1 open" : "TCP open");
         for (const std::string& line : streams[n])
             EXPECT_EQ(line.find("Port " + std::to_string(3 - n)), std::string::npos) << line;
@@ -192,7 +194,8 @@ TEST_F(CliAutomationTest, ListPortsFindsASerialLineUnderTheDeviceRootAndTheDefin
     std::filesystem::create_directories(devices + "/serial/by-id");
     std::filesystem::create_symlink(line.SlavePath(), devices + "/ttyUSB0");
     std::filesystem::create_symlink("../../ttyUSB0", devices + "/serial/by-id/usb-Bench-if00");
-    rig.Ini("[Communication]\nCOM1=9600, XON, ON\nTCP=10.0.0.9\n[Devices]\nCOM1=" + devices + "/ttyUSB0\n");
+    rig.Ini("[Communication]\nCOM1=9600, XON, ON\nTCP=10.0.0.9\n[Devices]\nCOM1=" + devices +
+            "/ttyUSB0\n");
     test::CliRunOptions withRoot;
     withRoot.env = {"POSBENCH_DEVICE_ROOT=" + devices};
 

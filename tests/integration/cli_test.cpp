@@ -29,7 +29,8 @@ class CliTest : public ::testing::Test {
 protected:
     // A printer that prints on paper.txt, named in the program directory: on a pseudo-terminal,
     // which opens at once where a TCP open first grants a just-closed printer a second.
-    void StartPrinter(std::vector<std::string> extra = {}, test::Medium medium = test::Medium::Pty) {
+    void StartPrinter(std::vector<std::string> extra = {},
+                      test::Medium medium = test::Medium::Pty) {
         std::vector<std::string> args{"--paper", dir / "paper.txt", "--reset-ms", "300"};
         args.insert(args.end(), extra.begin(), extra.end());
         printer = &rig.Start(medium, args);

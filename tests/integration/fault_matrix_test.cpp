@@ -70,8 +70,8 @@ TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
                     cells[i].fault.c_str(), o.run.status,
                     static_cast<double>(o.run.took.count()) / 1000,
                     o.imageEqual ? "equal" : "differs");
-        SCOPED_TRACE(std::string(test::NameOf(cells[i].medium)) + " " + cells[i].fault + "\n" + o.run.out +
-                     o.run.err);
+        SCOPED_TRACE(std::string(test::NameOf(cells[i].medium)) + " " + cells[i].fault + "\n" +
+                     o.run.out + o.run.err);
         EXPECT_NE(o.run.status, -1) << "did not end by itself";
         EXPECT_LT(o.run.took, 45s);
         EXPECT_EQ(o.run.status, o.imageEqual ? 0 : 1);

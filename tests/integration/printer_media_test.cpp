@@ -51,7 +51,8 @@ public:
             a.sin_family = AF_INET;
             a.sin_port = htons(static_cast<uint16_t>(port));
             a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return (connected = fd) >= 0;
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+                return (connected = fd) >= 0;
             ::close(fd);
             return false;
         }, timeoutMs);
@@ -240,8 +241,9 @@ TEST(PrinterMediaTest, ConnectsToTheToolsServerAndReconnects) {
 TEST(PrinterMediaTest, CaptureNvramReadyFileAndDelayFault) {
     ScratchDir dir;
     dir.Write("nv.dat", "NV\x02 dump");
-    SimPrinter printer({"--listen", "127.0.0.1:0", "--capture", dir / "capture", "--paper", dir / "paper",
-                        "--nvram", dir / "nv.dat", "--ready-file", dir / "ready", "--fault", "delay-ms=300"});
+    SimPrinter printer({"--listen", "127.0.0.1:0", "--capture", dir / "capture", "--paper",
+                        dir / "paper", "--nvram", dir / "nv.dat", "--ready-file", dir / "ready",
+                        "--fault", "delay-ms=300"});
     EXPECT_EQ(dir.Read("ready"), "ready " + printer.Ready() + "\n");
     RawLink link = RawLink::Tcp(printer.Port());
     const auto sent = std::chrono::steady_clock::now();

@@ -109,14 +109,16 @@ TEST_F(ProtocolTest, WhatIsDroppedAndWhatIsPrinted) {
         std::string sent, paper;
     };
     const Case cases[] = {
-        {{"Hello" + Hex("1B 21 30") + " Wo", "rld\r\n" + Hex("1D 56 42") + "Total" + Hex("1B 40 0A 0A"),
+        {{"Hello" + Hex("1B 21 30") + " Wo",
+          "rld\r\n" + Hex("1D 56 42") + "Total" + Hex("1B 40 0A 0A"),
           // The two USB interface commands, the second one outside download mode.
           Hex("1F 0B 4E 1F 43 00") + "a" + Hex("1F 0A A3 01 00 00 00 00 A0 A9 01") + "b"},
          "", "Hello World\nTotal\n\nab"},
         {{Hex("1D 49 40"), "", Hex("27") + "x"}, "", "'x"},
         {{Hex("1B 5B 42 00 10 00 00 00") + "partial", "", "printed"}, "", "printed"},
         {{Hex("1B 5B 7D 1D 16 01") + "short", "", Hex("1D 16 03")}, Hex("06 15 15"), ""},
-        {{Hex("1B 5B 7D 1D FF 1D 04 01") + "lost", Hex("1D 01")}, "", ""},  // download mode ends too
+        // A reset ends download mode too.
+        {{Hex("1B 5B 7D 1D FF 1D 04 01") + "lost", Hex("1D 01")}, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.chunks));

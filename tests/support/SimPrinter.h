@@ -51,7 +51,9 @@ private:
 // serial printer on a pseudo-terminal whose slave is linked at `where`, or a USB printer on the
 // FIFO pair in the directory `where`.
 enum class Medium { Tcp, Pty, Fifo };
-inline const char* NameOf(Medium m) { return m == Medium::Tcp ? "Tcp" : m == Medium::Pty ? "Pty" : "Fifo"; }
+inline const char* NameOf(Medium m) {
+    return m == Medium::Tcp ? "Tcp" : m == Medium::Pty ? "Pty" : "Fifo";
+}
 // Names a test's medium parameter.
 struct MediumName {
     template <class ParamInfo>
