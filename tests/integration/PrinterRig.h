@@ -31,10 +31,6 @@
 
 namespace posbench::test {
 
-inline std::string MediumName(const testing::TestParamInfo<Medium>& info) {
-    return info.param == Medium::Tcp ? "Tcp" : "Pty";
-}
-
 // Keeps every progress report.
 class RecordingProgress : public IProgress {
 public:

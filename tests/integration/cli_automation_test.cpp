@@ -1,11 +1,11 @@
-// posbench-cli on the production line and in scripts: several printers flashed at once, a
-// failing one named in the summary, the port trace against what the printers logged, JSON Lines
-// against the text output, and the list of the machine's ports.
+// posbench-cli on the production line and in scripts: a serial and a TCP printer flashed at once
+// (progress on the terminal, each link back after its reset), a failing one named in the
+// summary, the port trace against what the printers logged, JSON Lines against the text
+// output, and the list of the machine's ports.
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -13,19 +13,17 @@
 
 #include <gtest/gtest.h>
 
-#include "support/CliRun.h"
+#include "integration/CliRig.h"
 #include "support/PrinterLog.h"
 #include "support/Pty.h"
-#include "support/SimPrinter.h"
-#include "support/TestSupport.h"
 
 namespace posbench {
 namespace {
 
+using namespace std::chrono_literals;
 using test::CliResult;
 using test::LinesOf;
 using test::ReadAll;
-using test::RunCli;
 using test::ScratchDir;
 using test::SimPrinter;
 
@@ -63,39 +61,46 @@ std::vector<TraceRecord> ReadTrace(const std::string& text) {
 
 class CliAutomationTest : public ::testing::Test {
 protected:
-    // Two serial printers on pseudo-terminals, COM1 and COM2 of the program directory.
-    void StartTwoPrinters(const std::vector<std::string>& faultOfSecond = {}) {
+    // A serial printer on a pseudo-terminal as COM1 and a second one on `second` (a second
+    // serial one is COM2), port 1 and 2 of the program directory.
+    void StartTwoPrinters(test::Medium second, const std::vector<std::string>& faultOfSecond = {}) {
+        std::string communication = "[Communication]\n", devices = "[Devices]\n";
         for (int n = 1; n <= 2; ++n) {
             const std::string tag = std::to_string(n);
-            std::vector<std::string> args{"--pty",      dir / ("com" + tag), "--flash",
-                                          dir / ("flash" + tag + ".bin"), "--log",
-                                          dir / ("log" + tag),            "--reset-ms", "300"};
+            std::vector<std::string> args{"--flash", dir / ("flash" + tag + ".bin"), "--log",
+                                          dir / ("log" + tag), "--reset-ms", "300"};
             if (n == 2) args.insert(args.end(), faultOfSecond.begin(), faultOfSecond.end());
-            printers.push_back(std::make_unique<SimPrinter>(args));
+            auto started = test::StartOnMedium(n == 1 ? test::Medium::Pty : second, args,
+                                               dir / ("com" + tag));
+            for (std::string* lines : {&started.communication, &started.devices}) {
+                const auto at = lines->find("COM1");  // a second serial printer is COM2
+                if (n == 2 && at != std::string::npos) (*lines)[at + 3] = '2';
+            }
+            communication += started.communication;
+            devices += started.devices;
+            printers.push_back(std::move(started.printer));
         }
-        std::filesystem::create_directories(home);
-        std::ofstream(home + "/Startup.ini")
-            << "[Communication]\nCOM1=115200, DTR, ON\nCOM2=115200, DTR, ON\n[Devices]\nCOM1="
-            << printers[0]->Path() << "\nCOM2=" << printers[1]->Path() << "\n";
+        rig.Ini(communication + devices);
     }
-    std::string Firmware() const {
-        std::string firmware(65536, '\0');
-        std::mt19937 random(11);
-        for (char& c : firmware) c = static_cast<char>(random());
-        return dir.Write("fw.bin", firmware);
-    }
+    std::string Firmware() const { return dir.Write("fw.bin", test::RandomBytes(65536, 11)); }
 
-    ScratchDir dir;
-    std::string home = dir / "home";
+    test::CliRig rig;
+    const ScratchDir& dir = rig.dir;
+    const std::string& home = rig.home;
     std::vector<std::unique_ptr<SimPrinter>> printers;
 };
 
 TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace) {
-    StartTwoPrinters();
+    StartTwoPrinters(test::Medium::Tcp);
     const std::string firmware = Firmware();
+    test::Pty terminal;
+    test::CliRunOptions how;
+    how.terminal = &terminal;
     const CliResult r =
-        RunCli({"--dir", home, "--port", "1,2", "--trace", dir / "trace.txt", firmware});
+        rig.Run({"--port", "1,2", "--trace", dir / "trace.txt", firmware}, how);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_GE(r.took, 11s);  // the settle time of the TCP link after its printer's reset
+    EXPECT_NE(r.err.find("Flash fw.bin: 65536 of 65536 bytes"), std::string::npos) << r.err;
     for (int n = 1; n <= 2; ++n)
         EXPECT_EQ(ReadAll(dir / ("flash" + std::to_string(n) + ".bin")).substr(0, 65536),
                   ReadAll(firmware));
@@ -114,7 +119,9 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
         const std::string port = std::to_string(n);
         ASSERT_GE(streams[n].size(), 3u) << r.out;
         EXPECT_EQ(streams[n].front(), "Port " + port + " File Size is: 65536");
-        EXPECT_EQ(streams[n].back(), "COM" + port + " open");
+        const std::string reset = "Reseting Port " + port + " Printer";
+        EXPECT_NE(std::find(streams[n].begin(), streams[n].end(), reset), streams[n].end());
+        EXPECT_EQ(streams[n].back(), n == 1 ? "COM1 open" : "TCP open");
         for (const std::string& line : streams[n])
             EXPECT_EQ(line.find("Port " + std::to_string(3 - n)), std::string::npos) << line;
     }
@@ -140,9 +147,9 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
 }
 
 TEST_F(CliAutomationTest, AFailingPortGivesStatusOneAndIsNamedInTheSummary) {
-    StartTwoPrinters({"--fault", "nak-block=3"});
+    StartTwoPrinters(test::Medium::Pty, {"--fault", "nak-block=3"});
     const std::string firmware = Firmware();
-    const CliResult r = RunCli({"--dir", home, "--port=all", firmware});
+    const CliResult r = rig.Run({"--port=all", firmware});
     EXPECT_EQ(r.status, 1) << r.out << r.err;
     const auto lines = LinesOf(r.out);
     ASSERT_FALSE(lines.empty());
@@ -152,17 +159,14 @@ TEST_F(CliAutomationTest, AFailingPortGivesStatusOneAndIsNamedInTheSummary) {
 }
 
 TEST_F(CliAutomationTest, JsonLinesCarryTheEventsOfTheTextOutput) {
-    SimPrinter printer({"--listen", "127.0.0.1:0", "--model", "Q350"});
-    std::filesystem::create_directories(home);
-    std::ofstream(home + "/Startup.ini")
-        << "[Communication]\nTCP=127.0.0.1:" << printer.Port() << ", ON\n";
+    rig.Start(test::Medium::Pty, {"--model", "Q350"});
     const std::string script = dir.Write(
         "bad.txt", "[MES] checking \"A\\B\"\r\n[EXP] 13\r\n[STA] ON 10 04 01\r\n[MES] never\r\n");
 
     // A script that fails its status check: status lines, the reply, status 1; in JSON the
     // same events, escaped, and the summary.
-    const CliResult text = RunCli({"--dir", home, "--port", "TCP", script});
-    const CliResult json = RunCli({"--dir", home, "--port", "TCP", "--json", script});
+    const CliResult text = rig.Run({"--port", "COM1", script});
+    const CliResult json = rig.Run({"--port", "COM1", "--json", script});
     EXPECT_EQ(text.status, 1);
     EXPECT_EQ(json.status, 1);
     EXPECT_EQ(LinesOf(text.out), (std::vector<std::string>{
@@ -174,10 +178,10 @@ TEST_F(CliAutomationTest, JsonLinesCarryTheEventsOfTheTextOutput) {
         R"({"event":"status","port":1,"time":T,"text":"Status Error (12) "})",
         R"({"event":"status","port":1,"time":T,"text":"Error or operator initiated cancel on line  3"})",
         R"({"event":"response","port":1,"hex":"12","text":" (12) "})",
-        R"({"event":"exit","status":1,"ports":[{"port":1,"name":"TCP","ok":false}]})"}));
+        R"({"event":"exit","status":1,"ports":[{"port":1,"name":"COM1","ok":false}]})"}));
 
     // Commands in turn on the one open port, each reply on its own, in hex when asked.
-    const CliResult polls = RunCli({"--dir", home, "--hex", "--command", "1D 49 40 27",
+    const CliResult polls = rig.Run({"--hex", "--command", "1D 49 40 27",
                                     "--count", "17", "--command=10 04 01", "--count=1"});
     EXPECT_EQ(polls.status, 0) << polls.err;
     EXPECT_EQ(polls.out,
@@ -190,13 +194,12 @@ TEST_F(CliAutomationTest, ListPortsFindsASerialLineUnderTheDeviceRootAndTheDefin
     std::filesystem::create_directories(devices + "/serial/by-id");
     std::filesystem::create_symlink(line.SlavePath(), devices + "/ttyUSB0");
     std::filesystem::create_symlink("../../ttyUSB0", devices + "/serial/by-id/usb-Bench-if00");
-    std::filesystem::create_directories(home);
-    std::ofstream(home + "/Startup.ini") << "[Communication]\nCOM1=9600, XON, ON\nTCP=10.0.0.9\n"
-                                         << "[Devices]\nCOM1=" << devices << "/ttyUSB0\n";
+    rig.Ini("[Communication]\nCOM1=9600, XON, ON\nTCP=10.0.0.9\n[Devices]\nCOM1=" + devices +
+            "/ttyUSB0\n");
     test::CliRunOptions withRoot;
     withRoot.env = {"POSBENCH_DEVICE_ROOT=" + devices};
 
-    const CliResult r = RunCli({"--dir", home, "--list-ports"}, withRoot);
+    const CliResult r = rig.Run({"--list-ports"}, withRoot);
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string serial = devices + "/ttyUSB0";
     bool lineListed = false;
@@ -208,7 +211,7 @@ TEST_F(CliAutomationTest, ListPortsFindsASerialLineUnderTheDeviceRootAndTheDefin
     EXPECT_NE(r.out.find("port 1       COM1, 9600, XON, ON"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("port 2       TCP, 10.0.0.9, OFF"), std::string::npos) << r.out;
 
-    const CliResult json = RunCli({"--dir", home, "--list-ports", "--json"}, withRoot);
+    const CliResult json = rig.Run({"--list-ports", "--json"}, withRoot);
     EXPECT_NE(json.out.find(R"({"kind":"port","port":1,"entry":"COM1, 9600, XON, ON","device":")" +
                             serial + R"(","state":"ON"})"),
               std::string::npos) << json.out;

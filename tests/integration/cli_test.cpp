@@ -1,19 +1,18 @@
 // posbench-cli as a user runs it, against posbench-printer on loopback: scripts that end well
-// and badly, a command and its reply, a firmware download with its progress line, Ctrl-C, and a
-// printer reset followed by the link recovery.
+// and badly, a command and its refusals, the shipped samples, Ctrl-C and --timeout, and the
+// configuration report. (A firmware download with its progress line and the TCP link's return
+// after the reset: CliAutomationTest.TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace.)
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "integration/CliRig.h"
-#include "support/Pty.h"
 
 namespace posbench {
 namespace {
@@ -21,7 +20,6 @@ namespace {
 using namespace std::chrono_literals;
 using test::CliResult;
 using test::LinesOf;
-using test::Pty;
 using test::ReadAll;
 using test::RunCli;
 using test::ScratchDir;
@@ -29,15 +27,13 @@ using test::SimPrinter;
 
 class CliTest : public ::testing::Test {
 protected:
-    // A printer on loopback that prints on paper.txt, named in the program directory.
-    void StartPrinter(std::vector<std::string> extra = {}) {
+    // A printer that prints on paper.txt, named in the program directory: on a pseudo-terminal,
+    // which opens at once where a TCP open first grants a just-closed printer a second.
+    void StartPrinter(std::vector<std::string> extra = {},
+                      test::Medium medium = test::Medium::Pty) {
         std::vector<std::string> args{"--paper", dir / "paper.txt", "--reset-ms", "300"};
         args.insert(args.end(), extra.begin(), extra.end());
-        printer = &rig.Start(test::Medium::Tcp, args);
-    }
-    std::vector<std::string> With(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--dir", home});
-        return args;
+        printer = &rig.Start(medium, args);
     }
 
     test::CliRig rig;
@@ -49,19 +45,19 @@ protected:
 // (A command's reply: CliAutomationTest.JsonLinesCarryTheEventsOfTheTextOutput.)
 TEST_F(CliTest, CommandWithoutReplyAndWhatIsRefusedBeforeAPortOpens) {
     StartPrinter();
-    CliResult r = RunCli(With({"--command", "\"Hello\"", "--count", "0"}));
+    CliResult r = rig.Run({"--command", "\"Hello\"", "--count", "0"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
 
     // Commands are converted, and FILE is looked at, before any port is opened.
-    r = RunCli(With({"--command", "1B 40", "--command", "1B QQ"}));
+    r = rig.Run({"--command", "1B 40", "--command", "1B QQ"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "posbench-cli: --command \"1B QQ\": Invalid hex character\n"
                      "see posbench-cli --help\n");
 
     // A file of a type Send does not pass on: nothing sent, and the user is told so.
-    r = RunCli(With({dir.Write("notes.doc", "x")}));
+    r = rig.Run({dir.Write("notes.doc", "x")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("notes.doc: nothing sent"), std::string::npos) << r.err;
@@ -69,7 +65,7 @@ TEST_F(CliTest, CommandWithoutReplyAndWhatIsRefusedBeforeAPortOpens) {
 
 TEST_F(CliTest, CheckImageScriptAndTheTiffOptionsWithoutAPort) {
     StartPrinter();
-    CliResult r = RunCli(With({home + "/Scripts/CheckImage.txt"}));
+    CliResult r = rig.Run({home + "/Scripts/CheckImage.txt"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     const std::string tiff = home + "/Scripts/IMG0001.TIF";
     EXPECT_NE(r.out.find("Bitmap: " + home + "/Scripts/temp1.bmp\n"), std::string::npos) << r.out;
@@ -91,9 +87,9 @@ TEST_F(CliTest, CheckImageScriptAndTheTiffOptionsWithoutAPort) {
 }
 
 TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
-    StartPrinter();
+    StartPrinter({}, test::Medium::Tcp);
     printer->Stop();
-    CliResult r = RunCli(With({"--command", "1B 40"}));
+    CliResult r = rig.Run({"--command", "1B 40"});
     EXPECT_EQ(r.status, 1);
     const auto lines = LinesOf(r.out);
     ASSERT_GE(lines.size(), 2u) << r.out;
@@ -101,7 +97,7 @@ TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
     EXPECT_EQ(lines[1], printer->Path() + ": Connection refused");  // the device and the reason
     EXPECT_EQ(lines.back(), "Port  1 is Off");
 
-    r = RunCli(With({"--port", "3", dir.Write("x.txt", "[MES] x\r\n")}));
+    r = rig.Run({"--port", "3", dir.Write("x.txt", "[MES] x\r\n")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("No Active Ports"), std::string::npos);
 
@@ -122,7 +118,7 @@ TEST_F(CliTest, PortThatWouldNotOpenAndWrongUsage) {
 }
 
 // Ctrl-C reaches every wait a script can be in: a delay, the wait inside a port clear, the link
-// recovery after a reset (whose TCP settle time alone is 11 s); --timeout the port clear's too.
+// recovery after a reset (whose settle time alone is 4 s); --timeout the port clear's too.
 TEST_F(CliTest, CtrlCAndTimeoutReachEveryWait) {
     StartPrinter();
     const std::string cancel = "Error or operator initiated cancel on line  2";
@@ -137,45 +133,18 @@ TEST_F(CliTest, CtrlCAndTimeoutReachEveryWait) {
         const std::string script =
             dir.Write(std::string(c.name) + ".txt", "[MES] " + std::string(c.name) + "\r\n" + c.body +
                                                         "[MES] never\r\n");
-        CliResult r = RunCli(With({script}), c.name);
+        test::CliRunOptions interrupt;
+        interrupt.signalAfter = c.name;
+        CliResult r = rig.Run({script}, interrupt);
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_LT(r.took, 8s) << c.name;
         EXPECT_EQ(LinesOf(r.out), c.says);
         if (c.says.size() == 4) {
-            r = RunCli(With({"--timeout", "1", script}));  // the clock runs from the first line on
+            r = rig.Run({"--timeout", "1", script});  // the clock runs from the first line on
             EXPECT_EQ(r.status, 1);
             EXPECT_EQ(LinesOf(r.out), c.says);
         }
     }
-}
-
-TEST_F(CliTest, TimeoutEndsTheWaitForAPrinterThatNeverAnswers) {
-    StartPrinter({"--fault", "silent-after=0"});
-    const CliResult r =
-        RunCli(With({"--command", "1D 49 40 27", "--count", "17", "--timeout", "1"}));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_LT(r.took, 8s);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("not done after 1 s (--timeout): cancelled"), std::string::npos) << r.err;
-}
-
-TEST_F(CliTest, FirmwareDownloadShowsProgressAndTheLinkComesBackAfterTheReset) {
-    std::string firmware(65536, '\0');
-    std::mt19937 random(7);
-    for (char& c : firmware) c = static_cast<char>(random());
-    StartPrinter({"--flash", dir / "flash.bin"});
-    Pty terminal;
-    const CliResult r = RunCli(With({dir.Write("fw.bin", firmware)}), "", &terminal);
-    EXPECT_EQ(r.status, 0) << r.out;
-    const auto lines = LinesOf(r.out);
-    ASSERT_GE(lines.size(), 4u) << r.out;
-    EXPECT_EQ(lines[0], "Port 1 File Size is: 65536");
-    EXPECT_NE(r.out.find("Reseting Port 1 Printer\n"), std::string::npos);
-    EXPECT_EQ(lines.back(), "TCP open");
-    EXPECT_GE(r.took, 11s);  // the settle time of a TCP link
-    EXPECT_LT(r.took, 25s);
-    EXPECT_EQ(ReadAll(dir / "flash.bin").substr(0, 65536), firmware);
-    EXPECT_NE(r.err.find("Flash fw.bin: 65536 of 65536 bytes"), std::string::npos) << r.err;
 }
 
 // Every script and download shipped in samples/, run as its readme says, against the printer.
@@ -189,7 +158,7 @@ class SampleTest : public CliTest, public ::testing::WithParamInterface<Sample> 
 
 TEST_P(SampleTest, RunsCleanlyAndPrintsOnlyWhatItSays) {
     StartPrinter({"--store", dir / "store"});
-    const CliResult r = RunCli(With({home + "/" + GetParam().file}));
+    const CliResult r = rig.Run({home + "/" + GetParam().file});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("Unknown Section"), std::string::npos) << r.out;
     if (!GetParam().says.empty()) {
@@ -197,8 +166,7 @@ TEST_P(SampleTest, RunsCleanlyAndPrintsOnlyWhatItSays) {
     }
     // The directory was seeded with what was missing; the user's own Startup.ini stays.
     EXPECT_TRUE(std::filesystem::exists(home + "/SUPrinters.ini"));
-    EXPECT_NE(ReadAll(home + "/Startup.ini").find(std::to_string(printer->Port())),
-              std::string::npos);
+    EXPECT_EQ(ReadAll(home + "/Startup.ini"), rig.started.startupIni);
     printer->Stop();  // the paper is complete once the printer has ended
     const std::string paper = ReadAll(dir / "paper.txt");
     if (*GetParam().prints == '\0')
@@ -248,7 +216,7 @@ TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
     const bool tcp = GetParam() == test::Medium::Tcp;
     const std::string model = tcp ? "Q350" : "Q330";
     Start(model);
-    CliResult r = RunCli({"--dir", home, "--get-config", model, "--save", dir / "report.txt", "--timeout", "20"});
+    CliResult r = rig.Run({"--get-config", model, "--save", dir / "report.txt", "--timeout", "20"});
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const auto lines = LinesOf(r.out);
     ASSERT_FALSE(lines.empty());
@@ -278,18 +246,18 @@ TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
 
     // The same data interpreted without a printer: no port is opened.
     rig.Printer().Stop();
-    r = RunCli({"--dir", home, "--config-report", home + "/" + (tcp ? "Q50NVR.ini" : "Q30NVR.ini")});
+    r = rig.Run({"--config-report", home + "/" + (tcp ? "Q50NVR.ini" : "Q30NVR.ini")});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, saved);
 
     Start(model);
-    r = RunCli({"--dir", home, "--get-config", tcp ? "Q330" : "Q350"});
+    r = rig.Run({"--get-config", tcp ? "Q330" : "Q350"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Printer selection / connection mismatch.",
                                                 "Selected printer type must match attached printer"}));
 
     Start(model, tcp ? "3.37" : "1.21");
-    r = RunCli({"--dir", home, "--get-config", model});
+    r = rig.Run({"--get-config", model});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Function not supported on this version of the firmware.",
                                                 std::string("Requires version") + (tcp ? "3.38" : "1.22") +
@@ -297,20 +265,26 @@ TEST_P(CliConfigTest, ReportOfTheSimulatorsNvramSavedAndRefusals) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, CliConfigTest, ::testing::Values(test::Medium::Tcp, test::Medium::Pty),
-                         [](const auto& p) { return p.param == test::Medium::Tcp ? "Tcp" : "Pty"; });
+                         test::MediumName());
 
-// A printer that never answers is given up after the bound; one that answers who it is but never
-// sends its NVRAM leaves no report, and the data an earlier run left is gone.
+// A printer that never answers: --timeout ends a command's wait, the configuration fetch gives
+// up after its own bound. One that answers who it is but never sends its NVRAM leaves no report,
+// and the data an earlier run left is gone.
 TEST_F(CliTest, SilentPrinterAndFailedFetchGiveNoReport) {
     StartPrinter({"--fault", "silent-after=0"});
-    CliResult r = RunCli(With({"--get-config", "Q310"}));
+    CliResult r = rig.Run({"--command", "1D 49 40 27", "--count", "17", "--timeout", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_LT(r.took, 8s);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("not done after 1 s (--timeout): cancelled"), std::string::npos) << r.err;
+    r = rig.Run({"--get-config", "Q310"});
     EXPECT_EQ(r.status, 1);
     EXPECT_LT(r.took, 15s);
     EXPECT_EQ(LinesOf(r.out), (std::vector<std::string>{"Time out", "Error. Abort printing configuration"}));
 
     StartPrinter({"--fault", "silent-after=9"});  // identification and version: 8 bytes
     std::ofstream(home + "/nvTemp.dat") << std::string(522, 'x');
-    r = RunCli(With({"--get-config", "Q310", "--timeout", "3"}));
+    r = rig.Run({"--get-config", "Q310", "--timeout", "2"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LinesOf(r.out).back(), "Error getting printer configuration") << r.out;
     EXPECT_EQ(r.out.find("CONFIGURATION REPORT"), std::string::npos) << r.out;

@@ -49,7 +49,7 @@ TEST_P(EngineShutdownTest, ClosesEveryPortAndLeavesNoThreadWhileAReadWaits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, EngineShutdownTest, testing::Values(Medium::Tcp, Medium::Fifo),
-                         [](const auto& p) { return p.param == Medium::Tcp ? "Tcp" : "Fifo"; });
+                         MediumName());
 
 // A driver that never answers a close.
 class HangingDevice : public FakeDevice {

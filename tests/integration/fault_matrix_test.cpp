@@ -5,13 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "integration/CliRig.h"
+#include "support/PrinterBytes.h"
 
 namespace posbench {
 namespace {
@@ -37,8 +37,6 @@ struct Outcome {
 
 constexpr int kFaultAt = 20000;  // bytes into the download: inside the first sector's blocks
 
-const char* Name(Medium m) { return m == Medium::Tcp ? "tcp" : m == Medium::Pty ? "pty" : "fifo"; }
-
 Outcome RunCell(const Cell& cell, const std::string& firmware) {
     test::CliRig rig;
     const std::string flash = rig.dir / "flash.bin";
@@ -56,9 +54,7 @@ Outcome RunCell(const Cell& cell, const std::string& firmware) {
 }
 
 TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
-    std::string firmware(1 << 20, '\0');
-    std::mt19937 random(13);
-    for (char& c : firmware) c = static_cast<char>(random());
+    const std::string firmware = test::RandomBytes(1 << 20, 13);
     std::vector<Cell> cells;
     for (Medium medium : {Medium::Tcp, Medium::Pty, Medium::Fifo})
         for (const char* fault : {"drop", "kill", "silent", "stall"})
@@ -70,12 +66,12 @@ TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
             std::async(std::launch::async, RunCell, cell, firmware));
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const Outcome o = running[i].get();
-        std::printf("%-4s %-6s exit %2d after %5.1f s, image %s\n", Name(cells[i].medium),
+        std::printf("%-4s %-6s exit %2d after %5.1f s, image %s\n", test::NameOf(cells[i].medium),
                     cells[i].fault.c_str(), o.run.status,
                     static_cast<double>(o.run.took.count()) / 1000,
                     o.imageEqual ? "equal" : "differs");
-        SCOPED_TRACE(std::string(Name(cells[i].medium)) + " " + cells[i].fault + "\n" + o.run.out +
-                     o.run.err);
+        SCOPED_TRACE(std::string(test::NameOf(cells[i].medium)) + " " + cells[i].fault + "\n" +
+                     o.run.out + o.run.err);
         EXPECT_NE(o.run.status, -1) << "did not end by itself";
         EXPECT_LT(o.run.took, 45s);
         EXPECT_EQ(o.run.status, o.imageEqual ? 0 : 1);

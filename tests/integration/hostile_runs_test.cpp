@@ -9,13 +9,13 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "integration/CliRig.h"
+#include "support/PrinterBytes.h"
 
 namespace posbench {
 namespace {
@@ -91,7 +91,7 @@ TEST_F(HostileRunTest, WriteToADeadUsbPrinterIsBoundedAndARequestAfterAResetWait
 // empty logo is not reported as downloaded; an endless loop yields to --timeout; a capture on
 // a full disk is not announced as saved.
 TEST_F(HostileRunTest, HostileFilesFullDisksAndEndlessLoops) {
-    Start(Medium::Tcp);
+    Start(Medium::Pty);
     const std::string fifo = dir / "f.txt";  // short names: the line is not cut at 55
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_directory(dir / "d.txt");
@@ -112,9 +112,7 @@ TEST_F(HostileRunTest, HostileFilesFullDisksAndEndlessLoops) {
 
 // A closed standard output does not stop a download; SIGTERM and SIGHUP cancel it cleanly.
 TEST_F(HostileRunTest, SignalsDuringAFlash) {
-    std::string firmware(2 << 16, '\0');
-    std::mt19937 random(11);
-    for (char& c : firmware) c = static_cast<char>(random());
+    const std::string firmware = test::RandomBytes(2 << 16, 11);
     const std::string file = dir.Write("fw.bin", firmware);
     Start(Medium::Pty, {"--flash", dir / "flash.bin", "--reset-ms", "300"});
     test::CliRunOptions closing;

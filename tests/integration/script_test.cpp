@@ -115,13 +115,14 @@ TEST_P(ScriptIntegration, ResetIsSentAndArmsLinkRecovery) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, ScriptIntegration, ::testing::Values(Medium::Tcp, Medium::Pty),
-                         test::MediumName);
+                         test::MediumName());
 
-// PORT CLEAR closes, waits and reopens the port: once is enough, on loopback. The cancel of
-// an earlier transfer must not cut the wait of a script started after it.
+// PORT CLEAR closes, waits and reopens the port: once is enough, on a serial line (which
+// reopens without a TCP open's second). The cancel of an earlier transfer must not cut the
+// wait of a script started after it.
 TEST(ScriptIntegrationPort, PortClearReopensTheLinkAfterAnEarlierCancel) {
     PrinterRig rig;
-    rig.Start(Medium::Tcp);
+    rig.Start(Medium::Pty);
     Cancel();
     const uint32_t start = TickCount();
     rig.RunScript({"[POR] CLEAR", "[HEX] 41", "[POR] ajar"});

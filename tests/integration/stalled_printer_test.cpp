@@ -21,13 +21,11 @@ namespace {
 using namespace std::chrono_literals;
 using test::Medium;
 
-const char* Name(Medium m) { return m == Medium::Tcp ? "tcp" : m == Medium::Pty ? "pty" : "fifo"; }
-
 // Sends file (its name and bytes) on every port: the stalled printer's and a healthy one's.
 test::CliResult RunStalled(Medium stalled, const std::string& name, const std::string& bytes,
                            const std::string& root) {
     const Medium healthy = stalled == Medium::Tcp ? Medium::Pty : Medium::Tcp;
-    const std::string dir = root + "/" + Name(stalled);
+    const std::string dir = root + "/" + test::NameOf(stalled);
     std::filesystem::create_directories(dir + "/home");
     const auto bad =
         test::StartOnMedium(stalled, {"--fault", "stall-after=20000"}, dir + "/stalled");
@@ -43,20 +41,28 @@ test::CliResult RunStalled(Medium stalled, const std::string& name, const std::s
 }
 
 TEST(StalledPrinter, WriteEndsOnItsTimeoutWhileTheOtherPortIsServed) {
+    // A serial write may take 100 ms a byte on top of its 3 s, so a 256-byte logo piece would
+    // wait 28 s there: the pty gets short text lines to fill the line's buffers instead.
     const std::string logo(1 << 20, 'L');
+    std::string lines = "[TEXT]\r\n";
+    for (int i = 0; i < 6000; ++i) lines += "0123456789\r\n";  // 72 KB: more than the line holds
+    lines += "[MES] all sent\r\n";
     test::ScratchDir root;
     const std::vector<Medium> media{Medium::Tcp, Medium::Pty, Medium::Fifo};
     std::vector<std::future<test::CliResult>> runs;
-    for (Medium m : media)
-        runs.push_back(std::async(std::launch::async, RunStalled, m, "logo.lgo", logo,
-                                  root.path().string()));
+    for (Medium m : media) {
+        const bool pty = m == Medium::Pty;
+        runs.push_back(std::async(std::launch::async, RunStalled, m, pty ? "lines.txt" : "logo.lgo",
+                                  pty ? lines : logo, root.path().string()));
+    }
     for (std::size_t i = 0; i < media.size(); ++i) {
         const test::CliResult run = runs[i].get();
-        SCOPED_TRACE(std::string(Name(media[i])) + "\n" + run.out + run.err);
+        SCOPED_TRACE(std::string(test::NameOf(media[i])) + "\n" + run.out + run.err);
         // USB reports its write's time-out as it always has.
         const auto timedOut = run.out.find(media[i] == Medium::Fifo ? "Invalid Write 110"
                                                                      : "Write Timeout Error: 110");
-        const auto otherDone = run.out.find("download is complete");
+        const auto otherDone =
+            run.out.find(media[i] == Medium::Pty ? "all sent" : "download is complete");
         ASSERT_NE(timedOut, std::string::npos);
         // Done while the stalled port's write was still waiting on its printer.
         EXPECT_LT(otherDone, timedOut);

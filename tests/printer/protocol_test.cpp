@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "PrinterOptions.h"
 #include "PrinterProtocol.h"
@@ -57,15 +58,6 @@ TEST_F(ProtocolTest, CommandsSplitOrPackedAnswerTheSame) {
     EXPECT_EQ(host.Take(), whole);
 }
 
-TEST_F(ProtocolTest, PaperLeavesControlSequencesOut) {
-    Feed("Hello" + Hex("1B 21 30") + " Wo");
-    Feed("rld\r\n" + Hex("1D 56 42") + "Total" + Hex("1B 40 0A 0A"));
-    // The two USB interface commands, the second one outside download mode.
-    Feed(Hex("1F 0B 4E 1F 43 00") + "a" + Hex("1F 0A A3 01 00 00 00 00 A0 A9 01") + "b");
-    EXPECT_EQ(host.paper, "Hello World\nTotal\n\nab");
-    EXPECT_TRUE(host.sent.empty());
-}
-
 TEST_F(ProtocolTest, FlashCommandsNeedDownloadModeAndCheckTheirArguments) {
     Feed(Hex("1D 01 1D 0E"));
     EXPECT_TRUE(host.Take().empty());
@@ -88,25 +80,6 @@ TEST_F(ProtocolTest, FlashCommandsNeedDownloadModeAndCheckTheirArguments) {
     EXPECT_EQ(host.Take(), Hex("15"));
 }
 
-// (A bank kept, and one refused by the fault: DownloadTest in the integration tests.)
-TEST_F(ProtocolTest, ImageBankTooShortOrOfAnUnknownNumberIsRefused) {
-    Feed(Hex("1B 5B 7D 1D 16 01") + "short");
-    Idle();
-    EXPECT_EQ(host.Take(), Hex("06 15"));
-    EXPECT_EQ(host.stored.count("bank-1.bin"), 0u);  // a refused bank is not kept
-    Feed(Hex("1D 16 03"));
-    EXPECT_EQ(host.Take(), Hex("15"));
-}
-
-// (Boot code kept by its length: DownloadTest in the integration tests.)
-TEST_F(ProtocolTest, BootCodeCutShortIsAbandonedAtTheIdleGap) {
-    Feed(Hex("1B 5B 42 00 10 00 00 00") + "partial");
-    Idle();
-    Feed("printed");
-    EXPECT_TRUE(host.stored.empty());
-    EXPECT_EQ(host.paper, "printed");
-}
-
 TEST_F(ProtocolTest, ImageRequestWaitsForEachBlockAck) {
     host.image = std::string(1000, 'i');
     Feed(Hex("1D 69 49 00 00"));  // no block size: all at once
@@ -127,29 +100,43 @@ TEST_F(ProtocolTest, ImageRequestWaitsForEachBlockAck) {
     EXPECT_EQ(host.Take(), VersionReply("4.40"));
 }
 
-TEST_F(ProtocolTest, ResetDropsTheRestOfTheChunkAndDownloadMode) {
-    Feed(Hex("1B 5B 7D 1D FF 1D 04 01") + "lost");
-    EXPECT_EQ(host.restarts, 1);
-    EXPECT_TRUE(host.sent.empty());
-    EXPECT_TRUE(host.paper.empty());
+// What is dropped and what is printed: control sequences, a partial command or boot image cut
+// off by the idle gap, a refused bank, and everything after a reset in its chunk. (A bank and
+// boot code kept: DownloadTest in the integration tests.)
+TEST_F(ProtocolTest, WhatIsDroppedAndWhatIsPrinted) {
+    struct Case {
+        std::vector<std::string> chunks;  // "" stands for an idle gap
+        std::string sent, paper;
+    };
+    const Case cases[] = {
+        {{"Hello" + Hex("1B 21 30") + " Wo",
+          "rld\r\n" + Hex("1D 56 42") + "Total" + Hex("1B 40 0A 0A"),
+          // The two USB interface commands, the second one outside download mode.
+          Hex("1F 0B 4E 1F 43 00") + "a" + Hex("1F 0A A3 01 00 00 00 00 A0 A9 01") + "b"},
+         "", "Hello World\nTotal\n\nab"},
+        {{Hex("1D 49 40"), "", Hex("27") + "x"}, "", "'x"},
+        {{Hex("1B 5B 42 00 10 00 00 00") + "partial", "", "printed"}, "", "printed"},
+        {{Hex("1B 5B 7D 1D 16 01") + "short", "", Hex("1D 16 03")}, Hex("06 15 15"), ""},
+        // A reset ends download mode too.
+        {{Hex("1B 5B 7D 1D FF 1D 04 01") + "lost", Hex("1D 01")}, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.chunks));
+        host = {};
+        Make();
+        for (const std::string& chunk : c.chunks) chunk.empty() ? Idle() : Feed(chunk);
+        EXPECT_EQ(host.sent, c.sent);
+        EXPECT_EQ(host.paper, c.paper);
+        EXPECT_TRUE(host.stored.empty()) << "a refused bank or a cut-off boot image is not kept";
+    }
+    EXPECT_EQ(host.restarts, 1);  // the last case's
     EXPECT_FALSE(p->InDownloadMode());
-    Feed(Hex("1D 01"));
-    EXPECT_TRUE(host.sent.empty());
-}
-
-TEST_F(ProtocolTest, PartialCommandIsDroppedAfterIdleGap) {
-    Feed(Hex("1D 49 40"));
-    Idle();
-    Feed(Hex("27") + "x");
-    EXPECT_TRUE(host.sent.empty());
-    EXPECT_EQ(host.paper, "'x");
 }
 
 // (Options that parse take effect in the integration tests: --model and its firmware in
 // CliConfigTest, --fault nak-block and --top-sector in DownloadTest, delay-ms in PrinterMediaTest.)
-TEST(PrinterOptionsTest, DefaultsFaultsAndMistakes) {
+TEST(PrinterOptionsTest, MistakesAreRefusedWithAMessage) {
     std::string error;
-    EXPECT_EQ(RequiredVersion("X999"), "1.00");  // an unknown model
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"--fault", "explode=1"}, {"--firmware", "12345"},
           {"--top-sector", "256"}, {"--listen", "a:1", "--pty", "p"}, {"--model"},

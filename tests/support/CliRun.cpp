@@ -76,8 +76,7 @@ CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how)
     close(errPipe[1]);
     int outFd = outPipe[0], errFd = errPipe[0];
     CliResult result;
-    int sent = 0;
-    auto lastSignal = start;
+    bool signalled = false;
     while (outFd >= 0 || errFd >= 0) {
         if (Clock::now() - start > how.limit) {
             kill(pid, SIGKILL);
@@ -101,12 +100,10 @@ CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how)
             close(outFd);
             outFd = -1;
         }
-        if (sent < how.signals && !how.signalAfter.empty() &&
-            result.out.find(how.signalAfter) != std::string::npos &&
-            (sent == 0 || Clock::now() - lastSignal > 500ms)) {
+        if (!signalled && !how.signalAfter.empty() &&
+            result.out.find(how.signalAfter) != std::string::npos) {
             kill(pid, how.signal);
-            ++sent;
-            lastSignal = Clock::now();
+            signalled = true;
         }
     }
     if (outFd >= 0) close(outFd);
@@ -118,15 +115,6 @@ CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how)
     if (how.terminal) result.err += how.terminal->Read(1 << 20, 200ms);
     return result;
 #endif
-}
-
-CliResult RunCli(const std::vector<std::string>& args, const std::string& interruptAfter,
-                 Pty* terminal, int interrupts) {
-    CliRunOptions how;
-    how.signalAfter = interruptAfter;
-    how.terminal = terminal;
-    how.signals = interrupts;
-    return RunCli(args, how);
 }
 
 }  // namespace posbench::test

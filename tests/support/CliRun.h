@@ -24,17 +24,13 @@ inline constexpr auto kRunLimit = std::chrono::seconds(60);
 struct CliRunOptions {
     std::string signalAfter;   // send `signal` once stdout holds this text
     int signal = SIGINT;
-    int signals = 1;           // how many, half a second apart
     Pty* terminal = nullptr;   // stderr on this pseudo-terminal instead of a pipe
     std::size_t closeOutAfterLines = 0;  // stop reading stdout (close it) after this many lines
     std::chrono::milliseconds limit = kRunLimit;
     std::vector<std::string> env;  // NAME=VALUE settings added to the program's environment
 };
 
-CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how);
-// SIGINT `interrupts` times once stdout holds interruptAfter.
-CliResult RunCli(const std::vector<std::string>& args, const std::string& interruptAfter = {},
-                 Pty* terminal = nullptr, int interrupts = 1);
+CliResult RunCli(const std::vector<std::string>& args, const CliRunOptions& how = {});
 
 std::string ReadAll(const std::string& path);
 

@@ -40,10 +40,6 @@ public:
     bool WriteIsComplete() override { return writeComplete; }
     bool ReadComm(int32_t mode) override {
         readModes.push_back(mode);
-        if (failReads) {
-            mstrLastError = "Fake read failed";
-            return false;
-        }
         reading = true;
         arrivedSinceRead = static_cast<int32_t>(msBuffer.size());
         return true;
@@ -71,7 +67,6 @@ public:
         arrivedSinceRead += static_cast<int32_t>(bytes.size());
         mbDataAvailable = !msBuffer.empty();
     }
-    int32_t BlockCountValue() const { return mlBlockCount; }
 
     std::vector<std::string> writes;
     std::deque<std::string> replies;   // one reply delivered per write, in order
@@ -80,7 +75,6 @@ public:
     bool isOpen = false;
     bool writeComplete = true;
     bool failWrites = false;
-    bool failReads = false;
     bool reading = false;
     int32_t arrivedSinceRead = 0;
 };

@@ -1,8 +1,9 @@
 #pragma once
-// Bytes as the printer tests write and read them: hex pairs, the tool's reply text, and
-// deterministic filler that differs from block to block and from FF.
+// Bytes as the printer tests write and read them: hex pairs, deterministic filler that differs
+// from block to block and from FF, and firmware images of random bytes.
 #include <cstddef>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -24,26 +25,6 @@ inline std::string Hex(std::string_view pairs) {
     return out;
 }
 
-// The text the tool shows for a reply: bytes outside 32..127 as " (xx) ".
-inline std::string ResponseText(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char c : bytes) {
-        if (c >= 32 && c <= 127) {
-            text += static_cast<char>(c);
-        } else {
-            text += " (";
-            text += digits[c >> 4];
-            text += digits[c & 15];
-            text += ") ";
-        }
-    }
-    return text;
-}
-
-// The version number the tool reads from a six-byte version reply.
-inline std::string VersionOf(const std::string& reply) { return ResponseText(reply).substr(6, 4); }
-
 inline std::string Pattern(std::size_t n, unsigned seed = 7) {
     std::string s(n, '\0');
     uint32_t x = seed;
@@ -51,6 +32,14 @@ inline std::string Pattern(std::size_t n, unsigned seed = 7) {
         x = x * 1103515245u + 12345u;
         c = static_cast<char>((x >> 16) & 0x7F);
     }
+    return s;
+}
+
+// Bytes of every value, the same for the same seed.
+inline std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    std::mt19937 random(seed);
+    for (auto& c : s) c = static_cast<char>(random());
     return s;
 }
 

@@ -93,11 +93,6 @@ SimPrinter::SimPrinter(std::vector<std::string> args, std::chrono::milliseconds 
 
 SimPrinter::~SimPrinter() { Stop(); }
 
-std::string SimPrinter::Host() const {
-    if (kind_.rfind("tcp", 0) != 0) return "";
-    return where_.substr(0, where_.rfind(':'));
-}
-
 int SimPrinter::Port() const {
     if (kind_.rfind("tcp", 0) != 0) return 0;
     return std::stoi(where_.substr(where_.rfind(':') + 1));

@@ -31,7 +31,6 @@ public:
     const std::string& Ready() const { return ready_; }
     const std::string& Kind() const { return kind_; }   // tcp, tcp-connect, pty, fifo
     const std::string& Path() const { return where_; }  // ENDPOINT: HOST:PORT or a path
-    std::string Host() const;                           // TCP only, else ""
     int Port() const;                                   // TCP only, else 0
     pid_t Pid() const { return pid_; }
 
@@ -52,6 +51,14 @@ private:
 // serial printer on a pseudo-terminal whose slave is linked at `where`, or a USB printer on the
 // FIFO pair in the directory `where`.
 enum class Medium { Tcp, Pty, Fifo };
+inline const char* NameOf(Medium m) {
+    return m == Medium::Tcp ? "Tcp" : m == Medium::Pty ? "Pty" : "Fifo";
+}
+// Names a test's medium parameter.
+struct MediumName {
+    template <class ParamInfo>
+    std::string operator()(const ParamInfo& info) const { return NameOf(info.param); }
+};
 
 struct MediumPrinter {
     std::unique_ptr<SimPrinter> printer;

@@ -36,10 +36,9 @@ public:
 // A response box that keeps its text.
 class RecordingResponseBox : public IResponseBox {
 public:
-    void SetText(const std::string& value) override { text = value; ++updates; }
+    void SetText(const std::string& value) override { text = value; }
     std::string Text() const override { return text; }
     std::string text;
-    int updates = 0;
 };
 
 // An engine host that records the reconnection timers it is asked to arm.
