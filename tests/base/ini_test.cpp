@@ -22,10 +22,6 @@ std::string Get(const std::string& section, const std::string& key, const std::s
     return GetPrivateProfileString(section, key, "NONE", file);
 }
 
-long FilesIn(const std::filesystem::path& dir) {
-    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
-}
-
 TEST(IniRead, LookupsAgainstOneFile) {
     ScratchDir dir;
     std::string longValue(300, 'x');
@@ -134,7 +130,7 @@ TEST(IniWrite, ReadsAndWritesReachTheFileFoundWithoutCase) {
     EXPECT_EQ(dir.Read("Sub/Startup.ini"), "[A]\nk=2\n");
     ASSERT_TRUE(WritePrivateProfileString("A", "k", "3", dir / "sub/New.ini"));
     EXPECT_EQ(dir.Read("Sub/New.ini"), "[A]\nk=3\n");
-    EXPECT_EQ(FilesIn(dir.path() / "Sub"), 2);
+    EXPECT_EQ(EntriesIn(dir.path() / "Sub"), 2);
 }
 
 // A new file renamed into place: the old one never touched, its permissions kept, no temporary
@@ -156,7 +152,7 @@ TEST(IniWrite, ReplacementKeepsPermissionsAndAFailedOneLeavesTheOldFileIntact) {
     EXPECT_NE(after.st_ino, before.st_ino);
     EXPECT_EQ(before.st_size, 8);
     EXPECT_EQ(dir.Read("a.ini"), "[A]\nx=1\n");
-    EXPECT_EQ(FilesIn(dir.path()), 1);
+    EXPECT_EQ(EntriesIn(dir.path()), 1);
 
     struct rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -171,7 +167,7 @@ TEST(IniWrite, ReplacementKeepsPermissionsAndAFailedOneLeavesTheOldFileIntact) {
     ::sigaction(SIGXFSZ, &previous, nullptr);
     EXPECT_FALSE(written);
     EXPECT_EQ(dir.Read("a.ini"), "[A]\nx=1\n");
-    EXPECT_EQ(FilesIn(dir.path()), 1);
+    EXPECT_EQ(EntriesIn(dir.path()), 1);
 }
 
 TEST(IniWrite, SymlinksAreFollowedAndOtherTargetsNeverReplaced) {

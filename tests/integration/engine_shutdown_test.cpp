@@ -18,12 +18,6 @@
 namespace posbench::test {
 namespace {
 
-long EntriesOf(const char* dir) {
-    long n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++n;
-    return n;
-}
-
 class EngineShutdownTest : public testing::TestWithParam<Medium> {};
 
 // Fault caught: a shutdown that leaves a thread blocked in a read or the printer's connection
@@ -31,8 +25,8 @@ class EngineShutdownTest : public testing::TestWithParam<Medium> {};
 TEST_P(EngineShutdownTest, ClosesEveryPortAndLeavesNoThreadWhileAReadWaits) {
     ScratchDir dir;
     MediumPrinter started = StartOnMedium(GetParam(), {}, dir / "usb");
-    const long threads = EntriesOf("/proc/self/task");
-    const long descriptors = EntriesOf("/proc/self/fd");
+    const long threads = EntriesIn("/proc/self/task");
+    const long descriptors = EntriesIn("/proc/self/fd");
     gsProgramDir = dir.path().string();
     std::ofstream(dir / "Startup.ini") << started.startupIni;
 
@@ -44,8 +38,8 @@ TEST_P(EngineShutdownTest, ClosesEveryPortAndLeavesNoThreadWhileAReadWaits) {
 
     EXPECT_EQ(engine.Shutdown(0), 0);
     EXPECT_EQ(gcolDevices.Count(), 0);
-    EXPECT_EQ(EntriesOf("/proc/self/task"), threads);
-    EXPECT_EQ(EntriesOf("/proc/self/fd"), descriptors);
+    EXPECT_EQ(EntriesIn("/proc/self/task"), threads);
+    EXPECT_EQ(EntriesIn("/proc/self/fd"), descriptors);
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, EngineShutdownTest, testing::Values(Medium::Tcp, Medium::Fifo),

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +79,12 @@ private:
     uint32_t now_;
     uint32_t step_;
 };
+
+// The number of entries in a folder: files of a scratch directory, or /proc/self/fd and
+// /proc/self/task for the descriptors and threads a test must not leave behind.
+inline long EntriesIn(const std::filesystem::path& dir) {
+    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
+}
 
 // A fresh directory under the system's temporary directory, removed with the object.
 class ScratchDir {
