@@ -16,6 +16,7 @@
 namespace posbench {
 namespace {
 
+using test::EntriesIn;
 using test::ScratchDir;
 
 std::string Get(const std::string& section, const std::string& key, const std::string& file) {
