@@ -153,7 +153,7 @@ TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
     dir.Write("Bad.ini", "[Other]\r\nx=1\r\n");
     WriteCatalogue("SUPrinters.ini", "1,Q310",
                    {{"Q310", "7,T,X,C,D,B,A,E"},
-                    {"T", "Scripts,Text files,Scripts,txt,Pics\\p.png"},
+                    {"T", "Scripts,Text files,Scripts,TXT,Pics\\p.png"},
                     {"X", "Odd,Odd files,Other,XYZ,Pics\\p.png"},
                     {"C", "Commands,Command table,Cmd.ini,INI,Pics\\p.png"},
                     {"D", "Demo,Receipt demo,Demo.ini,INI,Pics\\p.png"},
@@ -184,8 +184,13 @@ TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
         EXPECT_TRUE(c.pattern.empty() || view.pattern == c.pattern) << view.pattern;
         EXPECT_TRUE(c.message.empty() || Shown(c.message)) << c.message;
     }
+    // Each sub-function comes back to the folder it was left in.
+    catalogue.ProcessSubFcn(0);
+    catalogue.SetCurrentFolder(home + "/Pics");
     catalogue.ProcessSubFcn(1);
     EXPECT_EQ(view.folder, home + "/Other");
+    catalogue.ProcessSubFcn(0);
+    EXPECT_EQ(view.folder, home + "/Pics");
     catalogue.ProcessSubFcn(2);
     EXPECT_EQ(view.commands, std::vector<std::string>{"Status"});
     EXPECT_EQ(gsCurrentConfigFile, home + "/Cmd.ini");
@@ -279,20 +284,6 @@ TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
     catalogue.CommonINI(dir / "cat.ini");
     EXPECT_EQ(catalogue.SelectedPrinter(), "Q360");
     EXPECT_EQ(view.caption, "Q360 scripts");
-}
-
-TEST_F(CatalogueTest, EachSubFunctionRemembersItsFolder) {
-    WriteCatalogue("SUPrinters.ini", "1,Q310",
-                   {{"Q310", "2,TSub,USub"}, {"TSub", "A,A,Scripts,TXT,Pics\\p.png"},
-                    {"USub", "B,B,Other,BIN,Pics\\p.png"}});
-    catalogue.LoadPrinters("\\SUPrinters.ini");
-    catalogue.ProcessMain(0);
-    catalogue.SetCurrentFolder((dir.path() / "Pics").string());
-    catalogue.ProcessSubFcn(1);
-    EXPECT_EQ(view.folder, (dir.path() / "Other").string());
-    EXPECT_EQ(view.pattern, "*.bin");
-    catalogue.ProcessSubFcn(0);
-    EXPECT_EQ(view.folder, (dir.path() / "Pics").string());
 }
 
 }  // namespace

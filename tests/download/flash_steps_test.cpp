@@ -96,21 +96,12 @@ TEST_F(FlashSteps, MissingFileAndNameWithoutDirectory) {
     EXPECT_EQ(status.lines.size(), 1u);
 }
 
-// 0F and 1F taken and 3F refused ("Invalid top sector #: 63") are DownloadTest's.
-TEST_F(FlashSteps, TopSector07IsTakenToo) {
-    ASSERT_TRUE(Begin(std::string(200, 'x')));
-    ASSERT_EQ(Step(), "\x1D\x01");
-    EXPECT_EQ(glDlReadMode, ReadMode::Count);
-    Answer(0x07);
-    EXPECT_EQ(Step(), "\x1D\x0E");
-    EXPECT_EQ(status.lines.back(), "Port 1 Erasing Flash ");
-}
-
 TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
     const std::string image = Pattern(300);
     ASSERT_TRUE(Begin(image));
     ASSERT_EQ(gsOutData, "\x1B\x5B\x7D");
     ASSERT_EQ(Step(), "\x1D\x01");
+    EXPECT_EQ(glDlReadMode, ReadMode::Count);
     Answer(0x0F);
     ASSERT_EQ(Step(), "\x1D\x0E");
     Answer(0x06);
@@ -153,16 +144,17 @@ TEST_F(FlashSteps, BlocksHeadersPaddingAndRepeats) {
 }
 
 // A refused block and a cancel mid-flash are DownloadTest's (ANakedFlashBlockEndsTheDownload,
-// CancelInTheMiddleOfAFlashAbortsCleanly).
+// CancelInTheMiddleOfAFlashAbortsCleanly); 0F and 1F taken and 3F refused ("Invalid top sector
+// #: 63") too. Top sector 07 is taken as well.
 TEST_F(FlashSteps, RefusedEraseAndSectorSelectEndTheDownload) {
     const char* lines[] = {"Port 1 Flash Erase Failed", "Port 1 Unknown Response to Erase Flash Command"};
     for (int refused = 0; refused < 2; ++refused) {
         SCOPED_TRACE(lines[refused]);
         ASSERT_TRUE(Begin(Pattern(1000)));
         Step();
-        Answer(0x0F);
+        Answer(refused == 0 ? 0x07 : 0x0F);
         for (int step = 0; step <= refused; ++step) {
-            Step();
+            EXPECT_EQ(Step().substr(0, 2), step == 0 ? "\x1D\x0E" : "\x1D\x02");
             Answer(step == refused ? 0x15 : 0x06);
         }
         EXPECT_EQ(Step(), "");

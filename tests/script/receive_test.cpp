@@ -1,34 +1,19 @@
 #include "script/Receive.h"
 
-#include <chrono>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "base/File.h"
-#include "base/Tick.h"
-#include "base/Views.h"
-#include "comm/CommGlobals.h"
-#include "comm/Device.h"
-#include "comm/PortRequests.h"
-#include "comm/PortTable.h"
-#include "script/ScriptState.h"
-#include "support/FakeDevice.h"
-#include "support/TestSupport.h"
+#include "support/ScriptBench.h"
 
 namespace posbench {
 namespace {
 
-using test::ManualClock;
-using test::RecordingResponseBox;
-using test::RecordingStatusList;
-using test::ScratchDir;
-using namespace std::string_literals;
-
 using test::FakeDevice;
+using test::ManualClock;
+using namespace std::string_literals;
 
 // A TCP device whose listening socket cannot be set up.
 class RefusingDevice : public FakeDevice {
@@ -40,27 +25,12 @@ public:
     }
 };
 
-class ReceiveTest : public ::testing::Test {
+class ReceiveTest : public test::ScriptBench {
 protected:
-    void SetUp() override {
-        SetStatusList(&status);
-        SetResponseBox(&box);
-        gcolDevices.Clear();
-        auto owned = std::make_unique<FakeDevice>();
-        device = owned.get();
-        gcolDevices.Add("COM1", std::move(owned));
-    }
-    void TearDown() override { gcolDevices.Clear(); }
-
     // Hands one received block to the port as the state machine would.
     void Receive(const std::string& block) {
-        device->Deliver(block);
+        dev->Deliver(block);
         GetAndProcessRead(1);
-    }
-    bool Shown(const std::string& line) const {
-        for (const auto& l : status.lines)
-            if (l == line) return true;
-        return false;
     }
     PortState& ps() { return gPortState(1); }
 
@@ -69,10 +39,6 @@ protected:
         for (int i = 0; i < 4; ++i) h += static_cast<char>((size >> (8 * i)) & 0xFF);
         return h;
     }
-
-    RecordingStatusList status;
-    RecordingResponseBox box;
-    FakeDevice* device = nullptr;
 };
 
 // ---- WAIT forms ----
@@ -139,7 +105,6 @@ protected:
         CloseFile(ps().CaptureFileNum);
         return dir.Read("cap.bin");
     }
-    ScratchDir dir;
 };
 
 TEST_F(CaptureTest, TextCaptureHoldsOneLinePerBlockAndBinaryTheBytes) {
@@ -164,7 +129,7 @@ TEST_F(CaptureTest, ImageHeaderOverTwoBlocksSetsTheTotal) {
     EXPECT_TRUE(ps().ImageRcv);
     Receive(header.substr(6) + "abc");
     EXPECT_EQ(ps().ExpectTotal, 30);
-    EXPECT_EQ(device->ReadCount(), 30);
+    EXPECT_EQ(dev->ReadCount(), 30);
     EXPECT_TRUE(Shown("Total to get: 30"));
     EXPECT_FALSE(ps().ImageRcv);
     EXPECT_EQ(Close(), "abc");  // the header itself is not captured

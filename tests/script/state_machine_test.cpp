@@ -149,19 +149,20 @@ TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
     EXPECT_FALSE(st.ImageRcv || gbBlockArmed);
 }
 
-TEST_F(MachineTest, ResetIsQueuedEvenWithoutAHostToRecoverTheLink) {
-    SetEngineHost(nullptr);
+TEST_F(MachineTest, ResetIsQueuedWithoutAHostAndInitClearsRequestsAndTheLoopEndsWhenAsked) {
+    SetEngineHost(nullptr);  // nobody to recover the link: the reset still goes
     SendReset(1);
     EXPECT_EQ(gsSendData(1) + (gbSendPending(1) ? "|pending" : ""), "\x1D\xFF|pending"s);
-}
-
-TEST_F(MachineTest, LoopEndsWhenAskedAndInitClearsRequests) {
     gbScriptRunning(3) = true;
     gbDelay(3) = true;
     StateMachineInit();
-    EXPECT_FALSE(gbScriptRunning(3) || gbDelay(3));
+    EXPECT_FALSE(gbScriptRunning(3) || gbDelay(3) || gbSendPending(1));
     int passes = 0;
-    RunStateMachine([&] { return ++passes <= 3; });
+    // Each pass wakes the next one's idle wait at once.
+    RunStateMachine([&] {
+        WakeEvents();
+        return ++passes <= 3;
+    });
     EXPECT_EQ(passes, 4);
     EndStateMachine();
     StateMachine();  // returns at once: the end was asked for before

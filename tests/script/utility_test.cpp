@@ -119,7 +119,7 @@ TEST_F(UtilityTest, BadLoopCountsAreRunTimeErrorsNamingTheLine) {
 
 // ---- Timing and the speed test ----
 
-TEST_F(UtilityTest, SpeedTestPrintsLinesTimeAndSpeed) {
+TEST_F(UtilityTest, SpeedTestPrintsLinesTimeAndSpeedStopsAtAFailedPrintAndRefusesZeroTime) {
     ManualClock clock(5000);
     Run("TIME INIT");
     clock.Advance(10000);
@@ -130,17 +130,14 @@ TEST_F(UtilityTest, SpeedTestPrintsLinesTimeAndSpeed) {
     dev->writes.clear();
     Run("TIME SPEE 250 3");  // millimetres given
     EXPECT_EQ(dev->writes.at(2) + dev->writes.at(4), "MM:    250\nSpeed: 25 mm/sec\n");
-}
 
-TEST_F(UtilityTest, SpeedTestStopsAtTheFirstFailedPrintAndRefusesZeroTime) {
-    ManualClock clock(5000);
-    Run("TIME INIT");
-    clock.Advance(1000);
+    // The first failed print stops it; no time since TIME INIT is a run-time error.
     dev->failWrites = true;
     Run("TIME SPEE 10 1");
     EXPECT_EQ(Count("Print Error. Abort speed test."), 1);
 
     dev->failWrites = false;
+    dev->writes.clear();
     Run("TIME INIT");
     status.lines.clear();
     Run("TIME SPEE 10 1");
@@ -149,7 +146,8 @@ TEST_F(UtilityTest, SpeedTestStopsAtTheFirstFailedPrintAndRefusesZeroTime) {
     EXPECT_EQ(dev->writes.size(), 4u);  // everything before the speed line went out
 }
 
-TEST_F(UtilityTest, TimeShowReportsTheCharacterTimesInSeconds) {
+// (TIME TOUT's time-out is ScriptIntegration.SilenceAfterTheFirstByteTimesOut...'s.)
+TEST_F(UtilityTest, TimeShowReportsTheCharacterTimesInSecondsAndTimeStopReleasesATimedRead) {
     ManualClock clock(1000);
     Run("TIME INIT");
     gPortState(1).FirstCharTime = 1250;
@@ -157,11 +155,7 @@ TEST_F(UtilityTest, TimeShowReportsTheCharacterTimesInSeconds) {
     Run("TIME SHOW");
     EXPECT_EQ(status.lines, (Lines{"Start to first char is: .25 secs", "Start to last char is: 1.5 secs",
                                    "First to last char is: 1.25 secs"}));
-}
-
-TEST_F(UtilityTest, TimeStopReleasesATimedRead) {
     Run("TIME TOUT 15");
-    EXPECT_EQ(gPortState(1).TimeoutMs, 1500);
     Run("TIME STOP");
     EXPECT_FALSE(gbTimeoutOn(1));
     EXPECT_EQ(dev->StopRead(), 1);
