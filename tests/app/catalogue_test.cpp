@@ -1,4 +1,7 @@
+// The printer catalogue (buttons, sub-functions, command tables, the INI type marker) against
+// files in a scratch directory, and the receipt demo it opens.
 #include "app/Catalogue.h"
+#include "app/ReceiptDemo.h"
 
 #include <gtest/gtest.h>
 
@@ -284,6 +287,34 @@ TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
     catalogue.CommonINI(dir / "cat.ini");
     EXPECT_EQ(catalogue.SelectedPrinter(), "Q360");
     EXPECT_EQ(view.caption, "Q360 scripts");
+}
+
+class FakeDemoView : public IReceiptDemoView {
+public:
+    void ClearDemo() override { placed.clear(); }
+    void AddHeading(int16_t, const std::string& caption, int, int) override { placed.push_back("H " + caption); }
+    void AddButton(int16_t, const std::string& caption, int, int) override { placed.push_back("B " + caption); }
+    std::vector<std::string> placed;
+};
+
+// A receipt demo's button without its script stops the loading and is not placed; a demo with
+// more headings than the panel shows is cut with a message.
+TEST_F(CatalogueTest, ReceiptDemoStopsAtAButtonWithoutItsScriptAndCutsExtraHeadings) {
+    FakeDemoView demoView;
+    ReceiptDemo demo{demoView, nullptr};
+    demo.Load(dir.Write("d.ini", "[Section]\nSName=S\n[S]\nNumHeadings=2,H1,H2\nH1=One,0,0,K1\nH2=Two,0,0,K2\n"
+                                  "K1=2,B1,B2\nB1=Ok,0,20,Scripts\\A.txt\nB2=Broken,0,40\nK2=1,B3\nB3=Late,0,0,B.txt\n"));
+    EXPECT_EQ(demoView.placed, (std::vector<std::string>{"H One", "B Ok"}));
+    EXPECT_EQ(demo.ButtonCount(), 1);
+    EXPECT_EQ(status.lines, std::vector<std::string>{"Invalid Demo script file in configuration file"});
+
+    std::string ini = "[Section]\nSName=S\n[S]\nNumHeadings=13";
+    for (int h = 1; h <= 13; ++h) ini += ",H" + std::to_string(h);
+    ini += "\nK=1,B\nB=Go,0,0,x.txt\n";
+    for (int h = 1; h <= 13; ++h) ini += "H" + std::to_string(h) + "=Head,0,0,K\n";
+    demo.Load(dir.Write("d.ini", ini));
+    EXPECT_EQ(demo.HeadingCount(), kMaxDemoHeadings);
+    EXPECT_NE(status.lines.back().find("at most 12 headings"), std::string::npos) << status.lines.back();
 }
 
 }  // namespace

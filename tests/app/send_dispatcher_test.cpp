@@ -1,5 +1,5 @@
 // The main window's actions through a fake view: port checks, the file types, the command path
-// and its history, the port list and its double-click.
+// and its history, the port list and its double-click; the question before a quit or reset.
 #include "app/MainWindow.h"
 #include "app/PlainMainWindowView.h"
 
@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/DownloadGuard.h"
 #include "app/LinkRecovery.h"
 #include "base/Views.h"
 #include "comm/CommGlobals.h"
@@ -34,7 +35,6 @@ protected:
         gcolDevices.Clear();
     }
     void TearDown() override { gcolDevices.Clear(); }
-
     // Defines the ports (each with a scripted device) and selects the first.
     void Ports(const Lines& entries) {
         for (const std::string& entry : entries) {
@@ -208,6 +208,27 @@ TEST_F(DispatcherTest, PollResetAndCancelCheckThePortFirst) {
     EXPECT_TRUE(recovery.InProgress(2));
     window.btnCancel_Click();  // the engine's Cancel, whose effects the state machine tests check
     EXPECT_TRUE(gbStop(1) && gbStop(6));
+}
+
+// Quitting or resetting asks only while a download could leave a printer without firmware: a
+// question on any other work would train the user to click it away.
+TEST(DownloadGuardTest, AsksOnlyWhileADownloadRunsAndStopsItsPortOnYes) {
+    test::RecordingMessageBox box;
+    SetMessageBox(&box);
+    gbScriptRunning(1) = true;
+    EXPECT_TRUE(ConfirmStopDownload("quit"));
+    EXPECT_TRUE(box.shown.empty());
+
+    gbFlashDl(2) = true;
+    box.answer = MsgAnswer::No;
+    EXPECT_FALSE(ConfirmStopDownload("quit"));
+    EXPECT_EQ(box.shown, Lines{"Port 2 is writing firmware. Stop it and quit?"});
+    EXPECT_FALSE(gbStop(2));
+
+    box.answer = MsgAnswer::Yes;
+    EXPECT_TRUE(ConfirmStopDownload("reset the printer"));
+    EXPECT_TRUE(gbStop(2));
+    EXPECT_FALSE(gbStop(1));  // the script goes on
 }
 
 }  // namespace
