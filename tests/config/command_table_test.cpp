@@ -47,7 +47,6 @@ protected:
         for (const char* key : keys) values.push_back(GetPrivateProfileString("Configure", key, "NONE", file));
         return values;
     }
-    void Fields(const std::string& d, const std::string& c, const std::string& i) { view.SetFields(d, c, i); }
 
     test::ScratchDir dir;
     FakeTableView view;
@@ -55,33 +54,29 @@ protected:
     std::string file;
 };
 
+// An append through the window is MainWindowTest.maintenanceWindowEditsTheTable's.
 TEST_F(CommandTableTest, EditsAreWrittenAndReadBack) {
     Load(kTable);
     ASSERT_EQ(view.commands, (std::vector<std::string>{"Init", "Status", "Cut"}));
     EXPECT_EQ(view.command, "1B 40");  // entry 1 selected and shown
 
-    Fields("Feed", "1B 64 05", "0");
-    maint.AppendKey();
-    EXPECT_EQ(view.status.back(), "Key successfully appended");
-    EXPECT_EQ(Keys({"NumConfig", "CA4"}), (Lines{"4", "Feed, 1B 64 05, 0"}));
-
     view.SelectCommand(0);
-    Fields("Version", "1D 49 40 A3", "6");
+    view.SetFields("Version", "1D 49 40 A3", "6");
     maint.InsertKey();
     EXPECT_EQ(view.status.back(), "Key successfully Inserted");
-    EXPECT_EQ(Keys({"NumConfig", "CA1", "CA2", "CA5"}),
-              (Lines{"5", "Version, 1D 49 40 A3, 6", "Init, 1B 40, 0", "Feed, 1B 64 05, 0"}));
+    EXPECT_EQ(Keys({"NumConfig", "CA1", "CA2", "CA4"}),
+              (Lines{"4", "Version, 1D 49 40 A3, 6", "Init, 1B 40, 0", "Cut, 1D 56 00, 0"}));
 
     view.SelectCommand(2);
-    Fields("Paper status", "10 04 04", "1");
+    view.SetFields("Paper status", "10 04 04", "1");
     maint.ReplaceKey();
     EXPECT_EQ(Keys({"CA3"}), Lines{"Paper status, 10 04 04, 1"});
 
     view.SelectCommand(1);
     maint.DeleteKey();
     EXPECT_EQ(view.status.back(), "Key successfully removed");
-    EXPECT_EQ(view.commands, (Lines{"Version", "Paper status", "Cut", "Feed"}));
-    EXPECT_EQ(Keys({"NumConfig", "CA4", "CA5"}), (Lines{"4", "Feed, 1B 64 05, 0", "NONE"}));
+    EXPECT_EQ(view.commands, (Lines{"Version", "Paper status", "Cut"}));
+    EXPECT_EQ(Keys({"NumConfig", "CA3", "CA4"}), (Lines{"3", "Cut, 1D 56 00, 0", "NONE"}));
 }
 
 TEST_F(CommandTableTest, UnsafeEditsAreRefusedAndTheFileStaysAsItWas) {
@@ -97,12 +92,12 @@ TEST_F(CommandTableTest, UnsafeEditsAreRefusedAndTheFileStaysAsItWas) {
         {{"", "1B 40", "0"}, "Missing command or description"},
     };
     for (const auto& [fields, message] : refused) {
-        Fields(fields[0], fields[1], fields[2]);
+        view.SetFields(fields[0], fields[1], fields[2]);
         maint.ReplaceKey();
         EXPECT_EQ(view.status.back(), message);
     }
     view.SelectCommand(-1);
-    Fields("Feed", "1B 64 05", "0");
+    view.SetFields("Feed", "1B 64 05", "0");
     maint.InsertKey();
     EXPECT_EQ(view.status.back(), "Select an entry first");
     EXPECT_EQ(dir.Read("Q310Con.ini"), "[Configure]\nNumConfig=1\nCA1=Init, 1B 40, 0\n");
