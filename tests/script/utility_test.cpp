@@ -42,19 +42,27 @@ TEST(CaptureNumbers, WrapAndStartSoThatTheNextNumberIsTheOneAsked) {
     EXPECT_FALSE(FormCaptureName("*x.bin", 7) || FormCaptureName("a.b*", 7));
 }
 
-TEST_F(UtilityTest, AstkStartsTheNumberingOnceAndFiloWritesConsecutiveFiles) {
+TEST_F(UtilityTest, AstkStartsTheNumberingOnceFiloWritesConsecutiveFilesFilkDeletesTheNext) {
     Run("SETU ASTK 5");
     Run("SETU FILO img*.tif");
-    EXPECT_TRUE(gPortState(1).CaptureOpen);
-    EXPECT_TRUE(Exists("img0005.tif"));
+    EXPECT_TRUE(gPortState(1).CaptureOpen && Exists("img0005.tif"));
     Run("SETU FILC");
     EXPECT_FALSE(gPortState(1).CaptureOpen);
     EXPECT_EQ(status.lines.back(), "Image saved as " + (dir / "img0005.tif"));
+
+    // FILK deletes the file the next FILO would write, without moving the counter.
+    dir.Write("img0006.tif", "old");
+    dir.Write("img0007.tif", "keep");
+    Run("SETU FILK img*.tif");
+    EXPECT_FALSE(Exists("img0006.tif"));
+    Run("SETU FILK img*");
+    EXPECT_EQ(status.lines.back(), "Invalid FILK file name");
 
     Run("SETU ASTK 50");  // ignored: the counter is already set
     Run("SETU FILO img*.tif");
     Run("SETU FILC");
     EXPECT_TRUE(Exists("img0006.tif"));
+    EXPECT_EQ(dir.Read("img0007.tif"), "keep");
     EXPECT_EQ(glCaptureCounter, 6);
 }
 
@@ -79,18 +87,6 @@ TEST_F(UtilityTest, RefusedCaptureNamesLeaveNoCaptureOpen) {
     Run("SETU FILO " + (dir.path() / "missing" / "x.bin").string());
     EXPECT_FALSE(gPortState(1).CaptureOpen);
     EXPECT_EQ(gPortState(1).CaptureFileNum, 0);
-}
-
-TEST_F(UtilityTest, FilkDeletesTheFileTheNextFiloWouldWriteWithoutMovingTheCounter) {
-    Run("SETU ASTK 3");
-    dir.Write("img0003.tif", "old");
-    dir.Write("img0004.tif", "keep");
-    Run("SETU FILK img*.tif");
-    EXPECT_FALSE(Exists("img0003.tif"));
-    EXPECT_TRUE(Exists("img0004.tif"));
-    EXPECT_EQ(glCaptureCounter, 2);
-    Run("SETU FILK img*");
-    EXPECT_EQ(status.lines.back(), "Invalid FILK file name");
 }
 
 // ---- Loops ----
