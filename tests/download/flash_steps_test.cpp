@@ -63,7 +63,7 @@ protected:
 };
 
 // Rounding up (1 MiB + 100 bytes in 17 sectors) is DownloadTest's; here the edges.
-TEST_F(FlashSteps, SectorCountRoundsUpAndTinyOrHugeFilesAreRefused) {
+TEST_F(FlashSteps, SectorCountRoundsUpAndTinyHugeOrMissingFilesAreRefused) {
     const std::pair<std::size_t, int> cases[] = {{100, 1}, {65536, 1}, {65537, 2}};
     for (const auto& [size, sectors] : cases) {
         SCOPED_TRACE(size);
@@ -80,9 +80,8 @@ TEST_F(FlashSteps, SectorCountRoundsUpAndTinyOrHugeFilesAreRefused) {
     std::filesystem::resize_file(dir / "big.bin", 255u * 65536u + 1u);
     Begin("", "big.bin");
     ExpectFailed("Internal Flash Download Error 6: Overflow");
-}
 
-TEST_F(FlashSteps, MissingFileAndNameWithoutDirectory) {
+    // A missing file, a script path without a directory.
     Begin("", "none.bin");
     EXPECT_EQ(status.lines.size(), 3u);
     ExpectFailed("Error Opening File", 2);
