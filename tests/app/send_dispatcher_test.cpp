@@ -75,7 +75,6 @@ TEST_F(DispatcherTest, IniFromTheScriptPanelNeedsNoPortButFromTheCommandPanelItD
     EXPECT_EQ(status.lines, (Lines{"Port  1 is Off"}));
 }
 
-// A flash through Send is CliTest.FirmwareDownloadShowsProgressAndTheLinkComesBackAfterTheReset's.
 TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
     Ports({"TCP, 127.0.0.1, ON"});
     bool fail = false;
@@ -83,7 +82,13 @@ TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
         gsOutData = "DATA";
         return !fail;
     });
-    RegisterFlashDownload([&](int16_t, bool&, const std::string&) { return !fail; }, [](int16_t) {});
+    RegisterFlashDownload(
+        [&](int16_t, bool&, const std::string&) {
+            glOutCount = 1;
+            glDlReadMode = ReadMode::CountWait;
+            return !fail;
+        },
+        [](int16_t) {});
     RegisterImageBankDownload([&](int16_t, bool&, const std::string&) { return !fail; });
 
     view.fileName = "/x/logo.bmp";
@@ -91,6 +96,12 @@ TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
     EXPECT_EQ(gsSendData(1), "\x1B" "DATA");  // a bitmap's first block behind ESC
     EXPECT_TRUE(gbFileDl(1) && gbSendPending(1));
     gbFileDl(1) = false;
+    gbStatusCheck(1) = true;
+    view.fileName = "/x/fw.bin";  // a first step that wants an answer arms its read
+    ASSERT_TRUE(window.Send());
+    EXPECT_TRUE(gbFlashDl(1) && gbReadAfterWrite(1) && !gbStatusCheck(1));
+    EXPECT_EQ(glReadMode(1), ReadMode::CountWait);
+    gbFlashDl(1) = false;
 
     fail = true;
     for (const char* name : {"/x/a.lgo", "/x/a.bmp", "/x/a.bin", "/x/a.ib2"}) {
