@@ -53,7 +53,8 @@ TEST_F(ConfigReportTest, CommandsReportAndErrorsEndOnlyTheirLine) {
     const std::string longLabel = "A label that is longer than twenty-seven";
     EXPECT_TRUE(Run(Definition({
                         "NUMB,Count from image,10,2,-", "ADD,[X],=5,=6,-", "VALUE,Total,[X],-,-",
-                        "COND=,Mode,5,=1,Enabled", "COND=,Mode off,5,=0,Disabled", "DIV,Half,=5,=2,-",
+                        "COND=,Mode,5,=1,Enabled", "COND=,Mode off,5,=0,Disabled",
+                        "DIV,Half,=5,=2,-",
                         "TEXT," + longLabel + ",30,=3,-", "NUMB,Bank 1,256,=1,-",
                         "MUL,Big,=65536,=65536,-", "ADD,Big,=2147483647,=1,-", "NUMB,Big,40,=4,-",
                         "DIV,Zero,=1,=0,-", "VALUE,Outside,600,-,-", "HEX,Outside,510,=3,-",

@@ -65,11 +65,14 @@ TEST_F(ProgTest, ArithmeticOnWholeNumbersDivisionHalvesToEvenAndErrorsStoreNothi
     Progs({"CLEAR", "SET X =5"});
     const std::string overflow = "modProg, ProcessProgLine Error: 6 Overflow";
     struct Case { const char* stmt; int32_t result; std::string error; };
-    for (const Case& c : {Case{"ADD X =3 R", 8, ""}, Case{"SUB =3 X R", -2, ""}, Case{"MUL =-4 X R", -20, ""},
-                          Case{"DIV =7 =2 R", 4, ""}, Case{"DIV =5 =2 R", 2, ""}, Case{"DIV =-5 =2 R", -2, ""},
+    const std::string byZero = "modProg, ProcessProgLine Error: 11 Division by zero";
+    for (const Case& c : {Case{"ADD X =3 R", 8, ""}, Case{"SUB =3 X R", -2, ""},
+                          Case{"MUL =-4 X R", -20, ""}, Case{"DIV =7 =2 R", 4, ""},
+                          Case{"DIV =5 =2 R", 2, ""}, Case{"DIV =-5 =2 R", -2, ""},
                           Case{"DIV =10 =4 R", 2, ""}, Case{"ADD =2147483647 =1 Z", 0, overflow},
-                          Case{"MUL =65536 =65536 Z", 0, overflow}, Case{"DIV =-2147483648 =-1 Z", 0, overflow},
-                          Case{"DIV =1 =0 Z", 0, "modProg, ProcessProgLine Error: 11 Division by zero"},
+                          Case{"MUL =65536 =65536 Z", 0, overflow},
+                          Case{"DIV =-2147483648 =-1 Z", 0, overflow},
+                          Case{"DIV =1 =0 Z", 0, byZero},
                           Case{"ADD =1 nope Z", 0, "Invalid Variable nope"}}) {
         SCOPED_TRACE(c.stmt);
         gsProgErr.clear();

@@ -106,7 +106,8 @@ protected:
     }
 };
 
-// A binary capture holding every byte value is ScriptIntegration.ImageWithHeaderAndAcknowledgedBlocks'.
+// A binary capture holding every byte value is
+// ScriptIntegration.ImageWithHeaderAndAcknowledgedBlocks'.
 TEST_F(CaptureTest, TextCaptureHoldsOneLinePerBlock) {
     Open(false);
     Receive("ABC");

@@ -30,9 +30,10 @@ protected:
 };
 
 // Comments and blank lines in a data section send nothing; a bad hex line is skipped.
-TEST_F(ScriptTest, TextAndMessageSectionsKeepBlanksAndHeaderLinesOfTheirOwnAndDataSectionsComments) {
-    Run(Write("s.txt", {"[TEX]", "  ab", "[0A]", "  'remark", "[MES]", "  shown as is", "[MES]", "[HEX]",
-                        "  ' a remark", "", "   ", "1B 40 ' cut here", "zz", "[DL_] ignored", "[GFX]", "anything"}));
+TEST_F(ScriptTest, TextAndMessageSectionsKeepBlanksAndHeaderLinesAndDataSectionsComments) {
+    Run(Write("s.txt", {"[TEX]", "  ab", "[0A]", "  'remark", "[MES]", "  shown as is", "[MES]",
+                        "[HEX]", "  ' a remark", "", "   ", "1B 40 ' cut here", "zz",
+                        "[DL_] ignored", "[GFX]", "anything"}));
     EXPECT_EQ(dev->writes, (Lines{"\n", "  ab\n", "\n", "\n", "\x1B\x40"}));
     // An empty status line shows as two blanks; nothing is said about the ignored sections.
     EXPECT_EQ(status.lines, (Lines{"Unknown Section [0A]", "  ", "  shown as is", "  "}));
