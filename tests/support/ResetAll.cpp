@@ -3,15 +3,6 @@
 #include "app/Catalogue.h"
 #include "app/Engine.h"
 #include "app/MainWindow.h"
-#include "base/Display.h"
-#include "base/Events.h"
-#include "base/File.h"
-#include "base/Text.h"
-#include "base/Tick.h"
-#include "base/Views.h"
-#include "comm/CommGlobals.h"
-#include "comm/PortRequests.h"
-#include "comm/PortTable.h"
 #include "download/Downloads.h"
 #include "imaging/Imaging.h"
 #include "script/Producers.h"
@@ -23,17 +14,9 @@
 namespace posbench::test {
 
 void ResetAllGlobals() {
-    DiscardNotices();
-    SetWindowPump(nullptr);
-    SetClockHook(nullptr);
+    ResetLowerLayerGlobals();
     DetachViews();
-    SetMessageBox(nullptr);
-    ResetCommGlobals();
-    ResetPortRequests();
-    ResetPortTableGlobals();
     ResetScriptState();
-    ResetTextGlobals();
-    ResetFileGlobals();
     ResetProgGlobals();
     ResetProducers();
     ResetScriptProcessorGlobals();

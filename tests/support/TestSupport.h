@@ -16,8 +16,10 @@ namespace posbench::test {
 // The number of the run-time error that f raises, or 0 when it raises none.
 int32_t ErrorOf(const std::function<void()>& f);
 
-// Resets the globals of every engine module. Each module adds its reset call here.
+// Resets the globals of every engine module. Each module adds its reset call here, in
+// ResetLowerLayerGlobals for the base and comm layers, in ResetAllGlobals for those above.
 void ResetAllGlobals();
+void ResetLowerLayerGlobals();
 
 // A status list that keeps its lines and counts refreshes.
 class RecordingStatusList : public IStatusList {
