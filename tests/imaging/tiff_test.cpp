@@ -10,7 +10,6 @@
 #include "imaging/Ccitt.h"
 #include "imaging/ImagingViews.h"
 #include "imaging/Tiff.h"
-#include "imaging/LibtiffOracle.h"
 #include "script/ScriptState.h"
 #include "support/TestSupport.h"
 
