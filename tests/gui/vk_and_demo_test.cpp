@@ -1,18 +1,16 @@
 // The VK printer utility (opened by Test) and the receipt demo panel on the offscreen platform,
-// against the simulated printer as a serial printer on a pseudo-terminal: version queries, a USB
-// mode switch over a COM port, Exit back to the main window, and demo buttons that print.
+// against the simulated printer as a serial printer on a pseudo-terminal: version queries, a
+// firmware download, a USB mode switch over a COM port, Exit back to the main window, and demo
+// buttons that print.
 #include "support/CliRun.h"  // before Qt: it names a member `signals`
-
-#include <QGroupBox>
-#include <QLabel>
-#include <QRadioButton>
-#include <QtTest>
 
 #include "app/LinkRecovery.h"
 #include "gui/FrmVK.h"
 #include "gui/ReceiptDemoPanel.h"
 #include "GuiTest.h"
 
+using posbench::test::Click;
+using posbench::test::Find;
 using posbench::test::Lines;
 using posbench::test::ReadAll;
 
@@ -22,63 +20,62 @@ class VKAndDemoTest : public QObject {
 private slots:
     void initTestCase() {
         const auto& dir = bench_.dir;
-        bench_.printer = std::make_unique<posbench::test::SimPrinter>(std::vector<std::string>{
-            "--pty", dir / "com1", "--model", "Q310", "--log", dir / "printer.log", "--paper", dir / "paper.txt",
-            "--reset-ms", "300"});
-        bench_.MakeHome("[Communication]\r\nCOM1=115200,DTR,ON\r\n[Devices]\r\nCOM1=" + bench_.printer->Path() + "\r\n");
+        bench_.MakeHomeWithPrinter({"--model", "Q310", "--log", dir / "printer.log", "--paper", dir / "paper.txt",
+                                    "--reset-ms", "300"});
     }
     void init() {  // a fresh window for each slot
         bench_.OpenMain();
         main_ = bench_.main;
     }
     void cleanup() { bench_.CloseMain(); }
-    void testOpensTheUtilityThatQueriesAndSwitchesTheUsbMode();
+    void testOpensTheUtilityThatQueriesDownloadsAndSwitchesTheUsbMode();
     void demoButtonsSendTheirScripts();
 
 private:
-    static void Click(QWidget* window, const char* name) { posbench::test::ClickButton(window, name); }
+    bool PortBack() { return !bench_.startup->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON"; }
+    bool LogAfterModeCommand(const char* text) {
+        const std::string log = ReadAll(bench_.dir / "printer.log");
+        return log.find(text, log.find("USB interface: native")) != std::string::npos;
+    }
 
     posbench::test::GuiBench bench_;
     posbench::gui::FrmMain* main_ = nullptr;
 };
 
-void VKAndDemoTest::testOpensTheUtilityThatQueriesAndSwitchesTheUsbMode() {
+void VKAndDemoTest::testOpensTheUtilityThatQueriesDownloadsAndSwitchesTheUsbMode() {
     Click(main_, "btnTest");
     posbench::gui::FrmVK* vk = main_->VKForm();
     QVERIFY(vk && vk->isVisible());
-    QCOMPARE(vk->windowTitle(), QString("VK Print Utility"));
     QVERIFY(main_->pos().x() <= -20000);
-    QCOMPARE(vk->findChild<QListWidget*>("lstCommands")->count(), 12);
-    QVERIFY(!vk->findChild<QLabel*>("picLogo")->pixmap().isNull());
+    QCOMPARE(Find<QListWidget>(vk, "lstCommands")->count(), 12);
+    QVERIFY(!Find<QLabel>(vk, "picLogo")->pixmap().isNull());
 
     Click(vk, "cmdVKFirmwareVersion");
     QTRY_VERIFY2_WITH_TIMEOUT(Lines(vk, "lstStatus").contains("Firmware  4.40"), qPrintable(Lines(vk, "lstStatus")), 5000);
     QVERIFY2(Lines(vk, "lstStatus").contains("Model  Q310"), qPrintable(Lines(vk, "lstStatus")));
 
-    // Native mode over a COM port: the mode command, then a reset; the port table stays.
-    QVERIFY(vk->findChild<QRadioButton*>("optNative")->isChecked());
-    Click(vk, "cmdSetUSB");
-    QTRY_VERIFY_WITH_TIMEOUT(Lines(vk, "lstStatus").contains("Native Mode USB is Active"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(bench_.dir / "printer.log").find("USB interface after restart: native") != std::string::npos, 5000);
-    const std::string log = ReadAll(bench_.dir / "printer.log");
-    QVERIFY(log.find("USB interface: native") < log.find("# reset"));
-    QCOMPARE(posbench::giNumPorts, int16_t{1});
-    QVERIFY(posbench::gsPortTable(1).rfind("COM1, 115200, DTR, ", 0) == 0);
-    // The link recovery brings the port back after the printer's restart.
-    QTRY_VERIFY_WITH_TIMEOUT(!bench_.startup->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON", 15000);
-
     // Download Firmware sends the catalogue's sample image through the main window's Send; the
-    // printer restarts after it and the port comes back once more.
+    // printer restarts after it and the link recovery brings the port back.
     Click(vk, "cmdVKDload");
     QTRY_VERIFY2_WITH_TIMEOUT(Lines(main_, "lstStatus").contains("Reseting Port 1 Printer"), qPrintable(Lines(main_, "lstStatus")), 15000);
     QVERIFY(Lines(main_, "lstStatus").contains("File Size is: 8192"));
-    QTRY_VERIFY_WITH_TIMEOUT(!bench_.startup->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON", 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(PortBack(), 15000);
+
+    // Native mode over a COM port: the mode command, then a reset that the recovery takes over
+    // as it did above; the port table stays.
+    QVERIFY(Find<QRadioButton>(vk, "optNative")->isChecked());
+    Click(vk, "cmdSetUSB");
+    QTRY_VERIFY_WITH_TIMEOUT(Lines(vk, "lstStatus").contains("Native Mode USB is Active"), 5000);
+    QVERIFY(bench_.startup->Recovery().InProgress(1));
+    // The printer takes the mode command, then restarts into that mode and is back.
+    QTRY_VERIFY_WITH_TIMEOUT(LogAfterModeCommand("USB interface after restart: native") && LogAfterModeCommand("# ready again"), 5000);
+    QCOMPARE(posbench::giNumPorts, int16_t{1});
+    QVERIFY(posbench::gsPortTable(1).rfind("COM1, 115200, DTR, ", 0) == 0);
 
     // Exit in a utility opened by Test brings the main window back instead of ending.
     Click(vk, "cmdExit");
     QTRY_VERIFY(!vk->isVisible());
-    QVERIFY(main_->pos().x() > -20000);
-    QVERIFY(main_->isVisible());
+    QVERIFY(main_->pos().x() > -20000 && main_->isVisible());
 }
 
 void VKAndDemoTest::demoButtonsSendTheirScripts() {
@@ -88,10 +85,10 @@ void VKAndDemoTest::demoButtonsSendTheirScripts() {
     for (QLabel* l : main_->findChildren<QLabel*>())
         if (l->objectName().startsWith("lblSub") && l->text() == "Demo" && l->isVisible()) label = l;
     QVERIFY(label);
-    Click(main_, QString(label->objectName()).replace("lblSub", "btnSub").toLatin1().constData());
-    QVERIFY(main_->findChild<QGroupBox*>("fraReceipt")->isVisible());
+    Click(main_, qPrintable(QString(label->objectName()).replace("lblSub", "btnSub")));
+    QVERIFY(Find<QGroupBox>(main_, "fraReceipt")->isVisible());
     auto* panel = main_->DemoPanel();
-    QCOMPARE(panel->findChild<QLabel*>("lblHding0")->text(), QString("Sale"));
+    QCOMPARE(Find<QLabel>(panel, "lblHding0")->text(), QString("Sale"));
     QCOMPARE(panel->Logic().ButtonCount(), int16_t{5});
 
     Click(panel, "btnFcns0");  // Sample receipt: Scripts\Receipt.txt on port 1
@@ -104,9 +101,8 @@ void VKAndDemoTest::demoButtonsSendTheirScripts() {
         "[RQTYPE]\r\nRQ=DEMO\r\n[Section]\r\nSName=S\r\n[S]\r\nNumHeadings=1,H\r\nH=Other,10,10,K\r\n"
         "K=1,B\r\nB=Nothing,10,40,Scripts\\Missing.txt\r\n");
     panel->Logic().Load(second);
-    QCOMPARE(panel->findChild<QLabel*>("lblHding0")->text(), QString("Other"));
-    QVERIFY(!panel->findChild<QLabel*>("lblHding1"));
-    QVERIFY(!panel->findChild<QAbstractButton*>("btnFcns1"));
+    QCOMPARE(Find<QLabel>(panel, "lblHding0")->text(), QString("Other"));
+    QVERIFY(!panel->findChild<QLabel*>("lblHding1") && !panel->findChild<QAbstractButton*>("btnFcns1"));
     Click(panel, "btnFcns0");
     QTRY_VERIFY(Lines(main_, "lstStatus").endsWith("Invalid Demo script file name"));
 }
