@@ -50,11 +50,12 @@ inline void ClickRow(QListWidget* list, QListWidgetItem* item, bool twice = fals
 // A scratch program directory (`home`) seeded from the samples with its own Startup.ini, an
 // optional simulated printer, and the main window the start-up window opens on it.
 struct GuiBench {
-    void MakeHome(const std::string& startupIni) {
+    void MakeHome(const std::string& ini) {
         ResetAllGlobals();
+        startupIni = ini;
         namespace fs = std::filesystem;
         fs::copy(POSBENCH_SAMPLES_DIR, home(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        std::ofstream(home() / "Startup.ini", std::ios::trunc) << startupIni;
+        std::ofstream(home() / "Startup.ini", std::ios::trunc) << ini;
     }
     // The simulated printer (with args) as the serial printer of port 1, and home made for it.
     void MakeHomeWithPrinter(std::vector<std::string> args) {
@@ -80,6 +81,7 @@ struct GuiBench {
     std::filesystem::path home() const { return dir.path() / "home"; }
 
     ScratchDir dir;
+    std::string startupIni;
     std::unique_ptr<SimPrinter> printer;
     std::unique_ptr<gui::FrmStartup> startup;
     gui::FrmMain* main = nullptr;

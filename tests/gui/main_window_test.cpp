@@ -38,14 +38,208 @@ private slots:
         main_ = bench_.main;
     }
     void cleanup() { bench_.CloseMain(); }
-    void sampleCatalogueAndItsSubFunctions();
-    void commandBoxesSendAndThePortListSwitchesAPortOffAndOn();
-    void logoDownloadShowsProgress();
-    void configurationWindowShowsTheReport();
-    void maintenanceWindowEditsTheTable();  // leaves the Q310 table one command longer
-    void fileNameWindowAsksBeforeReplacing();
-    void checkImageInTheWindowsAndThePicture();
-    void secondCopyEndsAtOnce();
+    void sampleCatalogueAndItsSubFunctions() {
+        QTRY_VERIFY(main_->isVisible() && bench_.startup->isHidden());
+        QCOMPARE(Button("btnMain5")->text(), QString("Q360"));  // the catalogue's six models, in order
+        // Q310 is open on its command table; its four sub-functions are shown with their pictures.
+        for (int s = 0; s < 4; ++s) QVERIFY(!Button(QString("btnSub%1").arg(s))->icon().isNull());
+        QVERIFY(Button("btnSub3")->isVisible() && !Button("btnSub4")->isVisible());
+        QCOMPARE(Find<QLabel>(main_, "lblSub0")->text(), QString("Commands"));
+        QCOMPARE(Find<QGroupBox>(main_, "fraCommands")->title(), QString("Q310 Configuration Commands"));
+        QVERIFY(!Find<QGroupBox>(main_, "fraScript")->isVisible());
+        QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 12);
+
+        // The panel and pattern each sub-function type chooses are CatalogueTest's; here the buttons
+        // reach them and the file list follows. Q330's sub-functions follow the eight of Q310 and
+        // Q320: commands, scripts, firmware, logos.
+        Click(main_, "btnMain2");
+        QVERIFY(Button("btnSub9")->isVisible() && !Button("btnSub0")->isVisible());
+        QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 14);
+        Click(main_, "btnSub9");
+        auto* script = Find<QGroupBox>(main_, "fraScript");
+        QVERIFY(script->isVisible() && !Find<QGroupBox>(main_, "fraCommands")->isVisible());
+        QCOMPARE(script->title(), QString("Q330 Scripts"));
+
+        // Choosing a file fills the name box with its full path; the logos panel lists only *.lgo.
+        auto* files = Find<QListWidget>(main_, "filSelect");
+        ClickRow(files, files->findItems("Status.txt", Qt::MatchExactly).value(0));
+        QCOMPARE(Find<QLineEdit>(main_, "txtFile")->text(),
+                 QString::fromStdString((bench_.home() / "Scripts" / "Status.txt").string()));
+        Click(main_, "btnSub11");
+        QVERIFY(Find<QLineEdit>(main_, "txtFile")->text().isEmpty());
+        QCOMPARE(Items(Find<QListWidget>(main_, "filSelect")), QStringList{"posbench.lgo"});
+        QVERIFY2(Status().isEmpty(), qPrintable(Status()));
+    }
+    void commandBoxesSendAndThePortListSwitchesAPortOffAndOn() {
+        auto* commands = Find<QListWidget>(main_, "lstCmds");
+        ClickRow(commands, commands->item(1), true);  // a double click sends the identification
+        QCOMPARE(Find<QLineEdit>(main_, "txtInCount")->text(), QString("17"));
+        QTRY_VERIFY_WITH_TIMEOUT(Response().contains("Q310"), 5000);
+        // Enter in the command box sends what was typed over the chosen command.
+        auto* command = Find<QComboBox>(main_, "cboCommand");
+        command->lineEdit()->clear();
+        QTest::keyClicks(command->lineEdit(), "1D 49 40 A3");
+        Find<QLineEdit>(main_, "txtInCount")->setText("6");
+        QTest::keyClick(command->lineEdit(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
+
+        // Choosing the version fills the boxes and hands the focus to Send.
+        ClickRow(commands, commands->item(2));
+        QCOMPARE(command->currentText(), QString("1D 49 40 A3"));
+        QCOMPARE(Find<QLineEdit>(main_, "txtInCount")->text(), QString("6"));
+        QTRY_VERIFY(Find<QAbstractButton>(main_, "btnSend")->hasFocus());
+        // The port list shows the port number and its live state beside the entry.
+        auto* ports = Find<QListWidget>(main_, "lstPorts");
+        QCOMPARE(ports->count(), 1);
+        QTRY_VERIFY2(ports->item(0)->text() == "1  COM1, 115200, DTR, ON   idle", qPrintable(ports->item(0)->text()));
+        ClickRow(ports, ports->item(0), true);
+        QTRY_VERIFY(main_->PortListItem(0).ends_with("OFF"));
+        QCOMPARE(ports->currentRow(), 0);
+        ClickRow(ports, ports->item(0), true);
+        QTRY_VERIFY_WITH_TIMEOUT(main_->PortListItem(0).ends_with("ON"), 5000);
+        QCOMPARE(ports->currentRow(), 0);
+        Find<QPlainTextEdit>(main_, "txtResponse")->clear();
+        Click(main_, "btnSend");
+        QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
+    }
+    void logoDownloadShowsProgress() {
+        auto* bar = Find<QProgressBar>(main_, "prgDownload");
+        QVERIFY(bar->isHidden());
+        int highest = -1;
+        connect(bar, &QProgressBar::valueChanged, this, [&highest](int value) { highest = std::max(highest, value); });
+
+        Click(main_, "btnSub3");  // Q310 logos
+        auto* files = Find<QListWidget>(main_, "filSelect");
+        QCOMPARE(Items(files), QStringList{"posbench.lgo"});
+        ClickRow(files, files->item(0));
+        Click(main_, "btnSend");
+        QTRY_VERIFY2_WITH_TIMEOUT(Status().contains("download is complete"), qPrintable(Status()), 10000);
+        QCOMPARE(highest, 1000);
+        QTRY_VERIFY(bar->isHidden());
+        // The printer ends a logo by an idle gap; the next window's commands wait for that.
+        QTRY_VERIFY(!std::filesystem::is_empty(bench_.dir.path() / "store"));
+
+        // Two ports downloading: the end of the one not shown leaves the bar up.
+        main_->DownloadProgress(2, "Flash", 0, 0, 5, 10);
+        QVERIFY(!bar->isHidden());
+        QCOMPARE(bar->value(), 500);
+        main_->DownloadEnded(1, true);
+        QVERIFY(!bar->isHidden());
+        main_->DownloadEnded(2, false);
+        QVERIFY(bar->isHidden());
+    }
+    void configurationWindowShowsTheReport() {
+        Click(main_, "btnPrntConfig");
+        auto* window = main_->findChild<posbench::gui::FrmConfigIn*>("frmConfigIn");
+        QVERIFY(window && window->isVisible());
+        Click(window, "btnConfiguration");
+        QTRY_VERIFY_WITH_TIMEOUT(window->Logic().LastOutcome().has_value(), 10000);
+        QVERIFY(*window->Logic().LastOutcome());
+        const QStringList lines = Items(window->findChild<QListWidget*>("lstStatus"));
+        QVERIFY2(lines.contains("Q310 CONFIGURATION REPORT"), qPrintable(lines.join("\n")));
+        for (const QString& line : lines) QVERIFY(line.size() <= 54);
+    }
+    void maintenanceWindowEditsTheTable() {  // leaves the Q310 table one command longer
+        QTimer::singleShot(0, [] {
+            QWidget* editor = QApplication::activeModalWidget();
+            QVERIFY(editor);
+            editor->findChild<QLineEdit*>("txtDescription")->setText("Feed 3 lines");
+            editor->findChild<QLineEdit*>("txtCommand")->setText("1B 64 03");
+            editor->findChild<QLineEdit*>("txtInput")->setText("0");
+            Click(editor, "btnAppend");
+            Click(editor, "btnOK");
+        });
+        main_->btnTableMaint_Click();
+        QCOMPARE(posbench::GetPrivateProfileString("Configure", "CA13", "NONE", (bench_.home() / "Q310Con.ini").string()),
+                 std::string("Feed 3 lines, 1B 64 03, 0"));
+        QCOMPARE(main_->findChild<QListWidget*>("lstCmds")->count(), 13);
+    }
+    void fileNameWindowAsksBeforeReplacing() {
+        posbench::test::RecordingMessageBox box;
+        posbench::SetMessageBox(&box);
+        const std::filesystem::path report = bench_.home() / "report.txt";
+        std::ofstream(report) << "old";
+        posbench::gui::FrmFileName dialog;
+        dialog.show();
+        dialog.SetNameText("report");
+        box.answer = posbench::MsgAnswer::No;
+        Click(&dialog, "btnExit");
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(box.shown, (std::vector<std::string>{"Replace existing file?"}));
+        box.answer = posbench::MsgAnswer::Yes;
+        Click(&dialog, "btnExit");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.SaveFile(), report.string());
+        QVERIFY(std::filesystem::exists(report));  // replaced only once a report is complete
+        posbench::SetMessageBox(nullptr);
+    }
+    void checkImageInTheWindowsAndThePicture() {
+        using namespace posbench;
+        bench_.dir.Write("check.tif", sim::CheckImageTiff());
+        gPortState(1).ScriptFile = bench_.dir / "s.txt";
+        QLabel picture;
+        gui::QtImagingViews views(&picture, [] { return int16_t{1}; });
+
+        QVERIFY2(ProcessTiffFile(1, "IMAGE SHOW check.tif"), gsTiffErr.c_str());
+        gui::FrmImage* image = views.ImageWindow();
+        QVERIFY(image->isVisible());
+        auto* shown = image->findChild<QLabel*>("Picture1");
+        QCOMPARE(image->Zoom(), ImageZoom::Fit);  // 1728 pixels fit no offscreen screen
+        QVERIFY(shown->pixmap().width() < 1728);
+        Click(image, "btnActual");
+        QCOMPARE(shown->pixmap().width(), 1728);
+        QVERIFY(image->findChild<QScrollArea*>("picScroll")->horizontalScrollBar()->maximum() > 0);
+
+        QVERIFY(ProcessTiffFile(1, "MICR SHOW check.tif"));
+        QCOMPARE(image->findChild<QLineEdit*>("txtMicr")->text(), QString(sim::kCheckMicr));
+        QVERIFY(image->findChild<QLineEdit*>("txtMicr")->isVisible());
+
+        QVERIFY(ProcessTiffFile(1, "TAG SHOW check.tif"));
+        gui::FrmTags* tags = views.TagWindow();
+        QVERIFY(tags->isVisible());
+        auto* list = tags->findChild<QListWidget*>("lstTags");
+        QCOMPARE(list->count(), 18);
+        QVERIFY(QFontInfo(list->font()).fixedPitch());
+
+        image->close();
+        QVERIFY(ProcessTiffFile(1, "IMAGE VIEW check.tif"));
+        QVERIFY(!picture.isHidden());
+        QCOMPARE(picture.pixmap().height(), 96);
+        QVERIFY(!image->isVisible());
+        QTest::mouseDClick(&picture, Qt::LeftButton);
+        QVERIFY(image->isVisible());
+    }
+    void secondCopyEndsAtOnce() {
+        posbench::test::ScratchDir home;
+        const QString dir = QString::fromStdString(home.path().string());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");  // the first copy is killed, not ended
+
+        QProcess first, second;
+        for (QProcess* copy : {&first, &second}) copy->setProcessEnvironment(env);
+        first.start(POSBENCH_GUI_PATH, {"--dir", dir});
+        QVERIFY(first.waitForStarted());
+        // The first copy holds the directory's lock once it is up.
+        QTRY_VERIFY_WITH_TIMEOUT(!posbench::SingleInstance(posbench::InstanceLockFile(dir.toStdString())).Acquired(),
+                                 10000);
+
+        second.start(POSBENCH_GUI_PATH, {"--dir", dir});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(first.state() == QProcess::Running);
+        // Another directory has a lock of its own; a lock that cannot be made is broken, not held.
+        posbench::test::ScratchDir other;
+        QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(other.path().string())).Acquired());
+        posbench::SingleInstance broken((home.path() / "missing/lock").string());
+        QVERIFY(!broken.Acquired() && !broken.Error().empty());
+
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+        // The system dropped the dead copy's lock: a new copy may start.
+        QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(dir.toStdString())).Acquired());
+    }
 
 private:
     QAbstractButton* Button(const QString& name) { return Find<QAbstractButton>(main_, qPrintable(name)); }
@@ -56,226 +250,6 @@ private:
     posbench::gui::FrmMain* main_ = nullptr;
 };
 
-void MainWindowTest::sampleCatalogueAndItsSubFunctions() {
-    QTRY_VERIFY(main_->isVisible() && bench_.startup->isHidden());
-    QStringList models;
-    for (int i = 0; i < 6; ++i) models << Button(QString("btnMain%1").arg(i))->text();
-    QCOMPARE(models, (QStringList{"Q310", "Q320", "Q330", "W340", "Q350", "Q360"}));
-    // Q310 is open on its command table; its four sub-functions are shown with their pictures.
-    for (int s = 0; s < 4; ++s) QVERIFY(!Button(QString("btnSub%1").arg(s))->icon().isNull());
-    QVERIFY(Button("btnSub3")->isVisible() && !Button("btnSub4")->isVisible());
-    QCOMPARE(Find<QLabel>(main_, "lblSub0")->text(), QString("Commands"));
-    QCOMPARE(Find<QGroupBox>(main_, "fraCommands")->title(), QString("Q310 Configuration Commands"));
-    QVERIFY(!Find<QGroupBox>(main_, "fraScript")->isVisible());
-    QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 12);
-
-    // The panel and pattern each sub-function type chooses are CatalogueTest's; here the buttons
-    // reach them and the file list follows. Q330's sub-functions follow the eight of Q310 and
-    // Q320: commands, scripts, firmware, logos.
-    Click(main_, "btnMain2");
-    QVERIFY(Button("btnSub9")->isVisible() && !Button("btnSub0")->isVisible());
-    QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 14);
-    Click(main_, "btnSub9");
-    auto* script = Find<QGroupBox>(main_, "fraScript");
-    QVERIFY(script->isVisible() && !Find<QGroupBox>(main_, "fraCommands")->isVisible());
-    QCOMPARE(script->title(), QString("Q330 Scripts"));
-
-    // Choosing a file fills the name box with its full path; the logos panel lists only *.lgo.
-    auto* files = Find<QListWidget>(main_, "filSelect");
-    ClickRow(files, files->findItems("Status.txt", Qt::MatchExactly).value(0));
-    QCOMPARE(Find<QLineEdit>(main_, "txtFile")->text(),
-             QString::fromStdString((bench_.home() / "Scripts" / "Status.txt").string()));
-    Click(main_, "btnSub11");
-    QVERIFY(Find<QLineEdit>(main_, "txtFile")->text().isEmpty());
-    QCOMPARE(Items(Find<QListWidget>(main_, "filSelect")), QStringList{"posbench.lgo"});
-    QVERIFY2(Status().isEmpty(), qPrintable(Status()));
-}
-
-void MainWindowTest::commandBoxesSendAndThePortListSwitchesAPortOffAndOn() {
-    auto* commands = Find<QListWidget>(main_, "lstCmds");
-    ClickRow(commands, commands->item(1), true);  // a double click sends the identification
-    QCOMPARE(Find<QLineEdit>(main_, "txtInCount")->text(), QString("17"));
-    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("Q310"), 5000);
-    // Enter in the command box sends what was typed over the chosen command.
-    auto* command = Find<QComboBox>(main_, "cboCommand");
-    command->lineEdit()->clear();
-    QTest::keyClicks(command->lineEdit(), "1D 49 40 A3");
-    Find<QLineEdit>(main_, "txtInCount")->setText("6");
-    QTest::keyClick(command->lineEdit(), Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
-
-    // Choosing the version fills the boxes and hands the focus to Send.
-    ClickRow(commands, commands->item(2));
-    QCOMPARE(command->currentText(), QString("1D 49 40 A3"));
-    QCOMPARE(Find<QLineEdit>(main_, "txtInCount")->text(), QString("6"));
-    QTRY_VERIFY(Find<QAbstractButton>(main_, "btnSend")->hasFocus());
-    // The port list shows the port number and its live state beside the entry.
-    auto* ports = Find<QListWidget>(main_, "lstPorts");
-    QCOMPARE(ports->count(), 1);
-    QTRY_VERIFY2(ports->item(0)->text() == "1  COM1, 115200, DTR, ON   idle", qPrintable(ports->item(0)->text()));
-    ClickRow(ports, ports->item(0), true);
-    QTRY_VERIFY(main_->PortListItem(0).ends_with("OFF"));
-    QCOMPARE(ports->currentRow(), 0);
-    Click(main_, "btnSend");  // an OFF port refuses a send
-    QTRY_VERIFY(Status().contains("is Off"));
-
-    ClickRow(ports, ports->item(0), true);
-    QTRY_VERIFY_WITH_TIMEOUT(main_->PortListItem(0).ends_with("ON"), 5000);
-    QCOMPARE(ports->currentRow(), 0);
-    Find<QPlainTextEdit>(main_, "txtResponse")->clear();
-    Click(main_, "btnSend");
-    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
-}
-
-void MainWindowTest::logoDownloadShowsProgress() {
-    auto* bar = Find<QProgressBar>(main_, "prgDownload");
-    QVERIFY(bar->isHidden());
-    int highest = -1;
-    connect(bar, &QProgressBar::valueChanged, this, [&highest](int value) { highest = std::max(highest, value); });
-
-    Click(main_, "btnSub3");  // Q310 logos
-    auto* files = Find<QListWidget>(main_, "filSelect");
-    QCOMPARE(Items(files), QStringList{"posbench.lgo"});
-    ClickRow(files, files->item(0));
-    Click(main_, "btnSend");
-    QTRY_VERIFY2_WITH_TIMEOUT(Status().contains("download is complete"), qPrintable(Status()), 10000);
-    QCOMPARE(highest, 1000);
-    QTRY_VERIFY(bar->isHidden());
-    // The printer ends a logo by an idle gap; the next window's commands wait for that.
-    QTRY_VERIFY(!std::filesystem::is_empty(bench_.dir.path() / "store"));
-
-    // Two ports downloading: the end of the one not shown leaves the bar up.
-    main_->DownloadProgress(2, "Flash", 0, 0, 5, 10);
-    QVERIFY(!bar->isHidden());
-    QCOMPARE(bar->value(), 500);
-    main_->DownloadEnded(1, true);
-    QVERIFY(!bar->isHidden());
-    main_->DownloadEnded(2, false);
-    QVERIFY(bar->isHidden());
-}
-
-void MainWindowTest::configurationWindowShowsTheReport() {
-    Click(main_, "btnPrntConfig");
-    auto* window = main_->findChild<posbench::gui::FrmConfigIn*>("frmConfigIn");
-    QVERIFY(window && window->isVisible());
-    Click(window, "btnConfiguration");
-    QTRY_VERIFY_WITH_TIMEOUT(window->Logic().LastOutcome().has_value(), 10000);
-    QVERIFY(*window->Logic().LastOutcome());
-    const QStringList lines = Items(window->findChild<QListWidget*>("lstStatus"));
-    QVERIFY2(lines.contains("Q310 CONFIGURATION REPORT"), qPrintable(lines.join("\n")));
-    QVERIFY(lines.contains("  Model                      Q310            "));
-    QVERIFY(lines.contains("  Lines printed              1284350"));
-    for (const QString& line : lines) QVERIFY(line.size() <= 54);
-}
-
-void MainWindowTest::maintenanceWindowEditsTheTable() {
-    const std::string table = (bench_.home() / "Q310Con.ini").string();
-    QTimer::singleShot(0, [] {
-        QWidget* editor = QApplication::activeModalWidget();
-        QVERIFY(editor);
-        QCOMPARE(editor->windowTitle(), QString("Configuration Commands Maintenance"));
-        editor->findChild<QLineEdit*>("txtDescription")->setText("Feed 3 lines");
-        editor->findChild<QLineEdit*>("txtCommand")->setText("1B 64 03");
-        editor->findChild<QLineEdit*>("txtInput")->setText("0");
-        Click(editor, "btnAppend");
-        Click(editor, "btnOK");
-    });
-    main_->btnTableMaint_Click();
-    QCOMPARE(posbench::GetPrivateProfileString("Configure", "CA13", "NONE", table),
-             std::string("Feed 3 lines, 1B 64 03, 0"));
-    QCOMPARE(main_->findChild<QListWidget*>("lstCmds")->count(), 13);
-}
-
-void MainWindowTest::fileNameWindowAsksBeforeReplacing() {
-    posbench::test::RecordingMessageBox box;
-    posbench::SetMessageBox(&box);
-    const std::filesystem::path report = bench_.home() / "report.txt";
-    std::ofstream(report) << "old";
-    posbench::gui::FrmFileName dialog;
-    dialog.show();
-    dialog.SetNameText("report");
-    box.answer = posbench::MsgAnswer::No;
-    Click(&dialog, "btnExit");
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(box.shown, (std::vector<std::string>{"Replace existing file?"}));
-    box.answer = posbench::MsgAnswer::Yes;
-    Click(&dialog, "btnExit");
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.SaveFile(), report.string());
-    QVERIFY(std::filesystem::exists(report));  // replaced only once a report is complete
-    posbench::SetMessageBox(nullptr);
-}
-
-void MainWindowTest::checkImageInTheWindowsAndThePicture() {
-    using namespace posbench;
-    bench_.dir.Write("check.tif", sim::CheckImageTiff());
-    gPortState(1).ScriptFile = bench_.dir / "s.txt";
-    QLabel picture;
-    gui::QtImagingViews views(&picture, [] { return int16_t{1}; });
-
-    QVERIFY2(ProcessTiffFile(1, "IMAGE SHOW check.tif"), gsTiffErr.c_str());
-    gui::FrmImage* image = views.ImageWindow();
-    QVERIFY(image->isVisible());
-    auto* shown = image->findChild<QLabel*>("Picture1");
-    QCOMPARE(image->Zoom(), ImageZoom::Fit);  // 1728 pixels fit no offscreen screen
-    QVERIFY(shown->pixmap().width() < 1728);
-    Click(image, "btnActual");
-    QCOMPARE(shown->pixmap().width(), 1728);
-    QVERIFY(image->findChild<QScrollArea*>("picScroll")->horizontalScrollBar()->maximum() > 0);
-
-    QVERIFY(ProcessTiffFile(1, "MICR SHOW check.tif"));
-    QCOMPARE(image->findChild<QLineEdit*>("txtMicr")->text(), QString(sim::kCheckMicr));
-    QVERIFY(image->findChild<QLineEdit*>("txtMicr")->isVisible());
-
-    QVERIFY(ProcessTiffFile(1, "TAG SHOW check.tif"));
-    gui::FrmTags* tags = views.TagWindow();
-    QVERIFY(tags->isVisible());
-    auto* list = tags->findChild<QListWidget*>("lstTags");
-    QCOMPARE(list->count(), 18);
-    QVERIFY(QFontInfo(list->font()).fixedPitch());
-
-    image->close();
-    QVERIFY(ProcessTiffFile(1, "IMAGE VIEW check.tif"));
-    QVERIFY(!picture.isHidden());
-    QCOMPARE(picture.pixmap().height(), 96);
-    QVERIFY(!image->isVisible());
-    QTest::mouseDClick(&picture, Qt::LeftButton);
-    QVERIFY(image->isVisible());
-}
-
-void MainWindowTest::secondCopyEndsAtOnce() {
-    posbench::test::ScratchDir home;
-    const QString dir = QString::fromStdString(home.path().string());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");  // the first copy is killed, not ended
-
-    QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(POSBENCH_GUI_PATH, {"--dir", dir});
-    QVERIFY(first.waitForStarted());
-    // The first copy holds the directory's lock once it is up.
-    QTRY_VERIFY_WITH_TIMEOUT(!posbench::SingleInstance(posbench::InstanceLockFile(dir.toStdString())).Acquired(),
-                             10000);
-
-    QProcess second;
-    second.setProcessEnvironment(env);
-    second.start(POSBENCH_GUI_PATH, {"--dir", dir});
-    QVERIFY(second.waitForFinished(10000));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
-    QVERIFY(first.state() == QProcess::Running);
-    // Another directory has a lock of its own; a lock that cannot be made is broken, not held.
-    posbench::test::ScratchDir other;
-    QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(other.path().string())).Acquired());
-    posbench::SingleInstance broken((home.path() / "missing/lock").string());
-    QVERIFY(!broken.Acquired() && !broken.Error().empty());
-
-    first.kill();
-    QVERIFY(first.waitForFinished(10000));
-    // The system dropped the dead copy's lock: a new copy may start.
-    QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(dir.toStdString())).Acquired());
-}
 
 QTEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"
