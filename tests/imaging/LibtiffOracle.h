@@ -13,23 +13,16 @@ namespace posbench::test {
 
 // A bilevel page as libtiff stores it with min-is-white: rows of width / 8 bytes, 1 bits black.
 struct Page {
-    int width = 1728;
-    int height = 0;
+    explicit Page(int rows, bool black = false) : height(rows), bits(216u * rows, black ? 0xFF : 0x00) {}
+    void Black(int x, int y) { bits[y * 216 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
+    const int width = 1728;
+    int height;
     std::vector<uint8_t> bits;
-    int RowBytes() const { return (width + 7) / 8; }
-    void Black(int x, int y) { bits[y * RowBytes() + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
 };
-
-inline Page BlankPage(int height, bool black = false) {
-    Page p;
-    p.height = height;
-    p.bits.assign(static_cast<std::size_t>(p.RowBytes()) * height, black ? 0xFF : 0x00);
-    return p;
-}
 
 // Runs of every length class: make-up codes alone, make-up plus terminating codes, single pixels.
 inline Page MakeUpPage(int height) {
-    Page p = BlankPage(height);
+    Page p(height);
     const int runs[] = {64, 1, 127, 128, 2, 1000, 63, 191, 1, 151};
     for (int y = 0; y < height; ++y) {
         int x = y % 7;
@@ -46,7 +39,7 @@ inline Page MakeUpPage(int height) {
 
 // Text-like marks: short strokes in lines of characters, as on a printed check.
 inline Page TextPage(int height, unsigned seed) {
-    Page p = BlankPage(height);
+    Page p(height);
     std::mt19937 rng(seed);
     for (int top = 10; top + 24 < height; top += 30)
         for (int left = 40; left + 14 < p.width - 40; left += 16) {

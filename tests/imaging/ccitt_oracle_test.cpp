@@ -22,7 +22,7 @@ TEST(CcittOracle, DecodesGroup3PagesAndTheSimulatedCheckLikeLibtiff) {
     test::ScratchDir dir;
     gPortState(1).ScriptFile = dir / "s.txt";
     const std::pair<std::string, test::Page> pages[] = {
-        {"white", test::BlankPage(37)},       {"black", test::BlankPage(1, true)},
+        {"white", test::Page(37)},            {"black", test::Page(1, true)},
         {"makeup", test::MakeUpPage(800)},    {"text", test::TextPage(800, 7)},
         {"tall", test::TextPage(2200, 11)},
     };
