@@ -27,12 +27,14 @@ class MainWindowTest : public QObject {
 
 private slots:
     // One printer and program directory for the whole run; each slot gets a fresh window.
-    void initTestCase() { bench_.MakeHomeWithPrinter({"--model", "Q310", "--store", bench_.dir / "store"}); }
+    void initTestCase() {
+        bench_.MakeHomeWithPrinter({"--model", "Q310", "--store", bench_.dir / "store"});
+    }
     void init() {
         posbench::test::ResetAllGlobals();
         posbench::gsProgramDir = bench_.home().string();
         static const QStringList noWindow{"fileNameWindowAsksBeforeReplacing",
-                                          "checkImageInTheWindowsAndThePicture", "secondCopyEndsAtOnce"};
+                                          "checkImageWindowsAndPicture", "secondCopyEndsAtOnce"};
         if (noWindow.contains(QTest::currentTestFunction())) return;
         bench_.OpenMain();
         main_ = bench_.main;
@@ -40,18 +42,19 @@ private slots:
     void cleanup() { bench_.CloseMain(); }
     void sampleCatalogueAndItsSubFunctions() {
         QTRY_VERIFY(main_->isVisible() && bench_.startup->isHidden());
-        QCOMPARE(Button("btnMain5")->text(), QString("Q360"));  // the catalogue's six models, in order
+        QCOMPARE(Button("btnMain5")->text(), QString("Q360"));  // the catalogue's six models
         // Q310 is open on its command table; its four sub-functions are shown with their pictures.
-        for (int s = 0; s < 4; ++s) QVERIFY(!Button(QString("btnSub%1").arg(s))->icon().isNull());
+        for (const char* sub : {"btnSub0", "btnSub1", "btnSub2", "btnSub3"})
+            QVERIFY(!Button(sub)->icon().isNull());
         QVERIFY(Button("btnSub3")->isVisible() && !Button("btnSub4")->isVisible());
         QCOMPARE(Find<QLabel>(main_, "lblSub0")->text(), QString("Commands"));
-        QCOMPARE(Find<QGroupBox>(main_, "fraCommands")->title(), QString("Q310 Configuration Commands"));
+        QCOMPARE(Find<QGroupBox>(main_, "fraCommands")->title(), "Q310 Configuration Commands");
         QVERIFY(!Find<QGroupBox>(main_, "fraScript")->isVisible());
         QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 12);
 
-        // The panel and pattern each sub-function type chooses are CatalogueTest's; here the buttons
-        // reach them and the file list follows. Q330's sub-functions follow the eight of Q310 and
-        // Q320: commands, scripts, firmware, logos.
+        // The panel and pattern each sub-function type chooses are CatalogueTest's; here the
+        // buttons reach them and the file list follows. Q330's sub-functions follow the eight of
+        // Q310 and Q320: commands, scripts, firmware, logos.
         Click(main_, "btnMain2");
         QVERIFY(Button("btnSub9")->isVisible() && !Button("btnSub0")->isVisible());
         QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 14);
@@ -90,7 +93,7 @@ private slots:
         // The port list shows the port number and its live state beside the entry.
         auto* ports = Find<QListWidget>(main_, "lstPorts");
         QCOMPARE(ports->count(), 1);
-        QTRY_VERIFY2(ports->item(0)->text() == "1  COM1, 115200, DTR, ON   idle", qPrintable(ports->item(0)->text()));
+        QTRY_COMPARE(ports->item(0)->text(), "1  COM1, 115200, DTR, ON   idle");
         ClickRow(ports, ports->item(0), true);
         QTRY_VERIFY(main_->PortListItem(0).ends_with("OFF"));
         QCOMPARE(ports->currentRow(), 0);
@@ -105,14 +108,16 @@ private slots:
         auto* bar = Find<QProgressBar>(main_, "prgDownload");
         QVERIFY(bar->isHidden());
         int highest = -1;
-        connect(bar, &QProgressBar::valueChanged, this, [&highest](int value) { highest = std::max(highest, value); });
+        connect(bar, &QProgressBar::valueChanged, this,
+                [&highest](int value) { highest = std::max(highest, value); });
 
         Click(main_, "btnSub3");  // Q310 logos: the panel lists only *.lgo
         auto* files = Find<QListWidget>(main_, "filSelect");
         QCOMPARE(Items(files), QStringList{"posbench.lgo"});
         ClickRow(files, files->item(0));
         Click(main_, "btnSend");
-        QTRY_VERIFY2_WITH_TIMEOUT(Status().contains("download is complete"), qPrintable(Status()), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(Status().contains("download is complete"), qPrintable(Status()),
+                                  10000);
         QCOMPARE(highest, 1000);
         QTRY_VERIFY(bar->isHidden());
         // The printer ends a logo by an idle gap; the next window's commands wait for that.
@@ -149,8 +154,9 @@ private slots:
             Click(editor, "btnOK");
         });
         main_->btnTableMaint_Click();
-        QCOMPARE(posbench::GetPrivateProfileString("Configure", "CA13", "NONE", (bench_.home() / "Q310Con.ini").string()),
-                 std::string("Feed 3 lines, 1B 64 03, 0"));
+        const std::string table = (bench_.home() / "Q310Con.ini").string();
+        QCOMPARE(posbench::GetPrivateProfileString("Configure", "CA13", "NONE", table),
+                 "Feed 3 lines, 1B 64 03, 0");
         QCOMPARE(main_->findChild<QListWidget*>("lstCmds")->count(), 13);
     }
     void fileNameWindowAsksBeforeReplacing() {
@@ -172,7 +178,7 @@ private slots:
         QVERIFY(std::filesystem::exists(report));  // replaced only once a report is complete
         posbench::SetMessageBox(nullptr);
     }
-    void checkImageInTheWindowsAndThePicture() {
+    void checkImageWindowsAndPicture() {
         using namespace posbench;
         bench_.dir.Write("check.tif", sim::CheckImageTiff());
         gPortState(1).ScriptFile = bench_.dir / "s.txt";
@@ -214,14 +220,16 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("ASAN_OPTIONS", "detect_leaks=0");  // the first copy is killed, not ended
+        const auto lockFree = [](const std::string& dir) {
+            return posbench::SingleInstance(posbench::InstanceLockFile(dir)).Acquired();
+        };
 
         QProcess first, second;
         for (QProcess* copy : {&first, &second}) copy->setProcessEnvironment(env);
         first.start(POSBENCH_GUI_PATH, {"--dir", dir});
         QVERIFY(first.waitForStarted());
         // The first copy holds the directory's lock once it is up.
-        QTRY_VERIFY_WITH_TIMEOUT(!posbench::SingleInstance(posbench::InstanceLockFile(dir.toStdString())).Acquired(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!lockFree(dir.toStdString()), 10000);
 
         second.start(POSBENCH_GUI_PATH, {"--dir", dir});
         QVERIFY(second.waitForFinished(10000));
@@ -230,18 +238,18 @@ private slots:
         QVERIFY(first.state() == QProcess::Running);
         // Another directory has a lock of its own; a lock that cannot be made is broken, not held.
         posbench::test::ScratchDir other;
-        QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(other.path().string())).Acquired());
+        QVERIFY(lockFree(other.path().string()));
         posbench::SingleInstance broken((home.path() / "missing/lock").string());
         QVERIFY(!broken.Acquired() && !broken.Error().empty());
 
         first.kill();
         QVERIFY(first.waitForFinished(10000));
         // The system dropped the dead copy's lock: a new copy may start.
-        QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(dir.toStdString())).Acquired());
+        QVERIFY(lockFree(dir.toStdString()));
     }
 
 private:
-    QAbstractButton* Button(const QString& name) { return Find<QAbstractButton>(main_, qPrintable(name)); }
+    QAbstractButton* Button(const char* name) { return Find<QAbstractButton>(main_, name); }
     QString Status() const { return posbench::test::Lines(main_, "lstStatus"); }
     QString Response() { return Find<QPlainTextEdit>(main_, "txtResponse")->toPlainText(); }
 

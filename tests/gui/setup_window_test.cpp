@@ -11,6 +11,7 @@
 #include "script/StateMachine.h"
 #include "GuiTest.h"
 
+using posbench::test::ClickRow;
 using posbench::test::Find;
 using posbench::test::Items;
 
@@ -45,7 +46,8 @@ private slots:
 private:
     QListWidget* List(const char* name) { return Find<QListWidget>(setup_, name); }
     void DoubleClick(const QString& device) {
-        posbench::test::ClickRow(List("lstComDevice"), List("lstComDevice")->findItems(device, Qt::MatchExactly).value(0), true);
+        QListWidget* devices = List("lstComDevice");
+        ClickRow(devices, devices->findItems(device, Qt::MatchExactly).value(0), true);
     }
 
     posbench::gui::FrmSetup* setup_ = nullptr;
@@ -55,15 +57,18 @@ void SetupWindowTest::editsThePortTableAndTheOpenPorts() {
     using posbench::test::SimPrinter;
     posbench::test::ResetAllGlobals();
     posbench::test::ScratchDir dir;
-    SimPrinter com1({"--pty", dir / "com1", "--model", "Q310"}), com2({"--pty", dir / "com2", "--model", "Q320"});
-    dir.Write("Startup.ini", "[Communication]\r\nCOM1=9600,XON,ON\r\nCOM2=115200,DTR,ON\r\nLPT1=OFF\r\n[OTHER]\r\n"
-                             "MAXPORTS=6\r\n[Devices]\r\nCOM1=" + com1.Path() + "\r\nCOM2=" + com2.Path() + "\r\n");
+    SimPrinter com1({"--pty", dir / "com1", "--model", "Q310"});
+    SimPrinter com2({"--pty", dir / "com2", "--model", "Q320"});
+    dir.Write("Startup.ini", "[Communication]\r\nCOM1=9600,XON,ON\r\nCOM2=115200,DTR,ON\r\n"
+                             "LPT1=OFF\r\n[OTHER]\r\nMAXPORTS=6\r\n[Devices]\r\n"
+                             "COM1=" + com1.Path() + "\r\nCOM2=" + com2.Path() + "\r\n");
     posbench::gsProgramDir = dir.path().string();
     QVERIFY(posbench::Startup() && posbench::ConfigureDevices());
     posbench::gui::FrmSetup setup(nullptr, nullptr);
     setup_ = &setup;
     setup.show();
-    QCOMPARE(Items(List("lstPortStatus")), (QStringList{"COM1, 9600, XON, ON", "COM2, 115200, DTR, ON", "LPT1, OFF"}));
+    QCOMPARE(Items(List("lstPortStatus")),
+             (QStringList{"COM1, 9600, XON, ON", "COM2, 115200, DTR, ON", "LPT1, OFF"}));
 
     // A COM speed change: a rate the line cannot take keeps the dialog open with the reason; a
     // listed one is taken, by the one entry and by the open port.
@@ -88,8 +93,8 @@ void SetupWindowTest::editsThePortTableAndTheOpenPorts() {
     // own key, open again and answering.
     List("lstPortStatus")->setCurrentRow(0);
     DoubleClick("USB Native");
-    QCOMPARE(Items(List("lstPortStatus")),
-             (QStringList{"COM1, 57600, DTR, ON", "USB, NATIVE, OFF", "COM2, 115200, DTR, ON", "LPT1, OFF"}));
+    QCOMPARE(Items(List("lstPortStatus")), (QStringList{"COM1, 57600, DTR, ON", "USB, NATIVE, OFF",
+                                                        "COM2, 115200, DTR, ON", "LPT1, OFF"}));
     QCOMPARE(List("lstPortStatus")->currentRow(), 1);
     QCOMPARE(posbench::gcolDevices.Count(), 4L);
     QCOMPARE(&posbench::gcolDevices.Item(3), &posbench::gcolDevices.Item("COM2"));

@@ -23,6 +23,8 @@ using posbench::test::ReadAll;
 
 namespace {
 
+const std::string kModel = std::string("Q310") + std::string(12, ' ') + '\0';
+
 // Plays the printer on the pty's master side: answers the model and version queries (1D 49 40 27,
 // 1D 49 40 A3) only while `answer` is set; onQuery runs as each query arrives.
 class QuietPrinter : public QObject {
@@ -30,12 +32,14 @@ public:
     QuietPrinter() {
         connect(&notifier_, &QSocketNotifier::activated, this, [this] {
             char bytes[256];
-            for (ssize_t n; (n = ::read(pty.MasterFd(), bytes, sizeof bytes)) > 0;) received_.append(bytes, std::size_t(n));
-            for (std::size_t at; (at = received_.find("\x1D\x49\x40")) != std::string::npos && at + 3 < received_.size();) {
+            for (ssize_t n; (n = ::read(pty.MasterFd(), bytes, sizeof bytes)) > 0;)
+                received_.append(bytes, std::size_t(n));
+            for (std::size_t at; (at = received_.find("\x1D\x49\x40")) != std::string::npos &&
+                                 at + 3 < received_.size();) {
                 const bool model = received_[at + 3] == '\x27';
                 received_.erase(0, at + 4);
                 if (onQuery) onQuery();
-                if (answer) pty.Write(model ? std::string("Q310") + std::string(12, ' ') + '\0' : "\x02" "4.40\x03");
+                if (answer) pty.Write(model ? kModel : std::string("\x02" "4.40\x03"));
             }
         });
     }
@@ -58,14 +62,14 @@ class VKAndDemoTest : public QObject {
 private slots:
     void initTestCase() {
         const auto& dir = bench_.dir;
-        bench_.MakeHomeWithPrinter({"--model", "Q310", "--log", dir / "printer.log", "--paper", dir / "paper.txt",
-                                    "--reset-ms", "300"});
+        bench_.MakeHomeWithPrinter({"--model", "Q310", "--log", dir / "printer.log",
+                                    "--paper", dir / "paper.txt", "--reset-ms", "300"});
     }
     void init() {  // a fresh window for each slot; the silent printer's slots have it as COM1
         const bool silent = QByteArray(QTest::currentTestFunction()).startsWith("silentPrinter");
+        const std::string silentIni = "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=";
         std::ofstream(bench_.home() / "Startup.ini", std::ios::trunc)
-            << (silent ? "[Communication]\nCOM1=115200,DTR,ON\n[Devices]\nCOM1=" + quiet_.pty.SlavePath() + "\n"
-                       : bench_.startupIni);
+            << (silent ? silentIni + quiet_.pty.SlavePath() + "\n" : bench_.startupIni);
         bench_.OpenMain();
         main_ = bench_.main;
     }
@@ -78,13 +82,15 @@ private slots:
         QVERIFY(!Find<QLabel>(vk_, "picLogo")->pixmap().isNull());
 
         Click(vk_, "cmdVKFirmwareVersion");
-        QTRY_VERIFY2_WITH_TIMEOUT(Status(vk_).contains("Firmware  4.40"), qPrintable(Status(vk_)), 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(Status(vk_).contains("Firmware  4.40"), qPrintable(Status(vk_)),
+                                  5000);
         QVERIFY2(Status(vk_).contains("Model  Q310"), qPrintable(Status(vk_)));
 
         // Download Firmware sends the catalogue's sample image through the main window's Send; the
         // printer restarts after it and the link recovery brings the port back.
         Click(vk_, "cmdVKDload");
-        QTRY_VERIFY2_WITH_TIMEOUT(Status(main_).contains("Reseting Port 1 Printer"), qPrintable(Status(main_)), 15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(Status(main_).contains("Reseting Port 1 Printer"),
+                                  qPrintable(Status(main_)), 15000);
         QVERIFY(Status(main_).contains("File Size is: 8192"));
         QTRY_VERIFY_WITH_TIMEOUT(PortBack(), 15000);
 
@@ -107,26 +113,30 @@ private slots:
 
     void silentPrinterQueryEndsByItselfAndALateAnswerIsNotTaken() {
         OpenVK();
-        QVERIFY2(QueryEndsByItself(), qPrintable(Statuses()));
-        QVERIFY2(Statuses().contains("No answer from the printer within 5 s"), qPrintable(Statuses()));
+        QVERIFY2(QueryEndsByItself(), qPrintable(Said()));
+        QVERIFY2(Said().contains("No answer from the printer within 5 s"), qPrintable(Said()));
 
         // The printer wakes up and answers the abandoned query; the next one reads its own answers.
         quiet_.pty.Write(std::string("OLD") + std::string(13, ' ') + '\0');
         QTRY_VERIFY(Find<QPlainTextEdit>(main_, "txtResponse")->toPlainText().contains("OLD"));
         quiet_.answer = true;
-        QVERIFY2(QueryEndsByItself(), qPrintable(Statuses()));
-        QVERIFY2(Statuses().contains("Model  Q310") && Statuses().contains("Firmware  4.40"), qPrintable(Statuses()));
+        QVERIFY2(QueryEndsByItself(), qPrintable(Said()));
+        QVERIFY2(Said().contains("Model  Q310"), qPrintable(Said()));
+        QVERIFY2(Said().contains("Firmware  4.40"), qPrintable(Said()));
     }
 
     void silentPrinterQueryEndsAtOnceOnCancel() {
         OpenVK();
         quiet_.answer = false;
-        quiet_.onQuery = [this] { QTimer::singleShot(0, this, [this] { Click(vk_, "cmdCancel"); }); };
-        QVERIFY2(QueryEndsByItself(), qPrintable(Statuses()));
-        QVERIFY2(!Statuses().contains("No answer from the printer"), qPrintable(Statuses()));  // not by the bound
+        quiet_.onQuery = [this] {
+            QTimer::singleShot(0, this, [this] { Click(vk_, "cmdCancel"); });
+        };
+        QVERIFY2(QueryEndsByItself(), qPrintable(Said()));
+        // Ended by the cancel, not by the bound.
+        QVERIFY2(!Said().contains("No answer from the printer"), qPrintable(Said()));
         quiet_.onQuery = nullptr;
         quiet_.answer = true;  // and the port still serves the next query
-        QVERIFY2(QueryEndsByItself() && Statuses().contains("Firmware  4.40"), qPrintable(Statuses()));
+        QVERIFY2(QueryEndsByItself() && Said().contains("Firmware  4.40"), qPrintable(Said()));
     }
 
     void demoButtonsSendTheirScripts() {
@@ -134,7 +144,8 @@ private slots:
         Click(main_, "btnMain5");
         QLabel* label = nullptr;
         for (QLabel* l : main_->findChildren<QLabel*>())
-            if (l->objectName().startsWith("lblSub") && l->text() == "Demo" && l->isVisible()) label = l;
+            if (l->objectName().startsWith("lblSub") && l->text() == "Demo" && l->isVisible())
+                label = l;
         QVERIFY(label);
         Click(main_, qPrintable(QString(label->objectName()).replace("lblSub", "btnSub")));
         QVERIFY(Find<QGroupBox>(main_, "fraReceipt")->isVisible());
@@ -143,17 +154,21 @@ private slots:
         QCOMPARE(panel->Logic().ButtonCount(), int16_t{5});
 
         Click(panel, "btnFcns0");  // Sample receipt: Scripts\Receipt.txt on port 1
-        QTRY_VERIFY2_WITH_TIMEOUT(Status(main_).contains("Receipt done"), qPrintable(Status(main_)), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(bench_.dir / "paper.txt").find("Thank you for your visit!") != std::string::npos, 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(Status(main_).contains("Receipt done"), qPrintable(Status(main_)),
+                                  15000);
+        const std::string paper = bench_.dir / "paper.txt";
+        QTRY_VERIFY_WITH_TIMEOUT(
+            ReadAll(paper).find("Thank you for your visit!") != std::string::npos, 5000);
 
         // A second demo replaces every heading and button of the first; a button whose script is
         // missing says so and sends nothing.
         const std::string second = bench_.dir.Write("home/Demo2.ini",
-            "[RQTYPE]\r\nRQ=DEMO\r\n[Section]\r\nSName=S\r\n[S]\r\nNumHeadings=1,H\r\nH=Other,10,10,K\r\n"
-            "K=1,B\r\nB=Nothing,10,40,Scripts\\Missing.txt\r\n");
+            "[RQTYPE]\r\nRQ=DEMO\r\n[Section]\r\nSName=S\r\n[S]\r\nNumHeadings=1,H\r\n"
+            "H=Other,10,10,K\r\nK=1,B\r\nB=Nothing,10,40,Scripts\\Missing.txt\r\n");
         panel->Logic().Load(second);
         QCOMPARE(Find<QLabel>(panel, "lblHding0")->text(), QString("Other"));
-        QVERIFY(!panel->findChild<QLabel*>("lblHding1") && !panel->findChild<QAbstractButton*>("btnFcns1"));
+        QVERIFY(!panel->findChild<QLabel*>("lblHding1"));
+        QVERIFY(!panel->findChild<QAbstractButton*>("btnFcns1"));
         Click(panel, "btnFcns0");
         QTRY_VERIFY(Status(main_).endsWith("Invalid Demo script file name"));
     }
@@ -165,7 +180,8 @@ private:
         QVERIFY(vk_ && vk_->isVisible());
     }
     bool PortBack() {
-        return !bench_.startup->Recovery().InProgress(1) && posbench::gsPortTable(1) == "COM1, 115200, DTR, ON";
+        return !bench_.startup->Recovery().InProgress(1) &&
+               posbench::gsPortTable(1) == "COM1, 115200, DTR, ON";
     }
     bool LogAfterModeCommand(const char* text) {
         const std::string log = ReadAll(bench_.dir / "printer.log");
@@ -183,8 +199,8 @@ private:
         Click(vk_, "cmdVKFirmwareVersion");
         return !rescued;
     }
-    // In a utility opened by Test the engine's own status lines go to the main window's list.
-    QString Statuses() const { return Status(vk_) + "\n" + Status(main_); }
+    // Both windows' status lines: in a utility opened by Test the engine's own go to the main one.
+    QString Said() const { return Status(vk_) + "\n" + Status(main_); }
 
     QuietPrinter quiet_;
     posbench::test::GuiBench bench_;

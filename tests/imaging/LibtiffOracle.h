@@ -13,7 +13,8 @@ namespace posbench::test {
 
 // A bilevel page as libtiff stores it with min-is-white: rows of width / 8 bytes, 1 bits black.
 struct Page {
-    explicit Page(int rows, bool black = false) : height(rows), bits(216u * rows, black ? 0xFF : 0x00) {}
+    explicit Page(int rows, bool black = false)
+        : height(rows), bits(216u * rows, black ? 0xFF : 0x00) {}
     void Black(int x, int y) { bits[y * 216 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
     const int width = 1728;
     int height;

@@ -26,7 +26,8 @@ TEST(CcittOracle, DecodesGroup3PagesAndTheSimulatedCheckLikeLibtiff) {
         {"makeup", test::MakeUpPage(800)},    {"text", test::TextPage(800, 7)},
         {"tall", test::TextPage(2200, 11)},
     };
-    std::vector<std::pair<std::string, int>> files{{dir.Write("check.tif", sim::CheckImageTiff()), 800}};
+    std::vector<std::pair<std::string, int>> files;  // each file and its height
+    files.emplace_back(dir.Write("check.tif", sim::CheckImageTiff()), 800);
     for (const auto& [name, page] : pages)
         for (const uint32_t options : {0u, uint32_t{GROUP3OPT_FILLBITS}}) {
             files.emplace_back(dir / (name + std::to_string(options) + ".tif"), page.height);
