@@ -2,10 +2,8 @@
 // Small helpers shared by the offscreen window tests, and the bench most of them start from: the
 // desktop program opened through its real start-up window on a program directory made from the
 // samples.
-#include <QAbstractButton>
-#include <QListWidget>
-#include <QTest>
-#include <QWidget>
+#include <QtTest>
+#include <QtWidgets>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -19,22 +17,27 @@
 
 namespace posbench::test {
 
-// Clicks the button of that object name in window; fails the test slot when there is none.
-inline void ClickButton(QWidget* window, const char* name) {
-    auto* button = window->findChild<QAbstractButton*>(name);
-    QVERIFY2(button, name);
-    QTest::mouseClick(button, Qt::LeftButton);
+// The child of that type and name; the run ends when there is none (the test misnames it).
+template <typename T>
+T* Find(const QObject* window, const char* name) {
+    T* widget = window->findChild<T*>(name);
+    if (!widget) qFatal("no widget %s", name);
+    return widget;
+}
+
+inline void Click(const QObject* window, const char* name) {
+    QTest::mouseClick(Find<QAbstractButton>(window, name), Qt::LeftButton);
 }
 
 inline QStringList Items(const QListWidget* list) {
     QStringList items;
-    for (int i = 0; list && i < list->count(); ++i) items << list->item(i)->text();
+    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
     return items;
 }
 
 // The lines of the list of that name in window, one text.
-inline QString Lines(const QWidget* window, const char* list) {
-    return Items(window->findChild<QListWidget*>(list)).join("\n");
+inline QString Lines(const QObject* window, const char* list) {
+    return Items(Find<QListWidget>(window, list)).join("\n");
 }
 
 inline void ClickRow(QListWidget* list, QListWidgetItem* item, bool twice = false) {
@@ -47,11 +50,18 @@ inline void ClickRow(QListWidget* list, QListWidgetItem* item, bool twice = fals
 // A scratch program directory (`home`) seeded from the samples with its own Startup.ini, an
 // optional simulated printer, and the main window the start-up window opens on it.
 struct GuiBench {
-    void MakeHome(const std::string& startupIni) {
+    void MakeHome(const std::string& ini) {
         ResetAllGlobals();
+        startupIni = ini;
         namespace fs = std::filesystem;
         fs::copy(POSBENCH_SAMPLES_DIR, home(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        std::ofstream(home() / "Startup.ini", std::ios::trunc) << startupIni;
+        std::ofstream(home() / "Startup.ini", std::ios::trunc) << ini;
+    }
+    // The simulated printer (with args) as the serial printer of port 1, and home made for it.
+    void MakeHomeWithPrinter(std::vector<std::string> args) {
+        MediumPrinter started = StartOnMedium(Medium::Pty, std::move(args), dir / "com1");
+        printer = std::move(started.printer);
+        MakeHome(started.startupIni);
     }
     // Opens the start-up window on home and waits for the main window.
     void OpenMain() {
@@ -71,6 +81,7 @@ struct GuiBench {
     std::filesystem::path home() const { return dir.path() / "home"; }
 
     ScratchDir dir;
+    std::string startupIni;
     std::unique_ptr<SimPrinter> printer;
     std::unique_ptr<gui::FrmStartup> startup;
     gui::FrmMain* main = nullptr;

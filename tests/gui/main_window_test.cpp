@@ -1,21 +1,10 @@
 // The desktop program on the offscreen platform: start-up through the real start-up window, the
-// sample catalogue, the panels, the command list against the simulated printer over loopback,
-// the port list, the configuration windows (the printer's report, a command table edited, the
-// file-name window's "Replace existing file?"), the image, tag and picture views of the
-// simulated printer's check image, and the single-instance rule of the real executable.
-#include <QApplication>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
+// sample catalogue, the panels, the command list against the simulated printer on a
+// pseudo-terminal, the port list, the configuration windows (the printer's report, a command
+// table edited, the file-name window's "Replace existing file?"), the image, tag and picture
+// views of the simulated printer's check image, and the single-instance rule of the real
+// executable.
 #include <QProcess>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QtTest>
-#include <fstream>
 
 #include "CheckImage.h"
 #include "app/SingleInstance.h"
@@ -28,8 +17,9 @@
 #include "script/ScriptState.h"
 #include "GuiTest.h"
 
-using posbench::test::ClickButton;
+using posbench::test::Click;
 using posbench::test::ClickRow;
+using posbench::test::Find;
 using posbench::test::Items;
 
 class MainWindowTest : public QObject {
@@ -38,293 +28,235 @@ class MainWindowTest : public QObject {
 private slots:
     // One printer and program directory for the whole run; each slot gets a fresh window.
     void initTestCase() {
-        bench_.printer = std::make_unique<posbench::test::SimPrinter>(
-            std::vector<std::string>{"--listen", "127.0.0.1:0", "--model", "Q310"});
-        bench_.MakeHome("[Communication]\r\nTCP=127.0.0.1:" + std::to_string(bench_.printer->Port()) +
-                        ", ON\r\n[OTHER]\r\nMAXPORTS=2\r\n");
+        bench_.MakeHomeWithPrinter({"--model", "Q310", "--store", bench_.dir / "store"});
     }
     void init() {
         posbench::test::ResetAllGlobals();
         posbench::gsProgramDir = bench_.home().string();
-        const QLatin1String slot(QTest::currentTestFunction());
-        if (slot == QLatin1String("secondCopyEndsAtOnce") || slot.startsWith(QLatin1String("checkImage"))) return;  // no window
+        static const QStringList noWindow{"fileNameWindowAsksBeforeReplacing",
+                                          "checkImageWindowsAndPicture", "secondCopyEndsAtOnce"};
+        if (noWindow.contains(QTest::currentTestFunction())) return;
         bench_.OpenMain();
         main_ = bench_.main;
-        QCOMPARE(bench_.startup->windowTitle(), QString("Startup"));
-        QTRY_VERIFY(main_->isVisible());
-        QVERIFY(bench_.startup->isHidden());
     }
     void cleanup() { bench_.CloseMain(); }
-    void sampleCatalogueLoads();
-    void subFunctionsShowTheirPanelAndPattern();
-    void choosingACommandFillsTheBoxesAndDoubleClickingSendsIt();
-    void portListSwitchesAPortOffAndOn();
-    void enterInTheCommandBoxSendsIt();
-    void logoDownloadShowsProgress();
-    void configurationWindowShowsTheReport();
-    void maintenanceWindowEditsTheTable();  // leaves the Q310 table one command longer
-    void fileNameWindowAsksBeforeReplacing();
-    void checkImageInTheWindowsAndThePicture();
-    void secondCopyEndsAtOnce();
+    void sampleCatalogueAndItsSubFunctions() {
+        QTRY_VERIFY(main_->isVisible() && bench_.startup->isHidden());
+        QCOMPARE(Button("btnMain5")->text(), QString("Q360"));  // the catalogue's six models
+        // Q310 is open on its command table; its four sub-functions are shown with their pictures.
+        for (const char* sub : {"btnSub0", "btnSub1", "btnSub2", "btnSub3"})
+            QVERIFY(!Button(sub)->icon().isNull());
+        QVERIFY(Button("btnSub3")->isVisible() && !Button("btnSub4")->isVisible());
+        QCOMPARE(Find<QLabel>(main_, "lblSub0")->text(), QString("Commands"));
+        QCOMPARE(Find<QGroupBox>(main_, "fraCommands")->title(), "Q310 Configuration Commands");
+        QVERIFY(!Find<QGroupBox>(main_, "fraScript")->isVisible());
+        QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 12);
+
+        // The panel and pattern each sub-function type chooses are CatalogueTest's; here the
+        // buttons reach them and the file list follows. Q330's sub-functions follow the eight of
+        // Q310 and Q320: commands, scripts, firmware, logos.
+        Click(main_, "btnMain2");
+        QVERIFY(Button("btnSub9")->isVisible() && !Button("btnSub0")->isVisible());
+        QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 14);
+        Click(main_, "btnSub9");
+        auto* script = Find<QGroupBox>(main_, "fraScript");
+        QVERIFY(script->isVisible() && !Find<QGroupBox>(main_, "fraCommands")->isVisible());
+        QCOMPARE(script->title(), QString("Q330 Scripts"));
+
+        // Choosing a file fills the name box with its full path; another panel empties it.
+        auto* files = Find<QListWidget>(main_, "filSelect");
+        ClickRow(files, files->findItems("Status.txt", Qt::MatchExactly).value(0));
+        QCOMPARE(Find<QLineEdit>(main_, "txtFile")->text(),
+                 QString::fromStdString((bench_.home() / "Scripts" / "Status.txt").string()));
+        Click(main_, "btnSub11");
+        QVERIFY(Find<QLineEdit>(main_, "txtFile")->text().isEmpty());
+        QVERIFY2(Status().isEmpty(), qPrintable(Status()));
+    }
+    void commandBoxesSendAndThePortListSwitchesAPortOffAndOn() {
+        auto* commands = Find<QListWidget>(main_, "lstCmds");
+        ClickRow(commands, commands->item(1), true);  // a double click sends the identification
+        QCOMPARE(Find<QLineEdit>(main_, "txtInCount")->text(), QString("17"));
+        QTRY_VERIFY_WITH_TIMEOUT(Response().contains("Q310"), 5000);
+        // Enter in the command box sends what was typed over the chosen command.
+        auto* command = Find<QComboBox>(main_, "cboCommand");
+        command->lineEdit()->clear();
+        QTest::keyClicks(command->lineEdit(), "1D 49 40 A3");
+        Find<QLineEdit>(main_, "txtInCount")->setText("6");
+        QTest::keyClick(command->lineEdit(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
+
+        // Choosing the version fills the boxes and hands the focus to Send.
+        ClickRow(commands, commands->item(2));
+        QCOMPARE(command->currentText(), QString("1D 49 40 A3"));
+        QCOMPARE(Find<QLineEdit>(main_, "txtInCount")->text(), QString("6"));
+        QTRY_VERIFY(Find<QAbstractButton>(main_, "btnSend")->hasFocus());
+        // The port list shows the port number and its live state beside the entry.
+        auto* ports = Find<QListWidget>(main_, "lstPorts");
+        QCOMPARE(ports->count(), 1);
+        QTRY_COMPARE(ports->item(0)->text(), "1  COM1, 115200, DTR, ON   idle");
+        ClickRow(ports, ports->item(0), true);
+        QTRY_VERIFY(main_->PortListItem(0).ends_with("OFF"));
+        QCOMPARE(ports->currentRow(), 0);
+        ClickRow(ports, ports->item(0), true);
+        QTRY_VERIFY_WITH_TIMEOUT(main_->PortListItem(0).ends_with("ON"), 5000);
+        QCOMPARE(ports->currentRow(), 0);
+        Find<QPlainTextEdit>(main_, "txtResponse")->clear();
+        Click(main_, "btnSend");
+        QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
+    }
+    void logoDownloadShowsProgress() {
+        auto* bar = Find<QProgressBar>(main_, "prgDownload");
+        QVERIFY(bar->isHidden());
+        int highest = -1;
+        connect(bar, &QProgressBar::valueChanged, this,
+                [&highest](int value) { highest = std::max(highest, value); });
+
+        Click(main_, "btnSub3");  // Q310 logos: the panel lists only *.lgo
+        auto* files = Find<QListWidget>(main_, "filSelect");
+        QCOMPARE(Items(files), QStringList{"posbench.lgo"});
+        ClickRow(files, files->item(0));
+        Click(main_, "btnSend");
+        QTRY_VERIFY2_WITH_TIMEOUT(Status().contains("download is complete"), qPrintable(Status()),
+                                  10000);
+        QCOMPARE(highest, 1000);
+        QTRY_VERIFY(bar->isHidden());
+        // The printer ends a logo by an idle gap; the next window's commands wait for that.
+        QTRY_VERIFY(!std::filesystem::is_empty(bench_.dir.path() / "store"));
+
+        // Two ports downloading: the end of the one not shown leaves the bar up.
+        main_->DownloadProgress(2, "Flash", 0, 0, 5, 10);
+        QVERIFY(!bar->isHidden());
+        QCOMPARE(bar->value(), 500);
+        main_->DownloadEnded(1, true);
+        QVERIFY(!bar->isHidden());
+        main_->DownloadEnded(2, false);
+        QVERIFY(bar->isHidden());
+    }
+    void configurationWindowShowsTheReport() {
+        Click(main_, "btnPrntConfig");
+        auto* window = main_->findChild<posbench::gui::FrmConfigIn*>("frmConfigIn");
+        QVERIFY(window && window->isVisible());
+        Click(window, "btnConfiguration");
+        QTRY_VERIFY_WITH_TIMEOUT(window->Logic().LastOutcome().has_value(), 10000);
+        QVERIFY(*window->Logic().LastOutcome());
+        const QStringList lines = Items(window->findChild<QListWidget*>("lstStatus"));
+        QVERIFY2(lines.contains("Q310 CONFIGURATION REPORT"), qPrintable(lines.join("\n")));
+        for (const QString& line : lines) QVERIFY(line.size() <= 54);
+    }
+    void maintenanceWindowEditsTheTable() {  // leaves the Q310 table one command longer
+        QTimer::singleShot(0, [] {
+            QWidget* editor = QApplication::activeModalWidget();
+            QVERIFY(editor);
+            editor->findChild<QLineEdit*>("txtDescription")->setText("Feed 3 lines");
+            editor->findChild<QLineEdit*>("txtCommand")->setText("1B 64 03");
+            editor->findChild<QLineEdit*>("txtInput")->setText("0");
+            Click(editor, "btnAppend");
+            Click(editor, "btnOK");
+        });
+        main_->btnTableMaint_Click();
+        const std::string table = (bench_.home() / "Q310Con.ini").string();
+        QCOMPARE(posbench::GetPrivateProfileString("Configure", "CA13", "NONE", table),
+                 "Feed 3 lines, 1B 64 03, 0");
+        QCOMPARE(main_->findChild<QListWidget*>("lstCmds")->count(), 13);
+    }
+    void fileNameWindowAsksBeforeReplacing() {
+        posbench::test::RecordingMessageBox box;
+        posbench::SetMessageBox(&box);
+        const std::filesystem::path report = bench_.home() / "report.txt";
+        std::ofstream(report) << "old";
+        posbench::gui::FrmFileName dialog;
+        dialog.show();
+        dialog.SetNameText("report");
+        box.answer = posbench::MsgAnswer::No;
+        Click(&dialog, "btnExit");
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(box.shown, (std::vector<std::string>{"Replace existing file?"}));
+        box.answer = posbench::MsgAnswer::Yes;
+        Click(&dialog, "btnExit");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.SaveFile(), report.string());
+        QVERIFY(std::filesystem::exists(report));  // replaced only once a report is complete
+        posbench::SetMessageBox(nullptr);
+    }
+    void checkImageWindowsAndPicture() {
+        using namespace posbench;
+        bench_.dir.Write("check.tif", sim::CheckImageTiff());
+        gPortState(1).ScriptFile = bench_.dir / "s.txt";
+        QLabel picture;
+        gui::QtImagingViews views(&picture, [] { return int16_t{1}; });
+
+        QVERIFY2(ProcessTiffFile(1, "IMAGE SHOW check.tif"), gsTiffErr.c_str());
+        gui::FrmImage* image = views.ImageWindow();
+        QVERIFY(image->isVisible());
+        auto* shown = image->findChild<QLabel*>("Picture1");
+        QCOMPARE(image->Zoom(), ImageZoom::Fit);  // 1728 pixels fit no offscreen screen
+        QVERIFY(shown->pixmap().width() < 1728);
+        Click(image, "btnActual");
+        QCOMPARE(shown->pixmap().width(), 1728);
+        QVERIFY(image->findChild<QScrollArea*>("picScroll")->horizontalScrollBar()->maximum() > 0);
+
+        QVERIFY(ProcessTiffFile(1, "MICR SHOW check.tif"));
+        QCOMPARE(image->findChild<QLineEdit*>("txtMicr")->text(), QString(sim::kCheckMicr));
+        QVERIFY(image->findChild<QLineEdit*>("txtMicr")->isVisible());
+
+        QVERIFY(ProcessTiffFile(1, "TAG SHOW check.tif"));
+        gui::FrmTags* tags = views.TagWindow();
+        QVERIFY(tags->isVisible());
+        auto* list = tags->findChild<QListWidget*>("lstTags");
+        QCOMPARE(list->count(), 18);
+        QVERIFY(QFontInfo(list->font()).fixedPitch());
+
+        image->close();
+        QVERIFY(ProcessTiffFile(1, "IMAGE VIEW check.tif"));
+        QVERIFY(!picture.isHidden());
+        QCOMPARE(picture.pixmap().height(), 96);
+        QVERIFY(!image->isVisible());
+        QTest::mouseDClick(&picture, Qt::LeftButton);
+        QVERIFY(image->isVisible());
+    }
+    void secondCopyEndsAtOnce() {
+        posbench::test::ScratchDir home;
+        const QString dir = QString::fromStdString(home.path().string());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");  // the first copy is killed, not ended
+        const auto lockFree = [](const std::string& dir) {
+            return posbench::SingleInstance(posbench::InstanceLockFile(dir)).Acquired();
+        };
+
+        QProcess first, second;
+        for (QProcess* copy : {&first, &second}) copy->setProcessEnvironment(env);
+        first.start(POSBENCH_GUI_PATH, {"--dir", dir});
+        QVERIFY(first.waitForStarted());
+        // The first copy holds the directory's lock once it is up.
+        QTRY_VERIFY_WITH_TIMEOUT(!lockFree(dir.toStdString()), 10000);
+
+        second.start(POSBENCH_GUI_PATH, {"--dir", dir});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(first.state() == QProcess::Running);
+        // Another directory has a lock of its own; a lock that cannot be made is broken, not held.
+        posbench::test::ScratchDir other;
+        QVERIFY(lockFree(other.path().string()));
+        posbench::SingleInstance broken((home.path() / "missing/lock").string());
+        QVERIFY(!broken.Acquired() && !broken.Error().empty());
+
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+        // The system dropped the dead copy's lock: a new copy may start.
+        QVERIFY(lockFree(dir.toStdString()));
+    }
 
 private:
-    template <typename T>
-    T* Find(const char* name) {
-        T* widget = main_->findChild<T*>(name);
-        if (!widget) qFatal("no widget %s", name);
-        return widget;
-    }
-    QAbstractButton* Button(const QString& name) { return Find<QAbstractButton>(name.toLatin1().constData()); }
-    void Click(const char* name) { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
-    QString Status() const { return Items(main_->findChild<QListWidget*>("lstStatus")).join(""); }
-    QString Response() { return Find<QPlainTextEdit>("txtResponse")->toPlainText(); }
+    QAbstractButton* Button(const char* name) { return Find<QAbstractButton>(main_, name); }
+    QString Status() const { return posbench::test::Lines(main_, "lstStatus"); }
+    QString Response() { return Find<QPlainTextEdit>(main_, "txtResponse")->toPlainText(); }
 
     posbench::test::GuiBench bench_;
     posbench::gui::FrmMain* main_ = nullptr;
 };
 
-void MainWindowTest::sampleCatalogueLoads() {
-    QStringList models;
-    for (int i = 0; i < 6; ++i) models << Button(QString("btnMain%1").arg(i))->text();
-    QCOMPARE(models, (QStringList{"Q310", "Q320", "Q330", "W340", "Q350", "Q360"}));
-    // Q310 is open on its command table; its four sub-functions are shown with their pictures.
-    for (int s = 0; s < 4; ++s) QVERIFY(!Button(QString("btnSub%1").arg(s))->icon().isNull());
-    QVERIFY(Button("btnSub3")->isVisible() && !Button("btnSub4")->isVisible());
-    QCOMPARE(Find<QLabel>("lblSub0")->text(), QString("Commands"));
-    QVERIFY(!Find<QGroupBox>("fraScript")->isVisible());
-    QCOMPARE(Find<QGroupBox>("fraCommands")->title(), QString("Q310 Configuration Commands"));
-    QCOMPARE(Find<QListWidget>("lstCmds")->count(), 12);
-    QVERIFY(Find<QLabel>("lblVersion")->text().startsWith("Version  "));
-    QVERIFY2(Status().isEmpty(), qPrintable(Status()));
-}
-
-// The panel and pattern each sub-function type chooses are CatalogueTest's; here the buttons
-// reach them and the file list follows.
-void MainWindowTest::subFunctionsShowTheirPanelAndPattern() {
-    // Q330's sub-functions follow the eight of Q310 and Q320: commands, scripts, firmware, logos.
-    Click("btnMain2");
-    QVERIFY(Button("btnSub9")->isVisible() && !Button("btnSub0")->isVisible());
-    QCOMPARE(Find<QListWidget>("lstCmds")->count(), 14);
-    Click("btnSub9");
-    auto* script = Find<QGroupBox>("fraScript");
-    QVERIFY(script->isVisible() && !Find<QGroupBox>("fraCommands")->isVisible());
-    QCOMPARE(script->title(), QString("Q330 Scripts"));
-
-    // Choosing a file fills the name box with its full path; the logos panel lists only *.lgo.
-    auto* files = Find<QListWidget>("filSelect");
-    ClickRow(files, files->findItems("Status.txt", Qt::MatchExactly).value(0));
-    QCOMPARE(Find<QLineEdit>("txtFile")->text(),
-             QString::fromStdString((bench_.home() / "Scripts" / "Status.txt").string()));
-    Click("btnSub11");
-    QVERIFY(Find<QLineEdit>("txtFile")->text().isEmpty());
-    QCOMPARE(Items(Find<QListWidget>("filSelect")), QStringList{"posbench.lgo"});
-    QVERIFY2(Status().isEmpty(), qPrintable(Status()));
-}
-
-void MainWindowTest::choosingACommandFillsTheBoxesAndDoubleClickingSendsIt() {
-    auto* commands = Find<QListWidget>("lstCmds");
-    ClickRow(commands, commands->item(2));
-    QCOMPARE(Find<QComboBox>("cboCommand")->currentText(), QString("1D 49 40 A3"));
-    QCOMPARE(Find<QLineEdit>("txtInCount")->text(), QString("6"));
-    QTRY_VERIFY(Find<QAbstractButton>("btnSend")->hasFocus());
-    Click("btnSend");
-    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
-
-    ClickRow(commands, commands->item(1), true);
-    QCOMPARE(Find<QLineEdit>("txtInCount")->text(), QString("17"));
-    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("Q310"), 5000);
-}
-
-void MainWindowTest::portListSwitchesAPortOffAndOn() {
-    ClickRow(Find<QListWidget>("lstCmds"), Find<QListWidget>("lstCmds")->item(2));  // the version
-    auto* ports = Find<QListWidget>("lstPorts");
-    QCOMPARE(ports->count(), 1);
-    // The list shows the port number and its live state beside the entry.
-    QTRY_VERIFY2(ports->item(0)->text().startsWith("1  TCP, ") && ports->item(0)->text().endsWith(", ON   idle"),
-                 qPrintable(ports->item(0)->text()));
-    ClickRow(ports, ports->item(0), true);
-    QTRY_VERIFY(main_->PortListItem(0).ends_with("OFF"));
-    QCOMPARE(ports->currentRow(), 0);
-
-    // An OFF port refuses a send.
-    Click("btnSend");
-    QTRY_VERIFY(Status().contains("is Off"));
-
-    ClickRow(ports, ports->item(0), true);
-    QTRY_VERIFY_WITH_TIMEOUT(main_->PortListItem(0).ends_with("ON"), 5000);
-    QCOMPARE(ports->currentRow(), 0);
-    Find<QPlainTextEdit>("txtResponse")->clear();
-    Click("btnSend");
-    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
-}
-
-void MainWindowTest::enterInTheCommandBoxSendsIt() {
-    // The boxes hold the version query; typing the identification query over it must send that.
-    auto* command = Find<QComboBox>("cboCommand");
-    command->lineEdit()->clear();
-    QTest::keyClicks(command->lineEdit(), "1D 49 40 27");
-    Find<QLineEdit>("txtInCount")->setText("17");
-    Find<QPlainTextEdit>("txtResponse")->clear();
-    QTest::keyClick(command->lineEdit(), Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(Response().contains("Q310"), 5000);
-}
-
-void MainWindowTest::logoDownloadShowsProgress() {
-    auto* bar = Find<QProgressBar>("prgDownload");
-    QVERIFY(bar->isHidden());
-    int highest = -1;
-    connect(bar, &QProgressBar::valueChanged, this, [&highest](int value) { highest = std::max(highest, value); });
-
-    Click("btnSub3");  // Q310 logos
-    auto* files = Find<QListWidget>("filSelect");
-    QCOMPARE(Items(files), QStringList{"posbench.lgo"});
-    ClickRow(files, files->item(0));
-    Click("btnSend");
-    QTRY_VERIFY2_WITH_TIMEOUT(Status().contains("download is complete"), qPrintable(Status()), 10000);
-    QCOMPARE(highest, 1000);
-    QTRY_VERIFY(bar->isHidden());
-
-    // Two ports downloading: the end of the one not shown leaves the bar up.
-    main_->DownloadProgress(2, "Flash", 0, 0, 5, 10);
-    QVERIFY(!bar->isHidden());
-    QCOMPARE(bar->value(), 500);
-    main_->DownloadEnded(1, true);
-    QVERIFY(!bar->isHidden());
-    main_->DownloadEnded(2, false);
-    QVERIFY(bar->isHidden());
-}
-
-void MainWindowTest::configurationWindowShowsTheReport() {
-    ClickButton(main_, "btnPrntConfig");
-    auto* window = main_->findChild<posbench::gui::FrmConfigIn*>("frmConfigIn");
-    QVERIFY(window && window->isVisible());
-    QCOMPARE(window->windowTitle(), QString("Configuration"));
-    ClickButton(window, "btnConfiguration");
-    auto* list = window->findChild<QListWidget*>("lstStatus");
-    QTRY_VERIFY_WITH_TIMEOUT(window->Logic().LastOutcome().has_value(), 10000);
-    QVERIFY(*window->Logic().LastOutcome());
-    const QStringList lines = posbench::test::Items(list);
-    QVERIFY2(lines.contains("Q310 CONFIGURATION REPORT"), qPrintable(lines.join("\n")));
-    QVERIFY(lines.contains("  Model                      Q310            "));
-    QVERIFY(lines.contains("  Lines printed              1284350"));
-    for (const QString& line : lines) QVERIFY(line.size() <= 54);
-    window->close();
-}
-
-void MainWindowTest::maintenanceWindowEditsTheTable() {
-    const std::string table = (bench_.home() / "Q310Con.ini").string();
-    QTimer::singleShot(0, [] {
-        QWidget* editor = QApplication::activeModalWidget();
-        QVERIFY(editor);
-        QCOMPARE(editor->windowTitle(), QString("Configuration Commands Maintenance"));
-        editor->findChild<QLineEdit*>("txtDescription")->setText("Feed 3 lines");
-        editor->findChild<QLineEdit*>("txtCommand")->setText("1B 64 03");
-        editor->findChild<QLineEdit*>("txtInput")->setText("0");
-        ClickButton(editor, "btnAppend");
-        ClickButton(editor, "btnOK");
-    });
-    main_->btnTableMaint_Click();
-    QCOMPARE(posbench::GetPrivateProfileString("Configure", "CA13", "NONE", table),
-             std::string("Feed 3 lines, 1B 64 03, 0"));
-    QCOMPARE(main_->findChild<QListWidget*>("lstCmds")->count(), 13);
-}
-
-void MainWindowTest::fileNameWindowAsksBeforeReplacing() {
-    posbench::test::RecordingMessageBox box;
-    posbench::SetMessageBox(&box);
-    const std::filesystem::path report = bench_.home() / "report.txt";
-    std::ofstream(report) << "old";
-    posbench::gui::FrmFileName dialog;
-    dialog.show();
-    dialog.SetNameText("report");
-    box.answer = posbench::MsgAnswer::No;
-    ClickButton(&dialog, "btnExit");
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(box.shown, (std::vector<std::string>{"Replace existing file?"}));
-    box.answer = posbench::MsgAnswer::Yes;
-    ClickButton(&dialog, "btnExit");
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.SaveFile(), report.string());
-    QVERIFY(std::filesystem::exists(report));  // replaced only once a report is complete
-    posbench::SetMessageBox(nullptr);
-}
-
-void MainWindowTest::checkImageInTheWindowsAndThePicture() {
-    using namespace posbench;
-    test::ScratchDir dir;
-    dir.Write("check.tif", sim::CheckImageTiff());
-    gPortState(1).ScriptFile = dir / "s.txt";
-    QLabel picture;
-    gui::QtImagingViews views(&picture, [] { return int16_t{1}; });
-
-    QVERIFY2(ProcessTiffFile(1, "IMAGE SHOW check.tif"), gsTiffErr.c_str());
-    gui::FrmImage* image = views.ImageWindow();
-    QVERIFY(image->isVisible());
-    QCOMPARE(image->windowTitle(), QString("Image Display"));
-    auto* shown = image->findChild<QLabel*>("Picture1");
-    auto* scroll = image->findChild<QScrollArea*>("picScroll");
-    QCOMPARE(image->Zoom(), ImageZoom::Fit);  // 1728 pixels fit no offscreen screen
-    QVERIFY(shown->pixmap().width() < 1728);
-    QTest::mouseClick(image->findChild<QPushButton*>("btnActual"), Qt::LeftButton);
-    QCOMPARE(shown->pixmap().width(), 1728);
-    QVERIFY(scroll->horizontalScrollBar()->maximum() > 0);
-
-    QVERIFY(ProcessTiffFile(1, "MICR SHOW check.tif"));
-    QCOMPARE(image->findChild<QLineEdit*>("txtMicr")->text(), QString(sim::kCheckMicr));
-    QVERIFY(image->findChild<QLineEdit*>("txtMicr")->isVisible());
-
-    QVERIFY(ProcessTiffFile(1, "TAG SHOW check.tif"));
-    gui::FrmTags* tags = views.TagWindow();
-    QVERIFY(tags->isVisible());
-    QCOMPARE(tags->windowTitle(), QString("Tag Display"));
-    auto* list = tags->findChild<QListWidget*>("lstTags");
-    QCOMPARE(list->count(), 18);
-    QVERIFY(QFontInfo(list->font()).fixedPitch());
-
-    image->close();
-    QVERIFY(ProcessTiffFile(1, "IMAGE VIEW check.tif"));
-    QVERIFY(!picture.isHidden());
-    QCOMPARE(picture.pixmap().height(), 96);
-    QVERIFY(!image->isVisible());
-    QTest::mouseDClick(&picture, Qt::LeftButton);
-    QVERIFY(image->isVisible());
-}
-
-void MainWindowTest::secondCopyEndsAtOnce() {
-    posbench::test::ScratchDir home;
-    const QString dir = QString::fromStdString(home.path().string());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");  // the first copy is killed, not ended
-
-    QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(POSBENCH_GUI_PATH, {"--dir", dir});
-    QVERIFY(first.waitForStarted());
-    // The first copy holds the directory's lock once it is up.
-    QTRY_VERIFY_WITH_TIMEOUT(!posbench::SingleInstance(posbench::InstanceLockFile(dir.toStdString())).Acquired(),
-                             10000);
-
-    QProcess second;
-    second.setProcessEnvironment(env);
-    QElapsedTimer clock;
-    clock.start();
-    second.start(POSBENCH_GUI_PATH, {"--dir", dir});
-    QVERIFY(second.waitForFinished(10000));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
-    QVERIFY(first.state() == QProcess::Running);
-    // Another directory has a lock of its own; a lock that cannot be made is broken, not held.
-    posbench::test::ScratchDir other;
-    QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(other.path().string())).Acquired());
-    posbench::SingleInstance broken((home.path() / "missing/lock").string());
-    QVERIFY(!broken.Acquired() && !broken.Error().empty());
-
-    first.kill();
-    QVERIFY(first.waitForFinished(10000));
-    // The system dropped the dead copy's lock: a new copy may start.
-    QVERIFY(posbench::SingleInstance(posbench::InstanceLockFile(dir.toStdString())).Acquired());
-}
 
 QTEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"

@@ -1,12 +1,9 @@
 #pragma once
-// libtiff as the oracle of the imaging tests: pages written uncompressed, compressed by tiffcp,
-// and decoded back with TIFFReadEncodedStrip. The programs never use it.
+// libtiff as the oracle of the imaging tests and the benchmark: pages written and coded by
+// libtiff's own encoder, and decoded back with TIFFReadEncodedStrip. The programs never use it.
 #include <tiffio.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -16,23 +13,17 @@ namespace posbench::test {
 
 // A bilevel page as libtiff stores it with min-is-white: rows of width / 8 bytes, 1 bits black.
 struct Page {
-    int width = 1728;
-    int height = 0;
+    explicit Page(int rows, bool black = false)
+        : height(rows), bits(216u * rows, black ? 0xFF : 0x00) {}
+    void Black(int x, int y) { bits[y * 216 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
+    const int width = 1728;
+    int height;
     std::vector<uint8_t> bits;
-    int RowBytes() const { return (width + 7) / 8; }
-    void Black(int x, int y) { bits[y * RowBytes() + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
 };
-
-inline Page BlankPage(int height, bool black = false) {
-    Page p;
-    p.height = height;
-    p.bits.assign(static_cast<std::size_t>(p.RowBytes()) * height, black ? 0xFF : 0x00);
-    return p;
-}
 
 // Runs of every length class: make-up codes alone, make-up plus terminating codes, single pixels.
 inline Page MakeUpPage(int height) {
-    Page p = BlankPage(height);
+    Page p(height);
     const int runs[] = {64, 1, 127, 128, 2, 1000, 63, 191, 1, 151};
     for (int y = 0; y < height; ++y) {
         int x = y % 7;
@@ -49,7 +40,7 @@ inline Page MakeUpPage(int height) {
 
 // Text-like marks: short strokes in lines of characters, as on a printed check.
 inline Page TextPage(int height, unsigned seed) {
-    Page p = BlankPage(height);
+    Page p(height);
     std::mt19937 rng(seed);
     for (int top = 10; top + 24 < height; top += 30)
         for (int left = 40; left + 14 < p.width - 40; left += 16) {
@@ -64,9 +55,10 @@ inline Page TextPage(int height, unsigned seed) {
     return p;
 }
 
-// The page as one strip, compressed as given (mode "w" native, "wb" big-endian).
+// The page as one strip, compressed as given (mode "w" native, "wb" big-endian); Group 3 with
+// group3Options (GROUP3OPT_FILLBITS: every EOL byte-aligned).
 inline void WritePage(const Page& page, const std::string& path, uint16_t compression,
-                      const char* mode = "w") {
+                      const char* mode = "w", uint32_t group3Options = 0) {
     TIFF* t = TIFFOpen(path.c_str(), mode);
     if (!t) throw std::runtime_error("cannot write " + path);
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, page.width);
@@ -76,17 +68,11 @@ inline void WritePage(const Page& page, const std::string& path, uint16_t compre
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
-    if (compression == COMPRESSION_CCITTFAX3) TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, 0);
+    if (compression == COMPRESSION_CCITTFAX3) TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, group3Options);
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, page.height);
     auto rows = page.bits;
     TIFFWriteEncodedStrip(t, 0, rows.data(), static_cast<tmsize_t>(rows.size()));
     TIFFClose(t);
-}
-
-// tiffcp to a big-endian single strip coded as given ("g3:1d" or "g3:1d:fill").
-inline void Compress(const std::string& in, const std::string& out, const std::string& coding, int rows) {
-    const std::string cmd = "tiffcp -B -r " + std::to_string(rows) + " -c " + coding + " '" + in + "' '" + out + "'";
-    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("failed: " + cmd);
 }
 
 // libtiff's decode of the file's first strip, in its own order (top-down, 1 bits black).
@@ -111,11 +97,6 @@ inline std::vector<uint8_t> BitmapAsTiffRows(const std::string& bmp, int width, 
         for (std::size_t i = 0; i < rowBytes; ++i)
             rows[y * rowBytes + i] = static_cast<uint8_t>(~bmp.at(62 + (height - 1 - y) * stride + i));
     return rows;
-}
-
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace posbench::test
