@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev
-  libtiff-dev libtiff-tools
+  libtiff-dev
   qt6-base-dev libgl-dev xvfb xauth fonts-dejavu-core
   help2man dpkg-dev file lintian
   "$@"
