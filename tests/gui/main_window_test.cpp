@@ -220,8 +220,8 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("ASAN_OPTIONS", "detect_leaks=0");  // the first copy is killed, not ended
-        const auto lockFree = [](const std::string& dir) {
-            return posbench::SingleInstance(posbench::InstanceLockFile(dir)).Acquired();
+        const auto lockFree = [](const std::string& folder) {
+            return posbench::SingleInstance(posbench::InstanceLockFile(folder)).Acquired();
         };
 
         QProcess first, second;
