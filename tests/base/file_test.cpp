@@ -187,12 +187,12 @@ TEST(Handles, AppendAddsAndBinaryWriteReplaces) {
 }
 
 TEST(WaitFileTime, PumpsEventsUntilTheDeadlineOrAnAbort) {
-    ManualClock clock(0xFFFFFF00u, 10);  // the deadline lies past the 32-bit wrap
+    ManualClock clock(0xFFFFFF00u, 100);  // the deadline lies past the 32-bit wrap
     int pumped = 0;
     SetWindowPump([&] { ++pumped; });
     EXPECT_TRUE(WaitFileTime(1, 0));
     EXPECT_TRUE(WaitFileTime(4, 1000));
-    EXPECT_GE(pumped, 50);
+    EXPECT_GE(pumped, 5);
     EXPECT_GE(clock.Now(), 744u);  // 0xFFFFFF00 + 1000, wrapped
     EXPECT_LT(clock.Now(), 0x10000u);
     clock.SetAutoAdvance(1);

@@ -2,7 +2,6 @@
 // printer (a parallel port here is a terminal line too), and the serial line's settings record.
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -144,28 +143,6 @@ TEST_F(SerialLine, CloseRestoresTheLineAsItWas) {
     EXPECT_EQ(cfgetospeed(&after), B2400);
 }
 
-// CPU time of this thread, to tell a sleeping loop from a spinning one.
-std::chrono::microseconds ThreadCpu() {
-    rusage use{};
-    getrusage(RUSAGE_THREAD, &use);
-    return std::chrono::seconds(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
-           std::chrono::microseconds(use.ru_utime.tv_usec + use.ru_stime.tv_usec);
-}
-
-// Runs the engine loop's input-aware wait (5 ms bound) for ms of real time, calling poll each
-// turn; returns the CPU time spent and counts the turns.
-template <class Poll>
-std::chrono::microseconds LoopFor(int ms, Poll poll, int& turns) {
-    using Clock = std::chrono::steady_clock;
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    const auto cpu = ThreadCpu();
-    for (turns = 0; Clock::now() < end; ++turns) {
-        poll();
-        WaitEventsOrInput(std::chrono::milliseconds(5));
-    }
-    return ThreadCpu() - cpu;
-}
-
 TEST_F(SerialLine, ARequestedReadWatchesTheLineUntilItCompletesOrCloses) {
     EXPECT_TRUE(dev.ReadIsComplete());
     EXPECT_TRUE(WatchedInputs().empty());  // the outstanding read alone watches nothing
@@ -188,28 +165,6 @@ TEST_F(SerialLine, ARequestedReadWatchesTheLineUntilItCompletesOrCloses) {
     EXPECT_EQ(WatchedInputs().size(), 1u);
     ASSERT_TRUE(dev.CloseComm());
     EXPECT_TRUE(WatchedInputs().empty());
-}
-
-TEST_F(SerialLine, BytesNobodyCollectsNeverMakeTheLoopSpin) {
-    int turns = 0;
-    // Unsolicited bytes with no read requested.
-    ASSERT_TRUE(printer.Send("unsolicited"));
-    EXPECT_LT(LoopFor(150, [] {}, turns), std::chrono::milliseconds(60));
-    EXPECT_LT(turns, 60);
-
-    // A read requested, then abandoned (the operator's cancel): one wake-up at most.
-    dev.ReadCount(50);
-    dev.BlockCount(50);
-    ASSERT_TRUE(dev.ReadComm(STOP_R_NUM));
-    EXPECT_FALSE(dev.ReadIsComplete());
-    ASSERT_TRUE(printer.Send("more"));
-    EXPECT_LT(LoopFor(150, [] {}, turns), std::chrono::milliseconds(60));
-    EXPECT_LT(turns, 60);
-
-    // A hung-up line reports itself readable for ever while the read keeps being polled.
-    printer.CloseMaster();
-    EXPECT_LT(LoopFor(150, [&] { dev.ReadIsComplete(); }, turns), std::chrono::milliseconds(60));
-    EXPECT_LT(turns, 60);
 }
 
 TEST(SerialNames, AdaptorSuffixOpensTheBarePortWithShortReadTimeouts) {
@@ -307,23 +262,6 @@ TEST_F(ParallelLine, AWriteDuringAReadWaitsItsTurn) {
     // ReadShutdown ends the read; a later write goes at once
     EXPECT_TRUE(dev.ReadShutdown(STOP_R_FORCE));
     EXPECT_TRUE(dev.ReadIdle());
-}
-
-TEST(ParallelWait, WaitTimeLPTRunsEventsAndEndsOnTime) {
-    clsLPT dev;
-    int ran = 0;
-    PostNotice([&] { ++ran; });
-    auto start = std::chrono::steady_clock::now();
-    dev.WaitTimeLPT(20);
-    auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(ran, 1);
-    EXPECT_GE(took, std::chrono::milliseconds(19));
-    EXPECT_LT(took, std::chrono::milliseconds(1000));
-    // a stopped test clock cannot hold the caller
-    test::ManualClock clock;
-    start = std::chrono::steady_clock::now();
-    dev.WaitTimeLPT(30);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 // A name outside the kind's range, a missing path and a path that is no terminal are refused
