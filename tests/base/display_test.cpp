@@ -12,20 +12,10 @@
 namespace posbench {
 namespace {
 
-// Keeps the order of every selection so that "select last, then clear" can be checked.
-class SelectionList : public test::RecordingStatusList {
-public:
-    void SetListIndex(long index) override {
-        history.push_back(index);
-        RecordingStatusList::SetListIndex(index);
-    }
-    std::vector<long> history;
-};
-
 class DisplayTest : public testing::Test {
 protected:
     void SetUp() override { SetStatusList(&list); }
-    SelectionList list;
+    test::RecordingStatusList list;
 };
 
 TEST_F(DisplayTest, TextIsCutInto55CharacterLines) {
@@ -57,13 +47,6 @@ TEST_F(DisplayTest, KeepsTheNewest149Lines) {
     EXPECT_EQ(counting.most, 150u);
     EXPECT_EQ(counting.lines.back(), "yend");
     EXPECT_EQ(list.lines.back(), "tail");
-}
-
-TEST_F(DisplayTest, SelectsTheLastLineThenClearsAndRepaints) {
-    Display("one");
-    Display(std::string(60, 'x'));
-    EXPECT_EQ(list.history, (std::vector<long>{0, -1, 2, -1}));
-    EXPECT_EQ(list.refreshes, 2);
 }
 
 TEST_F(DisplayTest, VKDisplayTakesTheTextWhole) {

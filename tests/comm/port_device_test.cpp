@@ -1,7 +1,6 @@
 // The serial and parallel port devices, each on a pseudo-terminal whose master side plays the
 // printer (a parallel port here is a terminal line too), and the serial line's settings record.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -396,22 +395,6 @@ TEST_F(DcbLine, ByteSizeParityAndHandshakeMapping) {
     ASSERT_TRUE(back.GetCommState(printer.SlaveFd()));
     EXPECT_TRUE(back.fOutxCtsFlow());
     EXPECT_EQ(back.fRtsControl(), 2);
-}
-
-TEST_F(DcbLine, LineRefusalsCarryTheSystemErrorNumber) {
-    dcb.ByteSize(4);  // a valid record value the line cannot carry
-    EXPECT_FALSE(dcb.SetCommState(printer.SlaveFd()));
-    EXPECT_EQ(dcb.LastErrno(), EINVAL);
-
-    test::ScratchDir dir;
-    int fd = open(dir.Write("plain", "x").c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    dcb.ByteSize(8);
-    EXPECT_FALSE(dcb.SetCommState(fd));
-    EXPECT_EQ(dcb.LastErrno(), ENOTTY);
-    EXPECT_FALSE(dcb.GetCommState(fd));
-    EXPECT_EQ(dcb.LastErrno(), ENOTTY);
-    close(fd);
 }
 
 }  // namespace

@@ -217,17 +217,5 @@ TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
     EXPECT_EQ(gsCommErr, "Port: 5.  modComm OpenComm Error 5 Invalid procedure call or argument");
 }
 
-TEST_F(PortTableTest, UsbOpenFailureNamesTheKey) {
-    gsDevicePaths["USB"] = "/nonexistent/posbench-usb-w,/nonexistent/posbench-usb-r";
-    AppendEntry("USB, NATIVE, ON");
-
-    EXPECT_FALSE(ConfigureDevices());
-    EXPECT_EQ(gsCommErr.rfind("Port: 1.  USB, N Open error: \r\n", 0), 0u) << gsCommErr;
-    EXPECT_EQ(gsPortTable(1), "USB, NATIVE, OFF");
-    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << "closing a USB port never fails";
-    EXPECT_TRUE(RemoveDevice(gsPortTable(1), 1));
-    EXPECT_EQ(gcolDevices.Count(), 0);
-}
-
 }  // namespace
 }  // namespace posbench
