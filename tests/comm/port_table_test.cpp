@@ -171,23 +171,6 @@ TEST_F(PortTableTest, PortReadyRefusesBusyPortsAndPortsBeyondTheTable) {
     EXPECT_EQ(gsCommErr, "modComm, PortReady 9 Subscript out of range");
 }
 
-TEST_F(PortTableTest, UpdateTcpRefusesAnAddressChangeOnAnOpenPort) {
-    gsTCPAddress = "10.0.0.99";
-    gsSetupTCPAddress = "10.0.0.99";
-
-    // (An open port refusing a valid new address: PortSetupTest, on a real printer.)
-    EXPECT_FALSE(UpdateTCP("TCP", "ON", 1));
-    EXPECT_EQ(gsCommErr, "Can't change IP address on open TCP Port");
-    EXPECT_EQ(gsTCPAddress, "10.0.0.99");
-    ASSERT_EQ(status.lines.size(), 1u);
-    EXPECT_EQ(status.lines[0], "Error restoring IP Adddress.  It's no longer valid.");
-
-    gsCommErr.clear();
-    EXPECT_TRUE(UpdateTCP("TCP, 10.0.0.5, OFF", "OFF", 1));
-    EXPECT_EQ(gsTCPAddress, "10.0.0.99");
-    EXPECT_EQ(gsCommErr, "");
-}
-
 TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
     for (int n = 1; n <= 3; ++n) DefineCom(n, "DTR", "OFF");
     ASSERT_TRUE(ConfigureDevices()) << gsCommErr;
