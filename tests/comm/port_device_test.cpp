@@ -166,23 +166,6 @@ TEST_F(SerialLine, ARequestedReadWatchesTheLineUntilItCompletesOrCloses) {
     EXPECT_TRUE(WatchedInputs().empty());
 }
 
-TEST(SerialNames, AdaptorSuffixOpensTheBarePortWithShortReadTimeouts) {
-    test::Pty printer;
-    gsDevicePaths["COM5"] = printer.SlavePath();
-    clsRS232 dev;
-    ASSERT_TRUE(dev.OpenComm("COM5x")) << dev.LastError();
-    EXPECT_TRUE(dev.Adaptor());
-    EXPECT_EQ(dev.DevicePathInUse(), printer.SlavePath());
-    // idle reads end every 10 ms and are renewed quietly
-    dev.ReadCount(2);
-    dev.ReadComm(STOP_R_NUM);
-    EXPECT_FALSE(PumpUntil([&] { return dev.ReadIsComplete(); }, 60));
-    EXPECT_EQ(dev.LastError(), "");
-    ASSERT_TRUE(printer.Send("ok"));
-    ASSERT_TRUE(PumpUntil([&] { return dev.ReadIsComplete(); }));
-    EXPECT_EQ(dev.GetReadData(), "ok");
-}
-
 TEST_F(SerialLine, PurgeDropsWaitingInput) {
     ASSERT_TRUE(printer.Send("stale"));
     EXPECT_TRUE(dev.PurgeComm());
@@ -250,15 +233,11 @@ TEST_F(ParallelLine, NoReadRunsBetweenExchanges) {
     EXPECT_EQ(dev.GetReadData(), "Z");
 }
 
-TEST_F(ParallelLine, AWriteDuringAReadWaitsItsTurn) {
+TEST_F(ParallelLine, AWriteDuringAReadGoesOutAndAShutdownEndsTheRead) {
     dev.ReadCount(5);
     dev.ReadComm(STOP_R_NUM);
-    auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(dev.WriteComm("w"));
-    // (the millisecond tick may turn just after the start)
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(14));
     EXPECT_EQ(printer.Read(1), "w");
-    // ReadShutdown ends the read; a later write goes at once
     EXPECT_TRUE(dev.ReadShutdown(STOP_R_FORCE));
     EXPECT_TRUE(dev.ReadIdle());
 }
