@@ -358,6 +358,10 @@ TEST_F(LinkDeviceUsb, MissingDevicesAndPipesAreReported) {
     gsDevicePaths["USB"] = out + "," + dir / "none-in";
     EXPECT_FALSE(dev.OpenComm("USB, N"));
     EXPECT_EQ(dev.LastError(), "Invalid Read Handle Error: " + std::to_string(ENOENT));
+    // Nothing open: a write fails, and a read cannot start (a read left waiting would hang).
+    EXPECT_FALSE(dev.WriteComm("x"));
+    EXPECT_FALSE(dev.ReadComm(STOP_R_NUM));
+    EXPECT_TRUE(dev.ReadStopped());
 }
 
 }  // namespace
