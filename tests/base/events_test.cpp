@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/Tick.h"
 #include "support/TestSupport.h"
 
 namespace posbench {
@@ -100,11 +99,6 @@ TEST(Events, WaitEndsEarlyWhenThereIsWorkAndRunsIt) {
     DiscardNotices();
     EXPECT_GE(Timed([] { WaitEventsOrInput(60ms); }), 50ms);
     UnwatchInput(quiet.in());
-}
-
-TEST(Tick, DeadlinesSurviveTheWrap) {
-    EXPECT_TRUE(TickReached(5, 0xFFFFFFF0u) && TickReached(100, 100));
-    EXPECT_FALSE(TickReached(0xFFFFFFF0u, 5) || TickReached(99, 100));
 }
 
 TEST(InputWait, AWatchedDescriptorEndsTheWaitOnceAndOnlyTheInputAwareOne) {

