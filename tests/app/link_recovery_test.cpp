@@ -10,7 +10,6 @@
 
 #include "app/MainLoop.h"
 #include "base/Events.h"
-#include "base/Tick.h"
 #include "comm/CommGlobals.h"
 #include "comm/PortTable.h"
 #include "support/FakeDevice.h"
@@ -72,7 +71,7 @@ protected:
 };
 
 // A TCP link that comes back after its 11 s settle ("TCP open") is
-// CliTest.FirmwareDownloadShowsProgressAndTheLinkComesBackAfterTheReset's.
+// CliAutomationTest.TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace's.
 TEST_F(RecoveryTest, PrinterThatNeverComesBackIsTriedSixTimesThenGivenUp) {
     FlakyDevice& tcp = Port("TCP, 127.0.0.1, ON", "TCP");
     tcp.refuse = true;
@@ -92,42 +91,6 @@ TEST_F(RecoveryTest, PrinterThatNeverComesBackIsTriedSixTimesThenGivenUp) {
     RunFor(10000);
     EXPECT_EQ(tcp.opens, 6);  // no timer runs any more
     EXPECT_EQ(gsPortTable(1), "TCP, 127.0.0.1, OFF");
-}
-
-TEST_F(RecoveryTest, UsbIsMarkedOffWithoutAClose) {
-    FlakyDevice& usb = Port("USB, NATIVE, ON", "USB, N");
-    timers.InitializeTimeout(1, 300);
-    RunFor(500);
-    EXPECT_TRUE(usb.isOpen);
-    EXPECT_EQ(gsPortTable(1), "USB, NATIVE, OFF");
-    RunFor(6500);
-    EXPECT_EQ(usb.opens, 0);
-    RunFor(600);
-    EXPECT_EQ(usb.opens, 1);
-    EXPECT_EQ(usb.openedWith, "USB, N");
-    EXPECT_EQ(status.lines, (Lines{"USB, N open"}));
-}
-
-TEST_F(RecoveryTest, ATimerFiresOnItsDeadlineAndTheWaitsEndForIt) {
-    gsTCPAddress = "127.0.0.1";
-    FlakyDevice& tcp = Port("TCP, 127.0.0.1, ON", "TCP");
-    InstallTimerPump(&timers);
-    timers.InitializeTimeout(1, 800);
-    clock.Advance(799);
-    timers.Poll();  // the tick, a millisecond before the deadline
-    EXPECT_TRUE(tcp.isOpen);
-    EXPECT_EQ(timers.UntilDue(), 1u);
-    clock.Advance(1);
-    timers.Poll();
-    EXPECT_FALSE(tcp.isOpen);
-    // Every wait is bounded by the next timer: a long one returns at the tick.
-    SetClockHook(nullptr);
-    LinkRecovery real;
-    InstallTimerPump(&real);
-    const auto start = std::chrono::steady_clock::now();
-    WaitEvents(std::chrono::seconds(30));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    InstallTimerPump(nullptr);
 }
 
 TEST_F(RecoveryTest, StartupShowsTheFailureAfterTheWindowExists) {

@@ -123,23 +123,5 @@ TEST(Drives, RootsAreTheRootHomeAndMountedMediaOnce) {
     EXPECT_EQ(DriveOf("/etc", roots), "/");
 }
 
-TEST(Drives, FolderAndFileListings) {
-    ScratchDir dir;
-    for (const char* sub : {"beta", "Alpha", ".hidden"}) std::filesystem::create_directories(dir.path() / sub);
-    for (const char* name : {"b.TXT", "a.txt", "c.bin", "txt", "Alpha/inner.txt"}) dir.Write(name, "");
-
-    const FolderListing listing = ListFolder(dir.path().string());
-    ASSERT_FALSE(listing.ancestors.empty());
-    EXPECT_EQ(listing.ancestors.front() + "|" + listing.ancestors.back(), "/|" + dir.path().string());
-    EXPECT_EQ(listing.children, (std::vector<std::string>{(dir.path() / "Alpha").string(),
-                                                          (dir.path() / "beta").string()}));
-
-    EXPECT_EQ(ListFiles(dir.path().string(), "*.txt"), (std::vector<std::string>{"a.txt", "b.TXT"}));
-    EXPECT_EQ(ListFiles(dir.path().string(), "*.*").size(), 4u);
-    EXPECT_TRUE(ListFiles(dir / "missing", "*.*").empty() && ListFolder(dir / "missing").children.empty());
-    // A chosen file joins its folder with one separator (the usual case is MainWindowTest's).
-    EXPECT_EQ(JoinFileSelection("/", "a.txt") + "|" + JoinFileSelection("/home/t", "/a.txt"), "/a.txt|/home/t/a.txt");
-}
-
 }  // namespace
 }  // namespace posbench

@@ -132,29 +132,6 @@ TEST_F(DispatcherTest, CommandWithCountReadsAndWithoutItOnlyWrites) {
                                    "frmMain, Send Error: 6: Overflow"}));
 }
 
-TEST_F(DispatcherTest, HistoryGrowsOnlyForChosenCommandsAndOnlyOnce) {
-    Ports({"TCP, 127.0.0.1, ON"});
-    view.commandPanel = true;
-    ASSERT_TRUE(SendCommand("1B 40", "0"));  // typed, never chosen
-    EXPECT_TRUE(view.history.empty());
-    for (const auto& [command, count] : {std::pair{"1D 49 40 27", "17"}, {"1D 49 40 27", "5"}, {"10 04 01", "1"}}) {
-        window.cboCommand_Chosen(-1);
-        ASSERT_TRUE(SendCommand(command, count));
-        EXPECT_FALSE(gbCmdChosen);
-    }
-    EXPECT_EQ(view.history, (Lines{"1D 49 40 27", "10 04 01"}));
-    // Choosing an item brings back the count it was first sent with.
-    window.cboCommand_Chosen(0);
-    EXPECT_EQ(view.inCount, "17");
-    EXPECT_TRUE(gbCmdChosen);
-    // Items the window put in itself (a command table) have no count yet.
-    view.history.push_back("1B 64 03");
-    ASSERT_TRUE(SendCommand("1B 64 05", "0"));
-    EXPECT_EQ(view.history.size(), 4u);
-    EXPECT_EQ(window.HistoryCount(2), 0);
-    EXPECT_EQ(window.HistoryCount(3), 0);
-}
-
 TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
     window.btnSendCmd_Click();
     Ports({"COM1, 115200, DTR, OFF", "TCP, 127.0.0.1, ON"});

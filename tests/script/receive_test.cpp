@@ -79,16 +79,6 @@ TEST_F(ReceiveTest, SrviOpensTheTcpPortAsServerOrArmsNothing) {
     EXPECT_EQ(glOutCount, 4000);
 }
 
-// ---- Status check (compared end to end in ScriptIntegration.WaitFormsAndTheStatusCheck) ----
-
-TEST_F(ReceiveTest, StatusReadLengthAndMode) {
-    SetExpectedStatus(1, "12 00 00");
-    ASSERT_TRUE(ProcessStatusCommand(1, "on 10 04 01"));
-    EXPECT_EQ(glOutCount, 3);
-    EXPECT_FALSE(ProcessStatusCommand(1, "MAYBE 10 04"));
-    EXPECT_TRUE(gbStop(1));
-}
-
 // ---- Receive processing (text and hex display are ScriptIntegration's) ----
 
 class CaptureTest : public ReceiveTest {
@@ -139,16 +129,6 @@ TEST_F(ReceiveTest, InvalidImageSizesStopThePort) {
     ReceiveImage(ImageHeader(0x80000000u), 1);
     EXPECT_TRUE(gbStop(1));
     EXPECT_EQ(status.lines, std::vector<std::string>(2, "Invalid File Size. Image is not valid."));
-}
-
-// The acknowledgements themselves are counted end to end (ImageWithHeaderAndAcknowledgedBlocks).
-TEST_F(CaptureTest, NoAcknowledgementsUnlessArmed) {
-    Open(true);
-    glAckThreshold(1) = 4;
-    ps().ImageRcv = true;
-    Receive(ImageHeader(100) + "abcdefgh");
-    EXPECT_FALSE(gbSendPending(1));
-    EXPECT_FALSE(gbAckMode);
 }
 
 }  // namespace

@@ -60,12 +60,6 @@ TEST_F(ScriptTest, ChainingDeeperThanFiveLevelsIsRefusedAndEveryLevelClosed) {
     EXPECT_EQ(FreeFile(), 1);
 }
 
-TEST_F(ScriptTest, OpenFailureEndsThePortAsCancelled) {
-    Run(dir / "missing.txt");
-    ASSERT_EQ(status.lines.size(), 2u);
-    EXPECT_EQ(status.lines[0].substr(0, 11) + status.lines[1], "Can't find Error or operator initiated cancel on line  0");
-}
-
 TEST_F(ScriptTest, DelayHoldsTheScriptAndABadDelayStopsIt) {
     ManualClock clock(5000);
     const std::string path = Write("s.txt", {"[DEL]", "15", "[HEX] 41"});
@@ -102,12 +96,6 @@ TEST_F(ScriptTest, MissingDownloadCapabilitiesAreNamedAndStopTheScript) {
     EXPECT_TRUE(dev->writes.empty());
 }
 
-TEST_F(ScriptTest, LinesOfALaterScriptBelongToTheSectionLastUsed) {
-    Run(Write("a.txt", {"[HEX] 41"}));
-    Run(Write("b.txt", {"42"}));
-    EXPECT_EQ(dev->writes, (Lines{"A", "B"}));
-}
-
 TEST_F(ScriptTest, ANewScriptStartsOutsideTheBlocksAnEarlierOneLeftOpenAChainedOneInside) {
     // The first script ends inside a LOOP and a false WHILE that holds another WHILE.
     Run(Write("a.txt", {"[UTI] LOOP 2", "[PRO] WHILE =1 < =0", "WHILE =1 < =0", "[HEX] 41"}));
@@ -139,13 +127,6 @@ TEST_F(ScriptTest, ProcessTextFileGuardsThePortAndHandsBackToTheConfigurationFlo
     StateMachinePass();
     EXPECT_EQ(continued, (std::vector<std::pair<int16_t, bool>>{{1, true}}));
     EXPECT_FALSE(gbConfigPending(1));
-}
-
-TEST(FileStack, HoldsFiveHandlesAndPopsNewestFirst) {
-    for (int16_t h = 1; h <= 6; ++h) PutFileNumber(2, h);
-    EXPECT_EQ(gPortState(2).FileStackCount, 5);
-    for (int16_t h = 5; h >= 1; --h) EXPECT_EQ(GetFileNumber(2), h);
-    EXPECT_EQ(GetFileNumber(2), 0);
 }
 
 }  // namespace

@@ -58,28 +58,6 @@ TEST_F(MachineTest, FailedWriteLetsTheQueuedReadGo) {
     EXPECT_TRUE(gbStop(1) && dev->readModes.empty() && !gbReadPending(1));
 }
 
-TEST_F(MachineTest, TimeoutCheckEndsAnIdleCaptureAfterItsSilence) {
-    ManualClock clock(10000);
-    PortState& st = gPortState(1);
-    gbTimeoutOn(1) = true;
-    st.RcvdCount = 3;
-    st.ExpectTotal = 10;
-    st.TimeFirstChar = false;
-    st.Deadline = 10050;
-    StateMachinePass();
-    EXPECT_TRUE(gbTimeoutOn(1));
-    clock.Advance(51);
-    StateMachinePass();
-    EXPECT_EQ(status.lines, (Lines{"Time out"}));
-    EXPECT_FALSE(gbTimeoutOn(1));
-    // A capture that got all it expected just ends its watch.
-    gbTimeoutOn(1) = true;
-    st.RcvdCount = 10;
-    StateMachinePass();
-    EXPECT_FALSE(gbTimeoutOn(1));
-    EXPECT_EQ(status.lines.size(), 1u);
-}
-
 // A delay running its time is ScriptTest.DelayHoldsTheScriptAndABadDelayStopsIt's.
 TEST_F(MachineTest, DelayEndsAtStopAndBadDelaysAreRefused) {
     ManualClock clock(1000);
