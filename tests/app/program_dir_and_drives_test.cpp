@@ -68,16 +68,6 @@ TEST(ProgramDir, ADirectoryThatCannotBeMadeIsRefusedWithAReason) {
     EXPECT_EQ(gsProgramDir, target / "dir");
 }
 
-TEST(ProgramDir, SamplesFoundBesideTheProgramBeforeTheSourceTree) {
-    ScratchDir tree;
-    std::filesystem::create_directories(tree.path() / "share/posbench/samples");
-    std::filesystem::create_directories(tree.path() / "src/samples");
-    const auto candidates = SampleCandidates(tree / "bin/posbench-cli", tree / "src/samples");
-    EXPECT_EQ(FindSamplesDir(candidates), tree / "share/posbench/samples");
-    EXPECT_EQ(FindSamplesDir(SampleCandidates("", tree / "src/samples")), tree / "src/samples");
-    EXPECT_EQ(FindSamplesDir({tree / "none"}), "");
-}
-
 // Programs started together on a new directory all seed it: none fails on a file another
 // one has just put in place, and every file arrives whole.
 TEST(ProgramDir, ConcurrentFirstRunsAllSucceed) {

@@ -112,7 +112,7 @@ TEST_F(DispatcherTest, DownloadsQueueTheirFirstBlockAndReportAFailedStart) {
                                    "Boot download Error"}));
 }
 
-TEST_F(DispatcherTest, CommandWithCountReadsAndWithoutItOnlyWrites) {
+TEST_F(DispatcherTest, CommandWithCountReadsWithoutItOnlyWritesAndAChosenOneJoinsTheHistory) {
     Ports({"TCP, 127.0.0.1, ON"});
     view.commandPanel = true;
     gbStop(1) = true;
@@ -130,6 +130,14 @@ TEST_F(DispatcherTest, CommandWithCountReadsAndWithoutItOnlyWrites) {
     EXPECT_FALSE(SendCommand("1B 40", "99999999999"));
     EXPECT_EQ(status.lines, (Lines{"Please Select Command to Send", "Invalid hex character",
                                    "frmMain, Send Error: 6: Overflow"}));
+    // Only a chosen command joins the history, once, and choosing it brings back its first count.
+    for (const char* count : {"17", "5"}) {
+        window.cboCommand_Chosen(-1);
+        ASSERT_TRUE(SendCommand("1D 49 40 27", count));
+    }
+    EXPECT_EQ(view.history, Lines{"1D 49 40 27"});
+    window.cboCommand_Chosen(0);
+    EXPECT_EQ(view.inCount, "17");
 }
 
 TEST_F(DispatcherTest, DirectInputSendsEvenWhileThePortIsBusy) {
