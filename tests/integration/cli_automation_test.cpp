@@ -27,38 +27,6 @@ using test::ReadAll;
 using test::ScratchDir;
 using test::SimPrinter;
 
-// The lines of a JSON Lines run, each clock reading replaced by T.
-std::vector<std::string> Untimed(const std::string& out) {
-    static const std::regex time(R"("time":[0-9]+\.[0-9]+,)");
-    std::vector<std::string> lines;
-    for (const std::string& line : LinesOf(out)) lines.push_back(std::regex_replace(line, time, R"("time":T,)"));
-    return lines;
-}
-
-struct TraceRecord {
-    double seconds = 0;
-    int port = 0;
-    std::string direction;
-    std::string bytes;
-};
-
-// posbench-cli --trace: "SECONDS PORT NAME DIRECTION COUNT HEX ... | TEXT".
-std::vector<TraceRecord> ReadTrace(const std::string& text) {
-    std::vector<TraceRecord> records;
-    for (const std::string& line : LinesOf(text)) {
-        std::istringstream fields(line.substr(0, line.find(" |")));
-        TraceRecord r;
-        std::string name, hex;
-        std::size_t count = 0;
-        fields >> r.seconds >> r.port >> name >> r.direction >> count;
-        std::getline(fields, hex);
-        r.bytes = test::Hex(hex);
-        EXPECT_EQ(r.bytes.size(), count) << line;
-        records.push_back(r);
-    }
-    return records;
-}
-
 class CliAutomationTest : public ::testing::Test {
 protected:
     // A serial printer on a pseudo-terminal as COM1 and a second one on `second` (a second
@@ -126,19 +94,28 @@ TEST_F(CliAutomationTest, TwoPortsFlashAtOnceEachWithItsOwnStatusStreamAndTrace)
             EXPECT_EQ(line.find("Port " + std::to_string(3 - n)), std::string::npos) << line;
     }
 
-    // The trace holds, per port, exactly the bytes its printer logged, in order; the clock
-    // never goes back; and the two downloads ran side by side.
-    const auto trace = ReadTrace(ReadAll(dir / "trace.txt"));
+    // The trace ("SECONDS PORT NAME DIRECTION COUNT HEX ... | TEXT") holds, per port, exactly
+    // the bytes its printer logged, in order; the clock never goes back; and the two downloads
+    // ran side by side.
+    const auto trace = LinesOf(ReadAll(dir / "trace.txt"));
     std::map<int, std::string> sent;
     std::map<int, std::size_t> firstSent, lastSent;
+    double clock = 0;
     for (std::size_t i = 0; i < trace.size(); ++i) {
-        if (i > 0) {
-            EXPECT_GE(trace[i].seconds, trace[i - 1].seconds);
-        }
-        if (trace[i].direction != "sent") continue;
-        if (!firstSent.count(trace[i].port)) firstSent[trace[i].port] = i;
-        lastSent[trace[i].port] = i;
-        sent[trace[i].port] += trace[i].bytes;
+        std::istringstream fields(trace[i].substr(0, trace[i].find(" |")));
+        double seconds = 0;
+        int port = 0;
+        std::size_t count = 0;
+        std::string name, direction, hex;
+        fields >> seconds >> port >> name >> direction >> count;
+        std::getline(fields, hex);
+        EXPECT_EQ(test::Hex(hex).size(), count) << trace[i];
+        EXPECT_GE(seconds, clock);
+        clock = seconds;
+        if (direction != "sent") continue;
+        firstSent.try_emplace(port, i);
+        lastSent[port] = i;
+        sent[port] += test::Hex(hex);
     }
     for (int n = 1; n <= 2; ++n)
         EXPECT_EQ(sent[n], test::PrinterLog(dir / ("log" + std::to_string(n))).Stream());
@@ -173,7 +150,8 @@ TEST_F(CliAutomationTest, JsonLinesCarryTheEventsOfTheTextOutput) {
                                      R"(checking "A\B")", "Status Error (12) ",
                                      "Error or operator initiated cancel on line  3",
                                      "Response:  (12) "}));
-    EXPECT_EQ(Untimed(json.out), (std::vector<std::string>{
+    const std::regex time(R"("time":[0-9]+\.[0-9]+,)");  // each clock reading becomes T
+    EXPECT_EQ(LinesOf(std::regex_replace(json.out, time, R"("time":T,)")), (std::vector<std::string>{
         R"({"event":"status","port":1,"time":T,"text":"checking \"A\\B\""})",
         R"({"event":"status","port":1,"time":T,"text":"Status Error (12) "})",
         R"({"event":"status","port":1,"time":T,"text":"Error or operator initiated cancel on line  3"})",

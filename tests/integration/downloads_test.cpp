@@ -212,7 +212,7 @@ TEST_P(DownloadTest, LogoAndBitmapFollowTheirPrefixes) {
     for (std::size_t cut : Cuts(log)) EXPECT_TRUE(cut >= 515 || cut == 0 || cut == 3 || cut == 259) << cut;
 }
 
-TEST_P(DownloadTest, ImageBankTwoIsSelectedByTheNameAndJudgedAtTheEnd) {
+TEST_P(DownloadTest, ImageBankIsSelectedByTheNameAndJudgedAtTheEnd) {
     // The printer's idle gap must outlast the 200 ms pause after the bank is selected.
     rig.Start(GetParam(), {"--idle-ms", "350"});
     const std::string bank = Pattern(300, 11);
@@ -226,9 +226,8 @@ TEST_P(DownloadTest, ImageBankTwoIsSelectedByTheNameAndJudgedAtTheEnd) {
     EXPECT_TRUE(rig.ReadFile("store/bank-2.bin") == bank);
     EXPECT_TRUE(rig.Stream() == "\x1B\x5B\x7D\x1D\x16\x02" + bank);
     EXPECT_TRUE(rig.EndedOnce(true));
-}
 
-TEST_P(DownloadTest, ABankAnsweredWithANakIsReportedAsFailed) {
+    // A bank the printer answers with a NAK is reported as failed.
     rig.Start(GetParam(), {"--idle-ms", "350", "--fault", "nak-bank"});
     rig.dir.Write("bank.ib1", Pattern(600, 13));
     rig.RunScript({"[IMA] bank.ib1"});

@@ -3,7 +3,6 @@
 // stops reading. Whatever happens, the tool ends by itself in bounded time and never reports a
 // flash as written (exit 0) unless the printer's flash holds exactly the file.
 #include <chrono>
-#include <cstdio>
 #include <future>
 #include <string>
 #include <vector>
@@ -62,14 +61,9 @@ TEST(FaultMatrix, FlashEndsByItselfAndNeverClaimsADifferingImage) {
     // The cells run side by side: each mostly waits, on its printer or on a timer.
     std::vector<std::future<Outcome>> running;
     for (const Cell& cell : cells)
-        running.push_back(
-            std::async(std::launch::async, RunCell, cell, firmware));
+        running.push_back(std::async(std::launch::async, RunCell, cell, firmware));
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const Outcome o = running[i].get();
-        std::printf("%-4s %-6s exit %2d after %5.1f s, image %s\n", test::NameOf(cells[i].medium),
-                    cells[i].fault.c_str(), o.run.status,
-                    static_cast<double>(o.run.took.count()) / 1000,
-                    o.imageEqual ? "equal" : "differs");
         SCOPED_TRACE(std::string(test::NameOf(cells[i].medium)) + " " + cells[i].fault + "\n" +
                      o.run.out + o.run.err);
         EXPECT_NE(o.run.status, -1) << "did not end by itself";

@@ -40,7 +40,6 @@ void Expect(const CliResult& r, int status, const std::string& text) {
 
 class HostileRunTest : public ::testing::Test {
 protected:
-    void Start(Medium medium, std::vector<std::string> args = {}) { rig.Start(medium, std::move(args)); }
     CliResult Run(std::vector<std::string> args, test::CliRunOptions how = {}) const {
         how.limit = 40s;  // before the mends several of these waited for ever
         return rig.Run(std::move(args), how);
@@ -52,10 +51,10 @@ protected:
 };
 
 TEST_F(HostileRunTest, LinkLostDuringACommandOrAScriptEndsTheWait) {
-    Start(Medium::Tcp, {"--fault", "drop-after=4"});  // after the first command's answer
+    rig.Start(Medium::Tcp, {"--fault", "drop-after=4"});  // after the first command's answer
     Expect(Run({"--command", "1D 49 40 A3 1D 49 40 27", "--count", "23"}), 1,
            "TCP Read Error: connection closed by the printer\nAttempting to reconnect");
-    Start(Medium::Pty, {"--fault", "drop-after=3"});
+    rig.Start(Medium::Pty, {"--fault", "drop-after=3"});
     const CliResult r = Run({Script("[WAIT]\r\nRCVT (17) 1D 49 40 27\r\n[MES] never\r\n")});
     Expect(r, 1, "(the line hung up)\nAttempting to reconnect");
     EXPECT_FALSE(Has(r, "never"));
@@ -64,13 +63,13 @@ TEST_F(HostileRunTest, LinkLostDuringACommandOrAScriptEndsTheWait) {
 // The printer hangs up before it answers: the read cannot even start. No cancel line is
 // shown, yet the request failed.
 TEST_F(HostileRunTest, ARequestThatFailedGivesExitOne) {
-    Start(Medium::Pty, {"--fault", "drop-after=3"});
+    rig.Start(Medium::Pty, {"--fault", "drop-after=3"});
     rig.Ini("[Communication]\nLPT1=ON\n[Devices]\nLPT1=" + rig.Printer().Path() + "\n");
     EXPECT_EQ(Run({"--command", "1D 49 40 27", "--count", "17"}).status, 1);
 }
 
 TEST_F(HostileRunTest, SecondProgramOnTheUsbPairIsRefused) {
-    Start(Medium::Fifo);
+    rig.Start(Medium::Fifo);
     const int held = open((rig.Printer().Path() + "/to-printer").c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);  // as the first program holds it
     Expect(Run({"--command", "1B 40", "--count", "0"}), 1, "in use by another program");
@@ -78,10 +77,10 @@ TEST_F(HostileRunTest, SecondProgramOnTheUsbPairIsRefused) {
 }
 
 TEST_F(HostileRunTest, WriteToADeadUsbPrinterIsBoundedAndARequestAfterAResetWaitsForTheLink) {
-    Start(Medium::Fifo, {"--fault", "kill-after=1"});
+    rig.Start(Medium::Fifo, {"--fault", "kill-after=1"});
     Expect(Run({dir.Write("big.lgo", std::string(256 << 10, 'L'))}), 1,
            "Invalid Write 110\nAttempting to reconnect");
-    Start(Medium::Pty, {"--reset-ms", "300"});
+    rig.Start(Medium::Pty, {"--reset-ms", "300"});
     const CliResult r = Run({Script("[RES]\r\n[WAIT]\r\nRCVT (17) 1D 49 40 27\r\n")});
     Expect(r, 0, "COM1 open");
     EXPECT_TRUE(Has(r, "Response: Q310")) << r.out;
@@ -91,7 +90,7 @@ TEST_F(HostileRunTest, WriteToADeadUsbPrinterIsBoundedAndARequestAfterAResetWait
 // empty logo is not reported as downloaded; an endless loop yields to --timeout; a capture on
 // a full disk is not announced as saved.
 TEST_F(HostileRunTest, HostileFilesFullDisksAndEndlessLoops) {
-    Start(Medium::Pty);
+    rig.Start(Medium::Pty);
     const std::string fifo = dir / "f.txt";  // short names: the line is not cut at 55
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_directory(dir / "d.txt");
@@ -114,13 +113,13 @@ TEST_F(HostileRunTest, HostileFilesFullDisksAndEndlessLoops) {
 TEST_F(HostileRunTest, SignalsDuringAFlash) {
     const std::string firmware = test::RandomBytes(2 << 16, 11);
     const std::string file = dir.Write("fw.bin", firmware);
-    Start(Medium::Pty, {"--flash", dir / "flash.bin", "--reset-ms", "300"});
+    rig.Start(Medium::Pty, {"--flash", dir / "flash.bin", "--reset-ms", "300"});
     test::CliRunOptions closing;
     closing.closeOutAfterLines = 2;
     EXPECT_EQ(Run({file}, closing).status, 0);
     EXPECT_TRUE(test::ReadAll(dir / "flash.bin").substr(0, firmware.size()) == firmware);
     for (const int signal : {SIGTERM, SIGHUP}) {
-        Start(Medium::Pty);  // a fresh printer: the one cancelled under it is left inside a block
+        rig.Start(Medium::Pty);  // a fresh printer: the one cancelled under it is left inside a block
         test::CliRunOptions cue;
         cue.signalAfter = "Sector: 1";
         cue.signal = signal;

@@ -8,11 +8,11 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -45,32 +45,25 @@ std::chrono::milliseconds CpuTimeOf(pid_t pid) {
     return std::chrono::milliseconds((utime + stime) * 1000 / sysconf(_SC_CLK_TCK));
 }
 
-bool Exists(const std::string& path) {
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 RawLink Connect(const SimPrinter& printer) {
     if (printer.Kind() == "tcp") return RawLink::Tcp(printer.Port());
     return printer.Kind() == "pty" ? RawLink::Pty(printer.Path()) : RawLink::Fifo(printer.Path());
 }
 
-// Identification and version, as the tool asks at the start of a session, in two sessions; an
-// idle printer uses no CPU after the client has gone; the endpoints go with the printer.
-TEST(PrinterMediaTest, AnswersAcrossSessionsIdlesAndTidiesUp) {
+// An idle printer uses no CPU after its client has gone; the endpoints go with the printer. (Its
+// answers across sessions: the engine's end-to-end runs, which open the port again and again.)
+TEST(PrinterMediaTest, IdlesAfterASessionAndTidiesUp) {
     for (const char* medium : {"--pty", "--fifo"}) {
         SCOPED_TRACE(medium);
         ScratchDir dir;
         const std::string where = dir / "link";
         {
-            SimPrinter printer({medium, where, "--model", "Q330", "--firmware", "1.21"});
+            SimPrinter printer({medium, where});
             EXPECT_EQ(printer.Ready(), std::string(medium + 2) + " " + where);
-            for (int session = 0; session < 2; ++session) {
+            {
                 RawLink link = Connect(printer);
-                ASSERT_TRUE(link.Valid());
-                link.Write(Hex("1D 49 40 27 1D 49 40 A3"));
-                EXPECT_EQ(link.Read(17), "Q330" + std::string(12, ' ') + '\0');
-                EXPECT_EQ(link.Read(6), "\x02" "1.21\x03");
+                link.Write(Hex("1D 04 01"));
+                EXPECT_EQ(link.Read(1), Hex("12"));
             }
             // Nothing to do: it sleeps in poll, using a few ticks of CPU over a quiet 300 ms, never
             // the most of it that a loop over a hung-up pty master or closed FIFO ends would.
@@ -79,8 +72,7 @@ TEST(PrinterMediaTest, AnswersAcrossSessionsIdlesAndTidiesUp) {
             EXPECT_LT(CpuTimeOf(printer.Pid()) - before, 60ms) << "the printer spins";
             EXPECT_EQ(printer.Stop(), 0);
         }
-        EXPECT_FALSE(Exists(where));
-        EXPECT_FALSE(Exists(where + "/to-printer"));
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(where)));
     }
 }
 

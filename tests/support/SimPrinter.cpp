@@ -39,10 +39,8 @@ bool ReapBy(pid_t pid, Clock::time_point deadline, int& status) {
 
 }  // namespace
 
-std::string SimPrinter::ExecutablePath() { return POSBENCH_PRINTER_PATH; }
-
 SimPrinter::SimPrinter(std::vector<std::string> args, std::chrono::milliseconds readyTimeout) {
-    const std::string exe = ExecutablePath();
+    const std::string exe = POSBENCH_PRINTER_PATH;  // built with the tests
     if (exe.empty()) throw std::runtime_error("posbench-printer was not built with the tests");
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");

@@ -38,9 +38,6 @@ public:
     // or -1 when it had to be killed or died of a signal. Later calls return the same.
     int Stop();
 
-    // The executable under test (built with the tests).
-    static std::string ExecutablePath();
-
 private:
     pid_t pid_ = -1;
     int status_ = -1;

@@ -75,7 +75,6 @@ public:
     // The printer restarted: everything is forgotten, download mode included.
     void PowerCycle();
 
-    bool InDownloadMode() const { return downloadMode_; }
     // The USB interface the printer runs (true: printer class), and the one a mode command
     // stored for the next restart. A restart keeps both: they are settings, not session state.
     bool UsbPrinterClass() const { return usbPrinterClass_; }
