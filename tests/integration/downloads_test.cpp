@@ -168,8 +168,10 @@ TEST_P(DownloadTest, BootCodeGoesAs3Then5ThenPiecesWithThePausesAndWithoutAFileN
     ASSERT_GE(log.reads.size(), 3u);
     EXPECT_EQ(log.reads[0].bytes.size(), 3u);
     EXPECT_EQ(log.reads[1].bytes.size(), 5u);
-    EXPECT_GE(log.reads[1].ms - log.reads[0].ms, 90);
-    EXPECT_GE(log.reads[2].ms - log.reads[1].ms, 90);
+    // The engine pauses 100 ms; the printer notes when it read, and a loaded machine may read the
+    // piece before a pause late, so only a pause that is clearly missing fails.
+    EXPECT_GE(log.reads[1].ms - log.reads[0].ms, 50);
+    EXPECT_GE(log.reads[2].ms - log.reads[1].ms, 50);
     for (std::size_t cut : Cuts(log)) EXPECT_TRUE(cut == 0 || cut == 3 || cut == 8 || cut == 264) << cut;
     EXPECT_EQ(rig.progress.reports.back().blocksDone, 4);
     EXPECT_EQ(rig.progress.reports.back().bytesDone, 300);
