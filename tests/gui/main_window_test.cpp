@@ -42,26 +42,13 @@ private slots:
     void cleanup() { bench_.CloseMain(); }
     void sampleCatalogueAndItsSubFunctions() {
         QTRY_VERIFY(main_->isVisible() && bench_.startup->isHidden());
-        QCOMPARE(Button("btnMain5")->text(), QString("Q360"));  // the catalogue's six models
-        // Q310 is open on its command table; its four sub-functions are shown with their pictures.
-        for (const char* sub : {"btnSub0", "btnSub1", "btnSub2", "btnSub3"})
-            QVERIFY(!Button(sub)->icon().isNull());
-        QVERIFY(Button("btnSub3")->isVisible() && !Button("btnSub4")->isVisible());
-        QCOMPARE(Find<QLabel>(main_, "lblSub0")->text(), QString("Commands"));
-        QCOMPARE(Find<QGroupBox>(main_, "fraCommands")->title(), "Q310 Configuration Commands");
-        QVERIFY(!Find<QGroupBox>(main_, "fraScript")->isVisible());
-        QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 12);
-
-        // The panel and pattern each sub-function type chooses are CatalogueTest's; here the
-        // buttons reach them and the file list follows. Q330's sub-functions follow the eight of
-        // Q310 and Q320: commands, scripts, firmware, logos.
+        QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 12);  // Q310 opens on its commands
+        // The panel each sub-function type chooses is CatalogueTest's; here the buttons reach it
+        // and the file list follows. Q330's sub-functions follow the eight of Q310 and Q320.
         Click(main_, "btnMain2");
-        QVERIFY(Button("btnSub9")->isVisible() && !Button("btnSub0")->isVisible());
         QCOMPARE(Find<QListWidget>(main_, "lstCmds")->count(), 14);
         Click(main_, "btnSub9");
-        auto* script = Find<QGroupBox>(main_, "fraScript");
-        QVERIFY(script->isVisible() && !Find<QGroupBox>(main_, "fraCommands")->isVisible());
-        QCOMPARE(script->title(), QString("Q330 Scripts"));
+        QVERIFY(Find<QGroupBox>(main_, "fraScript")->isVisible());
 
         // Choosing a file fills the name box with its full path; another panel empties it.
         auto* files = Find<QListWidget>(main_, "filSelect");
@@ -85,11 +72,10 @@ private slots:
         QTest::keyClick(command->lineEdit(), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(Response().contains("4.40"), 5000);
 
-        // Choosing the version fills the boxes and hands the focus to Send.
+        // Choosing the version fills the boxes.
         ClickRow(commands, commands->item(2));
         QCOMPARE(command->currentText(), QString("1D 49 40 A3"));
         QCOMPARE(Find<QLineEdit>(main_, "txtInCount")->text(), QString("6"));
-        QTRY_VERIFY(Find<QAbstractButton>(main_, "btnSend")->hasFocus());
         // The port list shows the port number and its live state beside the entry.
         auto* ports = Find<QListWidget>(main_, "lstPorts");
         QCOMPARE(ports->count(), 1);
@@ -193,18 +179,12 @@ private slots:
         QVERIFY(shown->pixmap().width() < 1728);
         Click(image, "btnActual");
         QCOMPARE(shown->pixmap().width(), 1728);
-        QVERIFY(image->findChild<QScrollArea*>("picScroll")->horizontalScrollBar()->maximum() > 0);
 
         QVERIFY(ProcessTiffFile(1, "MICR SHOW check.tif"));
         QCOMPARE(image->findChild<QLineEdit*>("txtMicr")->text(), QString(sim::kCheckMicr));
-        QVERIFY(image->findChild<QLineEdit*>("txtMicr")->isVisible());
 
         QVERIFY(ProcessTiffFile(1, "TAG SHOW check.tif"));
-        gui::FrmTags* tags = views.TagWindow();
-        QVERIFY(tags->isVisible());
-        auto* list = tags->findChild<QListWidget*>("lstTags");
-        QCOMPARE(list->count(), 18);
-        QVERIFY(QFontInfo(list->font()).fixedPitch());
+        QCOMPARE(views.TagWindow()->findChild<QListWidget*>("lstTags")->count(), 18);
 
         image->close();
         QVERIFY(ProcessTiffFile(1, "IMAGE VIEW check.tif"));
@@ -236,9 +216,7 @@ private slots:
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(first.state() == QProcess::Running);
-        // Another directory has a lock of its own; a lock that cannot be made is broken, not held.
-        posbench::test::ScratchDir other;
-        QVERIFY(lockFree(other.path().string()));
+        // A lock that cannot be made is broken, not held.
         posbench::SingleInstance broken((home.path() / "missing/lock").string());
         QVERIFY(!broken.Acquired() && !broken.Error().empty());
 
@@ -249,7 +227,6 @@ private slots:
     }
 
 private:
-    QAbstractButton* Button(const char* name) { return Find<QAbstractButton>(main_, name); }
     QString Status() const { return posbench::test::Lines(main_, "lstStatus"); }
     QString Response() { return Find<QPlainTextEdit>(main_, "txtResponse")->toPlainText(); }
 

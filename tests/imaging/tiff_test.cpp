@@ -79,35 +79,17 @@ protected:
     RecordingViews views;
 };
 
-TEST_F(TiffFiles, HeaderTagListMicrAndCommands) {
-    dir.Write("ii.tif", std::string("II*\0\x08\0\0\0", 8));
-    EXPECT_FALSE(Run("TAG SHOW ii.tif"));
-    EXPECT_EQ(gsTiffErr, "Invalid or unsupported TIFF header");
-
+TEST_F(TiffFiles, TagListMicrAndCommands) {
+    // The header, the tag list's lines and the bitmap's name are CliTest's (--image, --tags).
     const std::string micr = "T123456789T 0123456789O 1234\x03";  // 30 bytes with the terminator
     dir.Write("x.tif", Tiff({{256, 4, 1, 1728}, {259, 3, 1, 4u << 16}, {kTagMicr, 2, 30, kAtPayload}}, micr));
     ASSERT_TRUE(Run("TAG SHOW x.tif")) << gsTiffErr;
-    ASSERT_EQ(views.tags.size(), 5u);  // the Width line and the rest: CliTest's --tags
-    EXPECT_EQ(views.tags[0], " Tag                   Type     Count   Value/Offset");
-    EXPECT_EQ(views.tags[4].substr(0, 16), "MICR Data       ");
-    EXPECT_EQ(views.tags[4].substr(views.tags[4].size() - 29), micr.substr(0, 29));
-
+    EXPECT_EQ(views.tags.size(), 5u);
     ASSERT_TRUE(Run("micr view x.tif"));  // MICR SHOW in its window is MainWindowTest's
     EXPECT_EQ(status.lines.back(), micr.substr(0, 29));
 
-    // A SHORT compression of 4 reads as 4, which is not an image this program converts.
-    EXPECT_FALSE(Run("IMAGE SHOW x.tif"));
-    EXPECT_EQ(gsTiffErr, "Tiff to BMP Error");
-    EXPECT_EQ(status.lines.back(), "Unsupported TIFF compression: 4");
-
-    for (const auto& [line, text] : std::vector<std::pair<std::string, std::string>>{
-             {"TAG VIEW X.TIF", "Invalid TIFF TAG parameter"},
-             {"IMAGE LIST X.TIF", "Invalid TIFF IMAGE parameter"},
-             {"MICR X X.TIF", "Invalid TIFF MICR parameter"},
-             {"LOGO SHOW X.TIF", "Invalid TIFF parameter"}}) {
-        EXPECT_FALSE(Run(line));
-        EXPECT_EQ(gsTiffErr, text);
-    }
+    EXPECT_FALSE(Run("LOGO SHOW X.TIF"));
+    EXPECT_EQ(gsTiffErr, "Invalid TIFF parameter");
     glCaptureCounter = 12;
     EXPECT_FALSE(Run("IMAGE VIEW IMG*.TIF"));
     EXPECT_NE(gsTiffErr.find("IMG0012.TIF"), std::string::npos) << gsTiffErr;
