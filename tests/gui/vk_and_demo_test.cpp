@@ -81,14 +81,12 @@ private slots:
         Click(vk_, "cmdVKFirmwareVersion");
         QTRY_VERIFY2_WITH_TIMEOUT(Status(vk_).contains("Firmware  4.40"), qPrintable(Status(vk_)),
                                   5000);
-        QVERIFY2(Status(vk_).contains("Model  Q310"), qPrintable(Status(vk_)));
 
         // Download Firmware sends the catalogue's sample image through the main window's Send; the
         // printer restarts after it and the link recovery brings the port back.
         Click(vk_, "cmdVKDload");
         QTRY_VERIFY2_WITH_TIMEOUT(Status(main_).contains("Reseting Port 1 Printer"),
                                   qPrintable(Status(main_)), 15000);
-        QVERIFY(Status(main_).contains("File Size is: 8192"));
         QTRY_VERIFY_WITH_TIMEOUT(PortBack(), 15000);
 
         // Native mode over a COM port: the mode command, then a reset that the recovery takes over
