@@ -159,6 +159,7 @@ private slots:
         gui::FrmImage* image = views.ImageWindow();
         QVERIFY(image->isVisible());
         auto* shown = image->findChild<QLabel*>("Picture1");
+        QCOMPARE(image->Zoom(), ImageZoom::Fit);  // 1728 pixels fit no offscreen screen
         Click(image, "btnActual");
         QCOMPARE(shown->pixmap().width(), 1728);
 
