@@ -80,15 +80,5 @@ TEST(TextLines, BracketedHexAndLineFeed) {
     }
 }
 
-TEST(TextLines, EveryByteButAGroupPassesUnchanged) {
-    std::string all;
-    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-    EXPECT_TRUE(ProcessMixedLine(all.substr(0, '[') + all.substr('[' + 1)));
-    EXPECT_EQ(gsResult.size(), 256u);
-    std::string line = all;
-    EXPECT_TRUE(StripComment(true, line));
-    EXPECT_EQ(line, all.substr(0, '\''));
-}
-
 }  // namespace
 }  // namespace posbench

@@ -175,9 +175,7 @@ TEST_F(SerialLine, ModemStatusFailuresGoToTheStatusList) {
     EXPECT_FALSE(dev.CTS_ON());
     ASSERT_TRUE(dev.CloseComm());
     EXPECT_FALSE(dev.DSR_ON());
-    ASSERT_EQ(list.lines.size(), 2u);
-    EXPECT_EQ(list.lines[0], "Modem Status Error");
-    EXPECT_EQ(list.lines[1], "Device not open");
+    EXPECT_EQ(list.lines, (std::vector<std::string>{"Modem Status Error", "Device not open"}));
     SetStatusList(nullptr);
 }
 
@@ -248,10 +246,6 @@ TEST(PortNames, NamesAndPathsThatCannotOpen) {
         EXPECT_EQ(com.LastError(), "Invalid Com parameter") << name;
     }
     clsLPT lpt;
-    EXPECT_EQ((std::vector<int>{com.GetNumFromDevname("com16"), com.GetNumFromDevname("Com3"),
-                                com.GetNumFromDevname("COM1.5"), lpt.GetNumFromDevname("lpt2"),
-                                lpt.GetNumFromDevname("COM1")}),
-              (std::vector<int>{16, 3, 0, 2, 0}));
     EXPECT_FALSE(lpt.OpenComm("COM1"));
     EXPECT_EQ(lpt.LastError(), "Invalid Handle: " + std::to_string(ENOENT));
 

