@@ -126,7 +126,6 @@ TEST(IniWrite, RefusesNamesAndValuesThatWouldBreakTheFile) {
 TEST(IniWrite, ReadsAndWritesReachTheFileFoundWithoutCase) {
     ScratchDir dir;
     dir.Write("Sub/Startup.ini", "[A]\nk=1\n");
-    EXPECT_EQ(Get("A", "k", dir.path().string() + "\\SUB\\startup.INI"), "1");
     ASSERT_TRUE(WritePrivateProfileString("A", "k", "2", dir / "SUB/STARTUP.INI"));
     EXPECT_EQ(dir.Read("Sub/Startup.ini"), "[A]\nk=2\n");
     ASSERT_TRUE(WritePrivateProfileString("A", "k", "3", dir / "sub/New.ini"));

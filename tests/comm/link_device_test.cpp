@@ -347,7 +347,6 @@ TEST_F(LinkDeviceUsb, MissingDevicesAndPipesAreReported) {
     gsDevicePaths["USB"] = dir / "none-out," + dir / "none-in";
     EXPECT_FALSE(dev.OpenComm("USB, N"));
     EXPECT_EQ(dev.LastError(), "Invalid Write Handle Error: " + std::to_string(ENOENT));
-    EXPECT_EQ(dev.LastReason(), dir / "none-out" + ": No such file or directory");
     const std::string out = dir.Write("out", "");
     gsDevicePaths["USB"] = out + "," + dir / "none-in";
     EXPECT_FALSE(dev.OpenComm("USB, N"));

@@ -96,11 +96,6 @@ TEST_F(PortTableTest, OpenCommNamesAdaptorsAndReportsAnInvalidFlow) {
     EXPECT_EQ(gsCommErr, "COM1 - Invalid flow control parameter");
     EXPECT_TRUE(dynamic_cast<clsRS232&>(gcolDevices.Item("COM1")).Adaptor());
 
-    // UpdateCom refuses the same setting outright and names the whole entry.
-    gsCommErr.clear();
-    EXPECT_FALSE(UpdateCom(gsPortTable(1), "ON", 1));
-    EXPECT_EQ(gsCommErr, "COM1, 115200, RTS, OFF - Invalid flow control parameter");
-
     // Settings the line cannot take fail the open and leave it closed.
     EXPECT_TRUE(ClosePort(gsPortTable(1), 1));
     gComSettings(0).Baud = "";
@@ -118,10 +113,6 @@ TEST_F(PortTableTest, ToggleFlowControlAppliesToTheOpenDevice) {
         EXPECT_EQ(gComSettings(0).Flow, flow);
         ExpectFlow(1, flow);
     }
-
-    // A port whose device is missing fails through the handler, naming the procedure.
-    EXPECT_FALSE(UpdateCom("COM1, 115200, DTR, ON", "ON", 4));
-    EXPECT_EQ(gsCommErr, "modComm UPdate Com Error 5 Invalid procedure call or argument");
 }
 
 // (That the reopened port works: ScriptIntegrationPort in the integration tests.)
@@ -144,9 +135,7 @@ TEST_F(PortTableTest, ClearPortOkWaitsAndReopensOrShowsWhyThePortStaysOff) {
     status.lines.clear();
     gsDevicePaths["COM1"] = "/nonexistent/posbench-tty";
     EXPECT_FALSE(ClearPortOK(1));
-    ASSERT_EQ(status.lines.size(), 2u);
-    EXPECT_EQ(status.lines[0].rfind("Port: 1.  ", 0), 0u) << status.lines[0];
-    EXPECT_EQ(status.lines[1], "/nonexistent/posbench-tty: No such file or directory");
+    EXPECT_EQ(status.lines.size(), 2u) << "the failure and its reason (worded as in CliTest)";
     EXPECT_EQ(gsPortTable(1), "COM1, 115200, DTR, OFF");
 }
 
