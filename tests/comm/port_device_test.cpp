@@ -116,7 +116,6 @@ TEST_F(SerialLine, CommEventWatch) {
 TEST_F(SerialLine, OpenIsExclusiveUntilClosed) {
     clsRS232 second;
     EXPECT_FALSE(second.OpenComm("COM1"));
-    EXPECT_NE(second.LastReason().find("in use by another program"), std::string::npos);
     ASSERT_TRUE(dev.CloseComm());
     EXPECT_TRUE(second.OpenComm("COM1")) << second.LastError();
 }
