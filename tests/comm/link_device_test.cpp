@@ -275,6 +275,7 @@ TEST_F(LinkDeviceTcp, ServerAcceptsOnFirstWriteOrReadAndAgainAfterCountedRead) {
     close(Listen(port));
     StepRecorder<clsTCP> dev;
     ASSERT_TRUE(dev.OpenComm("server:" + std::to_string(port))) << dev.LastError();
+    EXPECT_TRUE(dev.ServerMode());
     EXPECT_FALSE(dev.WriteComm("x"));
     EXPECT_EQ(dev.LastError(), "TCP Write Socket Error" + std::to_string(ENOTCONN));
     {
@@ -341,6 +342,7 @@ TEST_F(LinkDeviceUsb, MissingDevicesAndPipesAreReported) {
     EXPECT_FALSE(dev.OpenComm("USB, N"));
     EXPECT_EQ(dev.LastError().rfind("EnumDevError: ", 0), 0u) << dev.LastError();
     EXPECT_FALSE(dev.OpenComm("USB, P"));  // a test machine has no USB printer-class device
+    EXPECT_TRUE(dev.PrinterClass());
     EXPECT_EQ(dev.LastError(), "EnumDevError: " + std::to_string(ENODEV));
 
     ScratchDir dir;
