@@ -1,7 +1,6 @@
 // The printer catalogue (buttons, sub-functions, command tables, the INI type marker) against
-// files in a scratch directory, and the receipt demo it opens.
+// files in a scratch directory.
 #include "app/Catalogue.h"
-#include "app/ReceiptDemo.h"
 
 #include <gtest/gtest.h>
 
@@ -41,11 +40,10 @@ public:
     void ClearCommands() override { commands.clear(); }
     void AddCommand(const std::string& description) override { commands.push_back(description); }
     void SetCommand(const std::string& value, const std::string& count) override { command = value + "|" + count; }
-    void FocusSend() override { ++sendFocus; }
+    void FocusSend() override {}
 
     std::vector<std::string> printers, commands;
     std::pair<int16_t, int16_t> shown;
-    int sendFocus = 0;
     std::string panel = "none", caption, folder, pattern, command;
 };
 
@@ -224,10 +222,7 @@ TEST_F(CatalogueTest, CommandTables) {
     EXPECT_EQ(view.commands[9], "Command 10");
     EXPECT_TRUE(Shown("Error in Configuration List File"));
 
-    catalogue.lstCmds_Click(2);
-    EXPECT_EQ(view.command, "1B 13|3");
-    EXPECT_EQ(view.sendFocus, 1);
-
+    // A chosen row filling the boxes and handing the focus to Send is MainWindowTest's.
     std::vector<std::string> sent;
     catalogue.SetSendAction([&] { sent.push_back(view.command); });
     for (int row : {9, 10, -1}) catalogue.lstCmds_DblClick(static_cast<int16_t>(row));  // past the list: nothing
@@ -254,31 +249,6 @@ TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
     dir.Write("dir.ini", "[RQTYPE]\r\nRQ=nvrdir\r\nRQFILE=Q10NVR.ini\r\n");
     catalogue.CommonINI(dir / "dir.ini");
     EXPECT_EQ(opened, (std::vector<std::string>{dir / "dir.ini", dir / "Q10NVR.ini"}));
-
-    WriteCatalogue("cat.ini", "1,Q360", {{"Q360", "1,TSub"}, {"TSub", "A,Q360 scripts,Scripts,TXT,Pics\\p.png"}});
-    catalogue.CommonINI(dir / "cat.ini");
-    EXPECT_EQ(catalogue.SelectedPrinter(), "Q360");
-    EXPECT_EQ(view.caption, "Q360 scripts");
-}
-
-class FakeDemoView : public IReceiptDemoView {
-public:
-    void ClearDemo() override {}
-    void AddHeading(int16_t, const std::string&, int, int) override {}
-    void AddButton(int16_t, const std::string&, int, int) override {}
-};
-
-// A demo with more headings than the panel shows is cut with a message.
-TEST_F(CatalogueTest, ReceiptDemoCutsExtraHeadings) {
-    FakeDemoView demoView;
-    ReceiptDemo demo{demoView, nullptr};
-    std::string ini = "[Section]\nSName=S\n[S]\nNumHeadings=13";
-    for (int h = 1; h <= 13; ++h) ini += ",H" + std::to_string(h);
-    ini += "\nK=1,B\nB=Go,0,0,x.txt\n";
-    for (int h = 1; h <= 13; ++h) ini += "H" + std::to_string(h) + "=Head,0,0,K\n";
-    demo.Load(dir.Write("d.ini", ini));
-    EXPECT_EQ(demo.HeadingCount(), kMaxDemoHeadings);
-    EXPECT_NE(status.lines.back().find("at most 12 headings"), std::string::npos) << status.lines.back();
 }
 
 }  // namespace

@@ -20,21 +20,16 @@ namespace {
 
 using test::ScratchDir;
 
-// Sets or removes an environment variable for the length of a test.
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        if (const char* old = getenv(name)) old_ = old, had_ = true;
-        value ? setenv(name, value, 1) : unsetenv(name);
+// Sets (or, given nullptr, removes) an environment variable until the end of the scope.
+struct EnvVar {
+    EnvVar(const char* key, const char* value) : name(key), had(getenv(key) != nullptr) {
+        if (had) old = getenv(key);
+        value ? setenv(key, value, 1) : unsetenv(key);
     }
-    ~EnvVar() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
-    EnvVar(const EnvVar&) = delete;
-    EnvVar& operator=(const EnvVar&) = delete;
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
+    ~EnvVar() { had ? setenv(name, old.c_str(), 1) : unsetenv(name); }
+    const char* name;
+    bool had;
+    std::string old;
 };
 
 TEST(ProgramDir, OptionThenPosbenchHomeThenXdgThenHome) {
