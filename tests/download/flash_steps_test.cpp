@@ -72,7 +72,6 @@ TEST_F(FlashSteps, SectorCountRoundsUpAndTinyHugeOrMissingFilesAreRefused) {
                   "Port 1 Number of Sectors to download is: " + std::to_string(sectors));
     }
     Begin(std::string(99, 'x'));
-    EXPECT_EQ(status.lines, (Lines{"Port 1 File Size is: 99", "Invalid file name.  Download aborted"}));
     ExpectFailed("Invalid file name.  Download aborted");
 
     // More than 255 sectors do not fit the printer's count.
@@ -83,9 +82,7 @@ TEST_F(FlashSteps, SectorCountRoundsUpAndTinyHugeOrMissingFilesAreRefused) {
 
     // A missing file, a script path without a directory.
     Begin("", "none.bin");
-    EXPECT_EQ(status.lines.size(), 3u);
     ExpectFailed("Error Opening File", 2);
-    EXPECT_EQ(status.lines.back(), "File Name: " + (dir / "none.bin"));
     SetDefaultPath(1, "noslash.txt");
     Begin("", "none.bin");
     ExpectFailed("Invalid File path/name");

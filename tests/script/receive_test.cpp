@@ -65,7 +65,6 @@ TEST_F(ReceiveTest, SrviOpensTheTcpPortAsServerOrArmsNothing) {
     gsTCPAddress = "10.0.0.5";
     ProcessWaitCommand(2, "SRVI");
     EXPECT_EQ(tcp->openedWith, "SERVER");
-    EXPECT_TRUE(Shown("TCP Connect Error: 10048"));
     EXPECT_TRUE(Shown("Unable to open secondary channel"));
     EXPECT_EQ(gsTCPAddress, "10.0.0.5");  // a later reconnect must not come up as a server
     EXPECT_FALSE(gPortState(2).ImageRcv);

@@ -99,10 +99,9 @@ TEST_F(MachineTest, WriteReadOkWritesReadsAndHonoursCancel) {
     dev->failWrites = true;
     EXPECT_FALSE(WriteReadOk("T", 0, false, 1));
     EXPECT_EQ(status.lines.back(), "Fake write failed");
-    EXPECT_FALSE(WriteReadOk("T", 0, false, 3));
-    ASSERT_GE(status.lines.size(), 2u);  // a long line is shown in 55-character pieces
-    EXPECT_EQ(status.lines[status.lines.size() - 2] + status.lines.back(),
-              "modControl WriteReadOk Error 5: Invalid procedure call or argument");
+    EXPECT_FALSE(WriteReadOk("T", 0, false, 3));  // no device there
+    EXPECT_NE(Joined().find("modControl WriteReadOk Error 5: Invalid procedure call or argument"),
+              std::string::npos);
 }
 
 TEST_F(MachineTest, CancelLeavesEveryPortIdleAndReleasesTheRead) {
