@@ -58,7 +58,7 @@ TEST_F(MachineTest, FailedWriteLetsTheQueuedReadGo) {
     EXPECT_TRUE(gbStop(1) && dev->readModes.empty() && !gbReadPending(1));
 }
 
-// A delay running its time is ScriptTest.DelayHoldsTheScriptAndABadDelayStopsIt's.
+// A delay running its time is ScriptTest.DelayHoldsTheScript's.
 TEST_F(MachineTest, DelayEndsAtStopAndBadDelaysAreRefused) {
     ManualClock clock(1000);
     EXPECT_TRUE(ProcessDelay(1, " 2 "));
