@@ -64,7 +64,7 @@ TEST_F(UtilityTest, AstkStartsTheNumberingOnceFiloWritesConsecutiveFilesFilkDele
     EXPECT_EQ(glCaptureCounter, 6);
 }
 
-TEST_F(UtilityTest, FiloModeFollowsTheDisplayAndAFileStillOpenIsClosedFirst) {
+TEST_F(UtilityTest, FiloModeFollowsTheDisplayAFileStillOpenIsClosedFirstAndBadNamesAreRefused) {
     Run("SETU RHEX");
     Run("SETU FILO first.bin");
     const int16_t first = gPortState(1).CaptureFileNum;
@@ -73,9 +73,9 @@ TEST_F(UtilityTest, FiloModeFollowsTheDisplayAndAFileStillOpenIsClosedFirst) {
     EXPECT_FALSE(IsFileOpen(first) && first != gPortState(1).CaptureFileNum);
     Run("SETU FILC");
     EXPECT_EQ(gPortState(1).CaptureFileNum, 0);
-}
 
-TEST_F(UtilityTest, RefusedCaptureNamesLeaveNoCaptureOpen) {
+    // Refused names leave no capture open.
+    status.lines.clear();
     Run("SETU FILO img*");
     EXPECT_FALSE(gPortState(1).CaptureOpen);
     EXPECT_EQ(Joined(), "Invalid capture file name " + (dir / "img*"));
