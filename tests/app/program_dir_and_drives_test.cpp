@@ -32,7 +32,7 @@ struct EnvVar {
     std::string old;
 };
 
-TEST(ProgramDir, OptionThenPosbenchHomeThenXdgThenHome) {
+TEST(ProgramDir, OptionThenPosbenchHomeThenXdgThenHomeAndOneThatCannotBeMadeIsRefused) {
     EnvVar home("HOME", "/home/tech");
     EnvVar xdg("XDG_CONFIG_HOME", nullptr);
     EnvVar own("POSBENCH_HOME", nullptr);
@@ -49,13 +49,10 @@ TEST(ProgramDir, OptionThenPosbenchHomeThenXdgThenHome) {
     std::string error;
     EXPECT_FALSE(SetUpProgramDir("", "", error));
     EXPECT_FALSE(error.empty());
-}
 
-// Seeding a fresh directory and keeping the user's own Startup.ini is
-// Shipped/SampleTest.RunsCleanlyAndPrintsOnlyWhatItSays'.
-TEST(ProgramDir, ADirectoryThatCannotBeMadeIsRefusedWithAReason) {
+    // Seeding a fresh directory and keeping the user's own Startup.ini is
+    // Shipped/SampleTest.RunsCleanlyAndPrintsOnlyWhatItSays'.
     ScratchDir target;
-    std::string error;
     target.Write("file", "");
     EXPECT_FALSE(PrepareProgramDir(target / "file/sub", "", error));
     EXPECT_NE(error.find("Cannot create"), std::string::npos);

@@ -150,7 +150,8 @@ TEST_F(DispatcherTest, DirectInputChecksThePortAndSendsTheLine) {
     window.btnSendCmd_Click();
     view.input = "1B 40";
     window.btnSendCmd_Click();
-    EXPECT_EQ(status.lines, (Lines{"No Active Ports", "Selected Port is Off", "Please Select Command to Send"}));
+    EXPECT_EQ(status.lines,
+              (Lines{"No Active Ports", "Selected Port is Off", "Please Select Command to Send"}));
     EXPECT_EQ(gsSendData(2) + (gbSendPending(2) ? "|pending" : ""), "\x1B\x40|pending");
     window.btnClearInput_Click();
 }

@@ -86,7 +86,7 @@ TEST_F(ProgTest, ArithmeticOnWholeNumbersDivisionHalvesToEvenAndErrorsStoreNothi
     EXPECT_EQ(gProgVars(1).entries.size(), 2u);  // X and R: no Z
 }
 
-TEST_F(ProgTest, MaskAndsNumbersOrCutsTheResponse) {
+TEST_F(ProgTest, MaskAndsOrCutsShowAndPrintJoinStringsAndTheLastThreeDigitsOfNumbers) {
     gPortState(1).Response = "ABCDEFGH ";
     // The mask is the raw operand text: "*" third keeps the last (length - 4) characters, a
     // trailing "*" the first (length - 4).
@@ -96,9 +96,7 @@ TEST_F(ProgTest, MaskAndsNumbersOrCutsTheResponse) {
     EXPECT_EQ((Lines{Var("D").Str, Var("S").Str, Var("T").Str, Var("F").Str, Var("W").Str, Var("N").Str}),
               (Lines{"8", "48", "GH", "A", "ABCDEFGH", ""}));
     EXPECT_TRUE(Var("S").IsString && Var("T").IsString);
-}
 
-TEST_F(ProgTest, ShowAndPrintJoinStringsAndTheLastThreeDigitsOfNumbers) {
     Progs({"CLEAR", "SET S =\"AB\"", "SHOW =1234", "SHOW S =-5 =7 S", "PRINT S =1234 \"q\""});
     EXPECT_EQ(status.lines, (Lines{"234", "AB-57AB"}));
     EXPECT_EQ(dev->writes, (Lines{"AB234\"q\""}));

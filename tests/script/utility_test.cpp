@@ -108,7 +108,7 @@ TEST_F(UtilityTest, ANinthNestedLoopIsARunTimeErrorNamingTheLine) {
 
 // ---- Timing and the speed test ----
 
-TEST_F(UtilityTest, SpeedTestPrintsLinesTimeAndSpeedStopsAtAFailedPrintAndRefusesZeroTime) {
+TEST_F(UtilityTest, SpeedTestPrintsItsFiguresStopsOnAFailedPrintAndTimeStopReleasesARead) {
     ManualClock clock(5000);
     Run("TIME INIT");
     clock.Advance(10000);
@@ -129,10 +129,8 @@ TEST_F(UtilityTest, SpeedTestPrintsLinesTimeAndSpeedStopsAtAFailedPrintAndRefuse
     EXPECT_EQ(Joined(), "ModUtility, ProcessUtilityCommand Error 11  Division by zero"
                        "Command Line Number is: 0");
     EXPECT_EQ(dev->writes.size(), 4u);  // everything before the speed line went out
-}
 
-// (TIME TOUT's time-out is ScriptIntegration.SilenceAfterTheFirstByteTimesOut...'s.)
-TEST_F(UtilityTest, TimeStopReleasesATimedRead) {
+    // (TIME TOUT's time-out is ScriptIntegration.SilenceAfterTheFirstByteTimesOut...'s.)
     Run("TIME TOUT 15");
     Run("TIME STOP");
     EXPECT_FALSE(gbTimeoutOn(1));
