@@ -134,7 +134,7 @@ TEST_F(CatalogueTest, BadCataloguesStopWhereTheyBreakAndKeepWhatWasBuilt) {
     EXPECT_EQ(catalogue.PrinterCount(), 2);
 }
 
-TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
+TEST_F(CatalogueTest, SubFunctionAndIniTypesChooseThePanelPatternOrWindow) {
     dir.Write("Cmd.ini", "[RQTYPE]\r\nRQ=cmd\r\n[Configure]\r\nNumConfig=1\r\nCA1=Status,10 04 01,1\r\n");
     dir.Write("Demo.ini", "[RQTYPE]\r\nRQ=DEMO\r\n");
     dir.Write("Bad.ini", "[Other]\r\nx=1\r\n");
@@ -185,6 +185,15 @@ TEST_F(CatalogueTest, SubFunctionTypesChooseThePanelAndPattern) {
     SetDemoLoader([&](const std::string& file) { demoLoaded = file; });
     catalogue.ProcessSubFcn(3);
     EXPECT_EQ(demoLoaded, home + "/Demo.ini");
+
+    // An INI file opened from the script panel goes where its type marker says.
+    std::vector<std::string> opened;
+    SetConfigOpener([&](const std::string& def, const std::string& data) { opened = {def, data}; });
+    catalogue.CommonINI(dir.Write("nv.ini", "[RQTYPE]\r\nRQ=NVRAM\r\n"));
+    EXPECT_EQ(opened, (std::vector<std::string>{dir / "nv.ini", ""}));
+    dir.Write("dir.ini", "[RQTYPE]\r\nRQ=nvrdir\r\nRQFILE=Q10NVR.ini\r\n");
+    catalogue.CommonINI(dir / "dir.ini");
+    EXPECT_EQ(opened, (std::vector<std::string>{dir / "dir.ini", dir / "Q10NVR.ini"}));
 }
 
 TEST_F(CatalogueTest, CatalogueSubFunctionReplacesTheMenuAndSelfReferenceEnds) {
@@ -237,18 +246,6 @@ TEST_F(CatalogueTest, CommandTables) {
         EXPECT_TRUE(Shown(message)) << lines;
     }
     EXPECT_EQ(view.commands, std::vector<std::string>{"One"}) << "the good line before the bad one";
-}
-
-TEST_F(CatalogueTest, CommonIniDispatchesOnTheTypeMarker) {
-    std::vector<std::string> opened;
-    SetConfigOpener([&](const std::string& def, const std::string& data) {
-        opened = {def, data};
-    });
-    catalogue.CommonINI(dir.Write("nv.ini", "[RQTYPE]\r\nRQ=NVRAM\r\n"));
-    EXPECT_EQ(opened, (std::vector<std::string>{dir / "nv.ini", ""}));
-    dir.Write("dir.ini", "[RQTYPE]\r\nRQ=nvrdir\r\nRQFILE=Q10NVR.ini\r\n");
-    catalogue.CommonINI(dir / "dir.ini");
-    EXPECT_EQ(opened, (std::vector<std::string>{dir / "dir.ini", dir / "Q10NVR.ini"}));
 }
 
 }  // namespace
