@@ -18,6 +18,9 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # The tests share a precompiled header, which ccache caches only when told these are safe.
 export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros}
+# With a base directory ccache leaves relative paths in the objects, and gcovr cannot place the
+# headers reached through that precompiled header ("Cannot open source file").
+unset CCACHE_BASEDIR
 
 # The programs end through main, but posbench-cli's second Ctrl-C and an engine shutdown past
 # its bound end with _exit, which skips the counters' write-out (the hostile-run tests take
